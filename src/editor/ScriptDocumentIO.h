@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+class QTextDocument;
+
+// Loading and saving a whole script document. Errors are thrown as CorvantaError
+// with the texts the operator sees ("Cannot open file %s", "Failed to Load Stream", ...).
+namespace ScriptDocumentIO {
+
+// Replaces the document's content. Rich text is tried first unless plainText is set;
+// a file that is not rich text is read as plain text.
+void load(QTextDocument *document, const QString &path, bool plainText);
+
+// Writes the document as rich text, or as plain text when plainText is set.
+// The old file stays whole when the write fails.
+void save(const QTextDocument *document, const QString &path, bool plainText);
+
+}
