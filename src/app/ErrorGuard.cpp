@@ -1,0 +1,22 @@
+#include "app/ErrorGuard.h"
+
+#include "app/Dialogs.h"
+
+#include <new>
+
+bool ErrorGuard::run(const std::function<void()> &handler) const
+{
+    QString message;
+    try {
+        handler();
+        return true;
+    } catch (const CorvantaError &e) {
+        message = e.text();
+    } catch (const std::bad_alloc &) {
+        message = QStringLiteral("Out of memory");
+    } catch (const std::exception &e) {
+        message = QString::fromLocal8Bit(e.what());
+    }
+    (*m_dialogs)->error(m_parent, message);
+    return false;
+}

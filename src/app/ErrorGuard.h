@@ -1,0 +1,34 @@
+#pragma once
+
+#include "app/CorvantaError.h"
+
+#include <QString>
+
+#include <exception>
+#include <functional>
+
+class Dialogs;
+class QWidget;
+
+// Runs a handler and turns any error it throws into the error box, so that no
+// exception crosses a Qt frame. Returns false when the handler failed.
+class ErrorGuard
+{
+public:
+    ErrorGuard(QWidget *parent, Dialogs *const *dialogs) : m_parent(parent), m_dialogs(dialogs) {}
+
+    bool run(const std::function<void()> &handler) const;
+
+    // Wraps a handler for connecting to a signal.
+    template<typename F>
+    auto wrap(F handler) const
+    {
+        return [this, handler](auto &&...args) {
+            run([&] { handler(std::forward<decltype(args)>(args)...); });
+        };
+    }
+
+private:
+    QWidget *m_parent;
+    Dialogs *const *m_dialogs;
+};

@@ -1,0 +1,736 @@
+#include "app/TMainForm.h"
+
+#include "app/Dialogs.h"
+#include "app/Settings.h"
+#include "app/TPanel.h"
+#include "app/TRichEdit.h"
+#include "app/TStatusBar.h"
+#include "app/TUpDown.h"
+#include "editor/Formatting.h"
+#include "editor/Markers.h"
+#include "editor/ScriptFiles.h"
+#include "serial/TCommPortDriver.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScreen>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+
+constexpr int ClientWidth = 766;
+constexpr int ClientHeight = 434;
+constexpr int MarginWidth = 41;
+
+QFont arialPixels(int pixels)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(pixels);
+    return font;
+}
+
+void setColours(QWidget *widget, const QColor &background, const QColor &text)
+{
+    QPalette pal = widget->palette();
+    pal.setColor(QPalette::Window, background);
+    pal.setColor(QPalette::Base, background);
+    pal.setColor(QPalette::WindowText, text);
+    pal.setColor(QPalette::Text, text);
+    widget->setPalette(pal);
+    widget->setAutoFillBackground(true);
+}
+
+// Tool-bar pictures are drawn here, so the program needs no image files.
+QIcon glyphIcon(const QString &glyph, bool bold = false, bool italic = false, bool underline = false)
+{
+    QPixmap pixmap(20, 20);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(glyph.size() > 1 ? 10 : 15);
+    font.setBold(bold || glyph.size() > 1);
+    font.setItalic(italic);
+    font.setUnderline(underline);
+    painter.setFont(font);
+    painter.setPen(QColor(0x20, 0x30, 0x60));
+    painter.drawText(pixmap.rect(), Qt::AlignCenter, glyph);
+    return QIcon(pixmap);
+}
+
+enum class Picture { Page, Folder, Disk, Printer, Pages, Clipboard };
+
+QIcon pictureIcon(Picture picture)
+{
+    QPixmap pixmap(20, 20);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0x20, 0x30, 0x60), 1.2));
+    auto page = [&p](QRectF r) {
+        QPolygonF shape({r.topLeft(), QPointF(r.right() - 4, r.top()), QPointF(r.right(), r.top() + 4),
+                         r.bottomRight(), r.bottomLeft()});
+        p.setBrush(Qt::white);
+        p.drawPolygon(shape);
+    };
+    switch (picture) {
+    case Picture::Page:
+        page(QRectF(4.5, 2.5, 11, 15));
+        break;
+    case Picture::Folder:
+        p.setBrush(QColor(0xf0, 0xc8, 0x50));
+        p.drawPolygon(QPolygonF({QPointF(2.5, 5.5), QPointF(7.5, 5.5), QPointF(9.5, 7.5), QPointF(17.5, 7.5),
+                                 QPointF(17.5, 15.5), QPointF(2.5, 15.5)}));
+        break;
+    case Picture::Disk:
+        p.setBrush(QColor(0x40, 0x60, 0xa0));
+        p.drawRect(QRectF(3.5, 3.5, 13, 13));
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(6.5, 3.5, 7, 5));
+        break;
+    case Picture::Printer:
+        page(QRectF(6.5, 2.5, 7, 6));
+        p.setBrush(QColor(0xb0, 0xb0, 0xb0));
+        p.drawRect(QRectF(2.5, 8.5, 15, 6));
+        page(QRectF(6.5, 12.5, 7, 5));
+        break;
+    case Picture::Pages:
+        page(QRectF(3.5, 2.5, 9, 12));
+        page(QRectF(7.5, 5.5, 9, 12));
+        break;
+    case Picture::Clipboard:
+        p.setBrush(QColor(0xc0, 0x90, 0x50));
+        p.drawRect(QRectF(3.5, 3.5, 12, 14));
+        page(QRectF(6.5, 6.5, 10, 11));
+        break;
+    }
+    return QIcon(pixmap);
+}
+
+}
+
+TMainForm::TMainForm(const QString &commandLineScript, Dialogs *dialogs)
+    : m_commandLineScript(commandLineScript),
+      m_dialogs(dialogs),
+      m_guard(this, &m_dialogs)
+{
+    if (!m_dialogs) {
+        m_ownDialogs = std::make_unique<Dialogs>();
+        m_dialogs = m_ownDialogs.get();
+    }
+    setObjectName(QStringLiteral("TMainForm"));
+    setWindowTitle(QStringLiteral("Corvanta (V1.1.0)"));
+    setFont(arialPixels(80));
+    setColours(this, QColor(0x80, 0, 0), Qt::white); // maroon until the first activation
+    setToolTipDuration(-1);
+
+    SettingsRecord = std::make_unique<Settings>();
+    createClient();
+    createToolBar();
+    createMenus();
+    createStatusBar();
+    createTimers();
+    CommPortDriver1 = new TCommPortDriver(this);
+    CommPortDriver1->setObjectName(QStringLiteral("CommPortDriver1"));
+    fillControls();
+    createSubsystems();
+    connectHandlers();
+
+    resize(ClientWidth, ClientHeight + MainMenu->sizeHint().height());
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    m_guard.run([this] { FormCreate(); });
+}
+
+TMainForm::~TMainForm() = default;
+
+// ---- Building the window ----
+
+void TMainForm::createClient()
+{
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("Client"));
+    setColours(m_client, QColor(0x80, 0, 0), Qt::white);
+    setCentralWidget(m_client);
+
+    auto makeEdit = [this](const char *name) {
+        auto *edit = new TRichEdit(m_client);
+        edit->setObjectName(QString::fromLatin1(name));
+        edit->SetBackgroundColor(0);
+        edit->SetBaseFont(QStringLiteral("Arial"), 80 * 72.0 / edit->logicalDpiY(), 0xFFFFFF);
+        edit->SetScrollBar(true);
+        return edit;
+    };
+    RichEdit2 = makeEdit("RichEdit2");
+    RichEdit1 = makeEdit("RichEdit1");
+    RichEdit3 = makeEdit("RichEdit3");
+    RichEdit3->SetBaseFont(QStringLiteral("Arial"), 11 * 72.0 / RichEdit3->logicalDpiY(), 0xFFFFFF);
+    RichEdit3->SetWordWrap(false);
+    RichEdit3->SetScrollBar(false);
+    RichEdit3->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    RichEdit3->setFocusPolicy(Qt::NoFocus);
+    RichEdit3->setFixedHeight(10);
+    RichEdit4 = makeEdit("RichEdit4");
+    RichEdit4->hide();
+
+    Panel1 = new TPanel(m_client);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    setColours(Panel1, Qt::black, Qt::white);
+    Panel1->setFixedWidth(MarginWidth);
+
+    auto makeLabel = [this](const char *name, const QString &text, int top, int pixels) {
+        auto *label = new QLabel(text, Panel1);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setFont(arialPixels(pixels));
+        QPalette pal = label->palette();
+        pal.setColor(QPalette::WindowText, Qt::white);
+        label->setPalette(pal);
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        label->move(0, top);
+        label->adjustSize();
+        return label;
+    };
+    Label1 = makeLabel("Label1", QStringLiteral(">"), 136, 64);
+    Label1->setToolTip(QStringLiteral("Hold down Left mouse button in margin to move arrow."));
+    Label1->setFixedWidth(MarginWidth);
+    Label2 = makeLabel("Label2", QStringLiteral("delay"), 312, 9);
+    Label3 = makeLabel("Label3", QStringLiteral("Speed"), 288, 9);
+    Label4 = makeLabel("Label4", QStringLiteral("Lines"), 336, 11);
+    Label5 = makeLabel("Label5", QString(), 264, 11);
+    for (QLabel *label : {Label2, Label3, Label4, Label5}) {
+        label->setFixedWidth(MarginWidth);
+        label->hide();
+    }
+    Panel1->setToolTip(Label1->toolTip());
+}
+
+QToolButton *TMainForm::addButton(const char *name, const QString &hint, const QString &glyph)
+{
+    auto *button = new QToolButton(ToolBar1);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setToolTip(hint);
+    button->setStatusTip(hint);
+    button->setIcon(glyphIcon(glyph));
+    button->setFixedSize(25, 25);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    ToolBar1->addWidget(button);
+    return button;
+}
+
+void TMainForm::createToolBar()
+{
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setFixedHeight(31);
+    ToolBar1->setIconSize(QSize(20, 20));
+    ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    ToolBar1->setStyleSheet(QStringLiteral(
+        "QToolBar { background: white; border-top: 1px solid #a0a0a0; border-bottom: 1px solid #a0a0a0;"
+        " spacing: 0px; padding: 2px; }"));
+    addToolBar(Qt::TopToolBarArea, ToolBar1);
+
+    auto spacer = [this](int width) {
+        auto *gap = new QWidget(ToolBar1);
+        gap->setFixedWidth(width);
+        ToolBar1->addWidget(gap);
+    };
+    spacer(5);
+    addButton("SpeedButton9", QStringLiteral("New"), {})->setIcon(pictureIcon(Picture::Page));
+    addButton("SpeedButton10", QStringLiteral("Open"), {})->setIcon(pictureIcon(Picture::Folder));
+    addButton("SpeedButton24", QStringLiteral("Replace"), QStringLiteral("\u21c4"));
+    addButton("SpeedButton11", QStringLiteral("Save"), {})->setIcon(pictureIcon(Picture::Disk));
+    addButton("SpeedButton12", QStringLiteral("Print"), {})->setIcon(pictureIcon(Picture::Printer));
+    ToolBar1->addSeparator();
+    addButton("SpeedButton13", QStringLiteral("Undo"), QStringLiteral("\u21b6"));
+    addButton("SpeedButton14", QStringLiteral("Cut"), QStringLiteral("\u2702"));
+    addButton("SpeedButton15", QStringLiteral("Copy"), {})->setIcon(pictureIcon(Picture::Pages));
+    addButton("SpeedButton16", QStringLiteral("Paste"), {})->setIcon(pictureIcon(Picture::Clipboard));
+    ToolBar1->addSeparator();
+
+    fontname = new QComboBox(ToolBar1);
+    fontname->setObjectName(QStringLiteral("fontname"));
+    fontname->setToolTip(QStringLiteral("Fonts"));
+    fontname->setEditable(true);
+    fontname->setInsertPolicy(QComboBox::NoInsert);
+    fontname->setFixedWidth(120);
+    fontname->setFont(QFont(QStringLiteral("Arial"), 9));
+    ToolBar1->addWidget(fontname);
+    fontsize = new QLineEdit(QStringLiteral("0"), ToolBar1);
+    fontsize->setObjectName(QStringLiteral("fontsize"));
+    fontsize->setToolTip(QStringLiteral("Font Sizes"));
+    fontsize->setFont(QFont(QStringLiteral("Arial"), 9));
+    fontsize->setFixedWidth(40);
+    ToolBar1->addWidget(fontsize);
+    UpDown1 = new TUpDown(fontsize, ToolBar1);
+    UpDown1->setObjectName(QStringLiteral("UpDown1"));
+    ToolBar1->addWidget(UpDown1);
+    ToolBar1->addSeparator();
+
+    auto toggle = [this](const char *name, const QString &hint, const QString &glyph, bool b, bool i, bool u) {
+        QToolButton *button = addButton(name, hint, glyph);
+        button->setIcon(glyphIcon(glyph, b, i, u));
+        button->setCheckable(true);
+        return button;
+    };
+    BoldButton = toggle("BoldButton", QStringLiteral("Bold"), QStringLiteral("B"), true, false, false);
+    UnderlineButton = toggle("UnderlineButton", QStringLiteral("Underline"), QStringLiteral("U"), false, false, true);
+    ItalicButton = toggle("ItalicButton", QStringLiteral("Italic"), QStringLiteral("I"), false, true, false);
+    addButton("SpeedButton20", QStringLiteral("Invert text and background colours"), QStringLiteral("\u25d1"));
+    addButton("SpeedButton21", QStringLiteral("Colours"), QStringLiteral("\u25a9"));
+    addButton("SpeedButton7", QStringLiteral("Convert to upper or lower case"), QStringLiteral("Aa"));
+    ToolBar1->addSeparator();
+    addButton("SpeedButton22", QStringLiteral("Search"), QStringLiteral("\u2315"));
+    addButton("SpeedButton25", QStringLiteral("Spell"), QStringLiteral("\u2713"));
+    addButton("SpeedButton26", QStringLiteral("Start Prompting"), QStringLiteral("\u25b6"));
+}
+
+QAction *TMainForm::addItem(QMenu *menu, const char *name, const QString &caption,
+                            const QKeySequence &shortcut, const QString &hint)
+{
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcut(shortcut);
+    // Menu shortcuts act anywhere in the main window, as in any editor.
+    action->setShortcutContext(Qt::WindowShortcut);
+    if (!hint.isEmpty()) {
+        action->setToolTip(hint);
+        action->setStatusTip(hint);
+    }
+    return action;
+}
+
+void TMainForm::createMenus()
+{
+    MainMenu = new QMenuBar(this);
+    MainMenu->setObjectName(QStringLiteral("MainMenu"));
+    // The menus use the desktop's font, not the window's 80-pixel one.
+    MainMenu->setFont(QApplication::font());
+    MainMenu->setPalette(QApplication::palette());
+    MainMenu->setAutoFillBackground(true);
+    setMenuBar(MainMenu);
+    MainMenu1 = new QMenuBar(this);
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    MainMenu1->hide();
+
+    auto menu = [this](const char *name, const QString &caption) {
+        QMenu *m = MainMenu->addMenu(caption);
+        m->setFont(QApplication::font());
+        m->setObjectName(QString::fromLatin1(name));
+        return m;
+    };
+    QMenu *file = menu("File1", QStringLiteral("&File"));
+    addItem(file, "FileNewItem", QStringLiteral("&New"), QKeySequence(QStringLiteral("Ctrl+N")));
+    addItem(file, "FileOpenItem", QStringLiteral("&Open..."), QKeySequence(QStringLiteral("Ctrl+O")));
+    addItem(file, "FileSaveItem", QStringLiteral("&Save"), QKeySequence(QStringLiteral("Ctrl+S")));
+    addItem(file, "FileSaveAsItem", QStringLiteral("Save &As..."));
+    addItem(file, "Insert2", QStringLiteral("Insert"), QKeySequence(QStringLiteral("Ctrl+T")));
+    file->addSeparator();
+    addItem(file, "FilePrintItem", QStringLiteral("&Print"), QKeySequence(QStringLiteral("Ctrl+P")));
+    file->addSeparator();
+    addItem(file, "FileExitItem", QStringLiteral("E&xit"));
+
+    QMenu *edit = menu("Edit1", QStringLiteral("&Edit"));
+    addItem(edit, "EditUndoItem", QStringLiteral("&Undo"), QKeySequence(QStringLiteral("Ctrl+Z")),
+            QStringLiteral("Undo the last action"));
+    edit->addSeparator();
+    addItem(edit, "EditCutItem", QStringLiteral("Cu&t"), QKeySequence(QStringLiteral("Ctrl+X")),
+            QStringLiteral("Delete selected item"));
+    addItem(edit, "EditCopyItem", QStringLiteral("&Copy"), QKeySequence(QStringLiteral("Ctrl+C")),
+            QStringLiteral("Copy selected item to clipboard"));
+    addItem(edit, "EditPasteItem", QStringLiteral("&Paste"), QKeySequence(QStringLiteral("Ctrl+V")),
+            QStringLiteral("Paste contents of clipboard"));
+    edit->addSeparator();
+    addItem(edit, "Search1", QStringLiteral("&Find"), QKeySequence(QStringLiteral("Ctrl+F")));
+    addItem(edit, "Replace1", QStringLiteral("&Replace"), QKeySequence(QStringLiteral("Ctrl+R")));
+    addItem(edit, "N6", QStringLiteral("Select All"), QKeySequence(QStringLiteral("Ctrl+A")));
+
+    QMenu *insert = menu("Insert1", QStringLiteral("&Insert"));
+    addItem(insert, "Date1", QStringLiteral("&Date"), QKeySequence(Qt::Key_F2));
+    addItem(insert, "Time1", QStringLiteral("&Time"), QKeySequence(Qt::Key_F3));
+    addItem(insert, "Marker1", QStringLiteral("&Jump Marker"), QKeySequence(QStringLiteral("Ctrl+M")));
+
+    QMenu *format = menu("Format1", QStringLiteral("F&ormat"));
+    addItem(format, "BackgroundColor1", QStringLiteral("Color"), QKeySequence(Qt::Key_F4));
+    addItem(format, "Bold1", QStringLiteral("&Bold"), QKeySequence(QStringLiteral("Ctrl+B")));
+    addItem(format, "Underline1", QStringLiteral("&Underline"), QKeySequence(QStringLiteral("Ctrl+U")));
+    addItem(format, "Italic1", QStringLiteral("&Italic"), QKeySequence(QStringLiteral("Ctrl+I")));
+    addItem(format, "UpperLowercase1", QStringLiteral("Upper/&Lowercase"), QKeySequence(QStringLiteral("Ctrl+G")));
+    addItem(format, "Inverse1", QStringLiteral("Inverse"));
+    format->addSeparator();
+    addItem(format, "AlignLeft1", QStringLiteral("Align Left"));
+    addItem(format, "AlignRight1", QStringLiteral("Align Right"));
+    addItem(format, "AlignCentre1", QStringLiteral("Align Centre"));
+    addItem(format, "Bullets2", QStringLiteral("Bullets"));
+
+    QMenu *view = menu("View1", QStringLiteral("&View"));
+    addItem(view, "NextMarker1", QStringLiteral("&Next Marker"), QKeySequence(Qt::Key_F6));
+    addItem(view, "PreviousMarker1", QStringLiteral("&Previous Marker"), QKeySequence(Qt::Key_F5));
+    addItem(view, "Nexterrormark1", QStringLiteral("Next Error Marker"), QKeySequence(QStringLiteral("Ctrl+F6")));
+    addItem(view, "PreviouserrorMark1", QStringLiteral("Previous Error Mark"), QKeySequence(QStringLiteral("Ctrl+F5")));
+
+    QMenu *tools = menu("Tools1", QStringLiteral("&Tools"));
+    addItem(tools, "Spell1", QStringLiteral("&Spell"), QKeySequence(Qt::Key_F7));
+    addItem(tools, "Prompt1", QStringLiteral("&Prompt"), QKeySequence(Qt::Key_F10));
+    tools->addSeparator();
+    QMenu *scrollControl = tools->addMenu(QStringLiteral("Scroll Control"));
+    scrollControl->setFont(QApplication::font());
+    scrollControl->setObjectName(QStringLiteral("ScrollControl1"));
+    for (QAction *a : {addItem(scrollControl, "ScrollControls1", QStringLiteral("&Keyboard")),
+                       addItem(scrollControl, "COM11", QStringLiteral("Serial Port &1")),
+                       addItem(scrollControl, "Com21", QStringLiteral("Serial Port &2"))})
+        a->setCheckable(true);
+    QMenu *scrollSettings = tools->addMenu(QStringLiteral("Scroll Settings."));
+    scrollSettings->setFont(QApplication::font());
+    scrollSettings->setObjectName(QStringLiteral("ScrollSettings1"));
+    QAction *smoothing = addItem(scrollSettings, "FontSmoothing1", QStringLiteral("Font Smoothing"));
+    smoothing->setCheckable(true);
+    smoothing->setChecked(true);
+
+    // A menu-bar entry without a menu: choosing it starts prompting.
+    QAction *prompt2 = MainMenu->addAction(QStringLiteral("&Prompt"));
+    prompt2->setObjectName(QStringLiteral("Prompt2"));
+
+    QMenu *help = menu("Help1", QStringLiteral("&Help"));
+    addItem(help, "Introduction1", QStringLiteral("Introduction"), QKeySequence(Qt::Key_F1));
+    help->addSeparator();
+    addItem(help, "Settingup1", QStringLiteral("Setting up"));
+    addItem(help, "Openascript1", QStringLiteral("Open a script"));
+    addItem(help, "HelpSearchItem", QStringLiteral("Save a script"), {},
+            QStringLiteral("Search help file for a topic"));
+    addItem(help, "KeyboardShortcuts1", QStringLiteral("Keyboard Shortcuts"));
+    addItem(help, "CutCopyandpaste1", QStringLiteral("Cut, Copy and paste"));
+    addItem(help, "Searchandreplace1", QStringLiteral("Find and replace"));
+    addItem(help, "Performancetuning1", QStringLiteral("Performance tuning"));
+    addItem(help, "Hardwarerequirements1", QStringLiteral("Hardware requirements"));
+    addItem(help, "Videoout1", QStringLiteral("Video out"));
+    addItem(help, "SpellCheck2", QStringLiteral("Spell Check"));
+    addItem(help, "Problems1", QStringLiteral("Problems"));
+    addItem(help, "Contacts1", QStringLiteral("Contacts"));
+    help->addSeparator();
+    addItem(help, "HelpAboutItem", QStringLiteral("&About..."), {}, QStringLiteral("Show program information"));
+}
+
+void TMainForm::createStatusBar()
+{
+    StatusBar = new TStatusBar(this);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setFixedHeight(24);
+    StatusBar->setFont(arialPixels(16));
+    QPalette pal = StatusBar->palette();
+    pal.setColor(QPalette::WindowText, Qt::white);
+    StatusBar->setPalette(pal);
+    StatusBar->AddPanel(QStringLiteral("Ready"), 100);
+    StatusBar->AddPanel(QStringLiteral("0"), 300);
+    StatusBar->AddPanel(QString(), 150);
+    setStatusBar(StatusBar);
+}
+
+void TMainForm::createTimers()
+{
+    auto timer = [this](const char *name, int interval, bool singleShot) {
+        auto *t = new QTimer(this);
+        t->setObjectName(QString::fromLatin1(name));
+        t->setInterval(interval);
+        t->setSingleShot(singleShot);
+        return t;
+    };
+    Timer1 = timer("Timer1", 1000, false);
+    Timer2 = timer("Timer2", 500, true);
+    Timer3 = timer("Timer3", 300, true);
+}
+
+void TMainForm::fillControls()
+{
+    m_controls.Form = this;
+    m_controls.Client = m_client;
+    m_controls.RichEdit1 = RichEdit1;
+    m_controls.RichEdit2 = RichEdit2;
+    m_controls.RichEdit3 = RichEdit3;
+    m_controls.RichEdit4 = RichEdit4;
+    m_controls.Panel1 = Panel1;
+    m_controls.Label1 = Label1;
+    m_controls.Label2 = Label2;
+    m_controls.Label3 = Label3;
+    m_controls.Label4 = Label4;
+    m_controls.Label5 = Label5;
+    m_controls.ToolBar1 = ToolBar1;
+    m_controls.StatusBar = StatusBar;
+    m_controls.MainMenu = MainMenu;
+    m_controls.MainMenu1 = MainMenu1;
+    m_controls.fontname = fontname;
+    m_controls.fontsize = fontsize;
+    m_controls.UpDown1 = UpDown1;
+    m_controls.BoldButton = BoldButton;
+    m_controls.UnderlineButton = UnderlineButton;
+    m_controls.ItalicButton = ItalicButton;
+    m_controls.Bold1 = Action(QStringLiteral("Bold1"));
+    m_controls.Underline1 = Action(QStringLiteral("Underline1"));
+    m_controls.Italic1 = Action(QStringLiteral("Italic1"));
+    m_controls.ScrollControls1 = Action(QStringLiteral("ScrollControls1"));
+    m_controls.COM11 = Action(QStringLiteral("COM11"));
+    m_controls.Com21 = Action(QStringLiteral("Com21"));
+    m_controls.FontSmoothing1 = Action(QStringLiteral("FontSmoothing1"));
+    m_controls.Timer1 = Timer1;
+    m_controls.Timer2 = Timer2;
+    m_controls.Timer3 = Timer3;
+    m_controls.CommPortDriver1 = CommPortDriver1;
+    m_controls.prompt = &Prompt;
+    m_controls.settings = SettingsRecord.get();
+    m_controls.markers = &MarkerSearch;
+    m_controls.dialogs = &m_dialogs;
+    m_controls.guard = &m_guard;
+}
+
+void TMainForm::createSubsystems()
+{
+    Files = std::make_unique<ScriptFiles>(m_controls);
+    Format = std::make_unique<Formatting>(m_controls);
+    MarkerCommands = std::make_unique<Markers>(m_controls);
+}
+
+QAction *TMainForm::Action(const QString &name) const
+{
+    return findChild<QAction *>(name);
+}
+
+void TMainForm::SetDialogs(Dialogs *dialogs)
+{
+    m_dialogs = dialogs;
+}
+
+template<typename F>
+void TMainForm::onTriggered(const char *actionName, F handler)
+{
+    QAction *action = Action(QString::fromLatin1(actionName));
+    Q_ASSERT(action);
+    connect(action, &QAction::triggered, this, [this, handler] { m_guard.run(handler); });
+}
+
+template<typename F>
+void TMainForm::onClicked(QToolButton *button, F handler)
+{
+    connect(button, &QToolButton::clicked, this, [this, handler] { m_guard.run(handler); });
+}
+
+void TMainForm::connectHandlers()
+{
+    auto button = [this](const char *name) {
+        return ToolBar1->findChild<QToolButton *>(QString::fromLatin1(name));
+    };
+    ScriptFiles *files = Files.get();
+    Formatting *format = Format.get();
+    Markers *markers = MarkerCommands.get();
+
+    onTriggered("FileNewItem", [files] { files->FileNew(); });
+    onTriggered("FileOpenItem", [files] { files->FileOpen(); });
+    onTriggered("FileSaveItem", [files] { files->FileSave(); });
+    onTriggered("FileSaveAsItem", [files] { files->FileSaveAs(); });
+    onTriggered("Insert2", [files] { files->Insert2Click(); });
+    onTriggered("FilePrintItem", [files] { files->FilePrint(); });
+    onTriggered("FileExitItem", [this] { FileExit(); });
+    onClicked(button("SpeedButton9"), [files] { files->FileNew(); });
+    onClicked(button("SpeedButton10"), [files] { files->FileOpen(); });
+    onClicked(button("SpeedButton11"), [files] { files->FileSave(); });
+    onClicked(button("SpeedButton12"), [files] { files->FilePrint(); });
+
+    onTriggered("Bold1", [format] { format->Bold1Click(); });
+    onTriggered("Underline1", [format] { format->Underline1Click(); });
+    onTriggered("Italic1", [format] { format->Italic1Click(); });
+    onTriggered("AlignLeft1", [format] { format->AlignLeft1Click(); });
+    onTriggered("AlignRight1", [format] { format->AlignRight1Click(); });
+    onTriggered("AlignCentre1", [format] { format->AlignCentre1Click(); });
+    onTriggered("Bullets2", [format] { format->Bullets2Click(); });
+    onClicked(BoldButton, [format] { format->BoldButtonClick(); });
+    onClicked(UnderlineButton, [format] { format->UnderlineButtonClick(); });
+    onClicked(ItalicButton, [format] { format->ItalicButtonClick(); });
+    connect(fontname, &QComboBox::currentTextChanged, this,
+            [this, format] { m_guard.run([format] { format->FontNameoldChange(); }); });
+    connect(fontsize, &QLineEdit::textChanged, this,
+            [this, format] { m_guard.run([format] { format->FontSizeoldChange(); }); });
+    RichEdit1->OnSelectionChange = [this, format] { m_guard.run([format] { format->RichEdit1SelectionChange(); }); };
+
+    onTriggered("Marker1", [markers] { markers->Marker1Click(); });
+    onTriggered("NextMarker1", [markers] { markers->NextMarker1Click(); });
+    onTriggered("PreviousMarker1", [markers] { markers->PreviousMarker1Click(); });
+    onTriggered("Nexterrormark1", [markers] { markers->Nexterrormark1Click(); });
+    onTriggered("PreviouserrorMark1", [markers] { markers->PreviouserrorMark1Click(); });
+
+    connect(Timer2, &QTimer::timeout, this, [this] { m_guard.run([this] { Timer2Timer(); }); });
+}
+
+// ---- Layout ----
+
+void TMainForm::AlignControls()
+{
+    if (!m_client)
+        return;
+    const int w = m_client->width();
+    const int h = m_client->height();
+    const int measureHeight = RichEdit3->height();
+    Panel1->setGeometry(0, 0, MarginWidth, h);
+    RichEdit3->setGeometry(MarginWidth, h - measureHeight, std::max(0, w - MarginWidth), measureHeight);
+    if (PanesAligned) {
+        const QRect area(MarginWidth, 0, std::max(0, w - MarginWidth), std::max(0, h - measureHeight));
+        RichEdit1->setGeometry(area);
+        RichEdit2->setGeometry(area);
+        RichEdit1->raise();
+    }
+}
+
+void TMainForm::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    AlignControls();
+}
+
+// ---- Start-up ----
+
+void TMainForm::FormCreate()
+{
+    // 1. The file dialogs start in the program's folder.
+    DialogFolder = QCoreApplication::applicationDirPath();
+    // 2. Start with an empty clipboard.
+    QGuiApplication::clipboard()->clear();
+    // 3. Spelling lexicons are configured with the spelling component.
+    // 4. No script yet.
+    Files->SetScriptFileName(QStringLiteral("Untitled"));
+    // 5., 6. The format controls.
+    Format->FillFontNames();
+    Format->ShowSelectionFormat();
+    // 7.
+    fontsize->setFixedWidth(29);
+    // 8.
+    Prompt.ActiveDelay = 0;
+    // 9. The settings file, or on a first start its defaults and keyboard control.
+    TakeSettingsDir(*SettingsRecord);
+    if (SettingsFileExists()) {
+        ReadSettings(*SettingsRecord, SettingsTargets());
+    } else {
+        WriteDefaultSettings(*SettingsRecord);
+        Action(QStringLiteral("ScrollControls1"))->setChecked(true);
+        StatusBar->SetPanelText(2, QStringLiteral(" Control: Keyboard"));
+        Action(QStringLiteral("COM11"))->setChecked(false);
+        Action(QStringLiteral("Com21"))->setChecked(false);
+        SetFirstStartTexts(*SettingsRecord);
+    }
+    // 10. The panes fill the client area.
+    PanesAligned = true;
+    AlignControls();
+    // 11.
+    RichEdit1->SetSelection(0, 0);
+    // 12.
+    Prompt.TopLine = 0;
+    // 13.
+    Timer1->start();
+    Timer2->start();
+    // 14.
+    Prompt.ErrorMarkCount = 0;
+}
+
+SettingsConsumers TMainForm::SettingsTargets()
+{
+    SettingsConsumers targets;
+    targets.checkControlSource = [this](int source) {
+        static const char *const items[] = {"ScrollControls1", "COM11", "Com21"};
+        Action(QString::fromLatin1(items[source]))->setChecked(true);
+    };
+    targets.setInBufSize = [this](qint32 size) { CommPortDriver1->ComPortInBufSize = size; };
+    targets.setPollingDelay = [this](qint32 period) { CommPortDriver1->ComPortPollingDelay = period; };
+    targets.setFontSmoothing = [this](bool on) { Action(QStringLiteral("FontSmoothing1"))->setChecked(on); };
+    targets.setArrowTop = [this](qint32 top) { Label1->move(Label1->x(), top); };
+    return targets;
+}
+
+void TMainForm::FormActivate()
+{
+    RichEdit1->setFocus();
+    setColours(this, Qt::black, Qt::white);
+    setColours(m_client, Qt::black, Qt::white);
+    Prompt.CurrentSpeed = 0;
+    RichEdit3->setFixedHeight(0);
+    AlignControls();
+    // The modified flags are left alone: clearing them here would let Exit throw
+    // away unsaved work after any visit to a dialog.
+}
+
+void TMainForm::Timer2Timer()
+{
+    Timer2->stop();
+    RichEdit1->setFocus();
+    // The named script is loaded once; later firings (after each prompt run) must
+    // not replace the edited script and its fresh error markers.
+    if (m_commandLineScript.isEmpty() || m_commandLineLoaded)
+        return;
+    m_commandLineLoaded = true;
+    RichEdit1->LoadFromFile(m_commandLineScript);
+    Files->SetScriptFileName(m_commandLineScript);
+    RichEdit1->setFocus();
+    RichEdit1->SetModified(false);
+}
+
+// ---- Shutdown ----
+
+void TMainForm::FileExit()
+{
+    Prompt.Prompting = 0;
+    Prompt.LoopRunning = 0;
+    CommPortDriver1->ClosePort();
+    close();
+}
+
+bool TMainForm::FormCloseQuery()
+{
+    try {
+        return Files->ConfirmSaveChanges();
+    } catch (...) {
+        // An error while asking refuses the close without a message.
+        return false;
+    }
+}
+
+void TMainForm::FormClose()
+{
+    Prompt.Prompting = 0;
+    Prompt.LoopRunning = 0;
+    CommPortDriver1->ClosePort();
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    m_guard.run([this] { FormClose(); });
+    event->accept();
+    QCoreApplication::quit();
+}
+
+bool TMainForm::event(QEvent *e)
+{
+    if (e->type() == QEvent::WindowActivate)
+        m_guard.run([this] { FormActivate(); });
+    return QMainWindow::event(e);
+}
+
+void TMainForm::keyPressEvent(QKeyEvent *event)
+{
+    // Keys that reach the bare window are swallowed.
+    event->accept();
+}

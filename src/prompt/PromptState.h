@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <array>
+
+class TRichEdit;
+
+// The one record the scroll loop shares with every handler that runs while prompting.
+struct PromptState
+{
+    // Speed and timing
+    qint32 CurrentSpeed = 0;
+    qint32 CurrentDelay = 0;
+    qint32 ActiveDelay = 0;
+
+    // Run control
+    quint8 Prompting = 0;
+    quint8 LoopRunning = 0;
+    quint8 RepeatPrompt = 0;
+    qint32 Reverse = 0;
+    quint8 FirstWrapPending = 0;
+    quint8 ShowSpeedLabels = 0;
+
+    // Script position
+    qint32 TopLine = 0;
+    qint32 NextLine = 0;
+    qint32 LineCount = 0;
+    qint32 PageLines = 0;
+    qint32 RecycleLines = 0;
+
+    // Pane geometry
+    qint32 PaneATop = 0;
+    qint32 PaneBTop = 0;
+    qint32 PaneAPrevTop = 0;
+    qint32 PaneBPrevTop = 0;
+    quint8 PaneAWrapped = 0;
+    quint8 PaneBWrapped = 0;
+    qint32 PaneAHeight = 0;
+    qint32 PaneBHeight = 0;
+    qint32 PaneWidth = 0;
+
+    // Layout measurement
+    struct Rect { qint32 Left = 0, Top = 0, Right = 0, Bottom = 0; };
+    Rect MeasuredLineRect;
+    qint32 MeasuredHeight = 0;
+
+    // Error marks: slots 0 to 99 hold flagged lines, slot 100 absorbs the rest.
+    static constexpr int MaxErrorMarks = 100;
+    std::array<qint32, MaxErrorMarks + 1> ErrorMarkLines {};
+    qint32 ErrorMarkCount = 0;
+
+    // Editor caret
+    qint32 SavedSelStart = 0;
+
+    // Rate display
+    qint32 TickScanLines = 0;
+    qint32 TickSteps = 0;
+    qint32 RateSum = 0;
+    qint32 RateTicks = 1;
+    qint32 RatePrevSpeed = 0;
+    qint32 RatePrevDelay = 0;
+
+    void RecordErrorMark();
+    void ClearErrorMarks();
+    // Puts the error marker at the start of every recorded line and empties the list.
+    void InsertErrorMarks(TRichEdit &editor);
+};
