@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <array>
+#include <functional>
+
+// One row of a speed table: pixels per scroll step, then busy-wait iterations after it.
+struct SpeedEntry
+{
+    qint32 Speed = 0;
+    qint32 Delay = 0;
+};
+
+// Indexed by the digit of the number key, 0 to 9.
+using KeyboardSpeedTable = std::array<SpeedEntry, 10>;
+// Indexed by the hand controller's value, 0 to 64.
+using SerialSpeedTable = std::array<SpeedEntry, 65>;
+
+// What the settings file keeps in memory. Everything else it holds goes straight to
+// its consumer (menu check marks, the serial driver, the cue arrow) as it is read.
+struct Settings
+{
+    QString SettingsDir;
+    ::KeyboardSpeedTable KeyboardSpeedTable{};
+    ::SerialSpeedTable SerialSpeedTable{};
+    QString Resolution;
+    QString DisplayMethod;
+    QString MenuLanguage;
+    QString SpellLanguage;
+    bool MaximizeWhenPrompting = false;
+};
+
+// Where ReadSettings puts the values that live outside Settings. Empty members are skipped.
+struct SettingsConsumers
+{
+    static constexpr int Keyboard = 0;
+    static constexpr int Com1 = 1;
+    static constexpr int Com2 = 2;
+
+    // Checks the Scroll Control item of that source; reading never unchecks one.
+    std::function<void(int source)> checkControlSource;
+    std::function<void(qint32)> setInBufSize;
+    std::function<void(qint32)> setPollingDelay;
+    std::function<void(bool)> setFontSmoothing;
+    std::function<void(qint32)> setArrowTop;
+};
+
+// The settings file is looked for by its bare name, in the current directory.
+QString SettingsFileName();
+bool SettingsFileExists();
+// SettingsDir joined with the file name; the current directory when SettingsDir is unset.
+QString SettingsFilePath(const Settings &settings);
+void TakeSettingsDir(Settings &settings);
+
+// Takes SettingsDir from the current directory, then, when the file exists, applies
+// its values in a fixed order. The first integer that does not convert throws
+// CorvantaError; what was applied before it stays applied.
+void ReadSettings(Settings &settings, const SettingsConsumers &consumers);
+
+// Writes the commented default file at SettingsFilePath() and loads the default speed
+// tables. Throws CorvantaError("I/O error %d") when the file cannot be written.
+void WriteDefaultSettings(Settings &settings);
+
+// The texts a first start (no settings file) sets.
+void SetFirstStartTexts(Settings &settings);
+
+// Sets one key of an existing settings file, keeping every other byte. Does nothing
+// when there is no settings file; throws CorvantaError when the write is refused.
+void WriteSettingsKey(const Settings &settings, const QString &section, const QString &key,
+                      const QString &value);
