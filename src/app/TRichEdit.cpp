@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -341,7 +342,7 @@ void TRichEdit::mergeBlockFormat(const QTextBlockFormat &format)
 
 Qt::Alignment TRichEdit::ParagraphAlignment() const
 {
-    return textCursor().blockFormat().alignment() & Qt::AlignHorizontal_Mask;
+    return textCursor().blockFormat().alignment() & (Qt::AlignLeft | Qt::AlignRight | Qt::AlignHCenter | Qt::AlignJustify);
 }
 
 void TRichEdit::SetParagraphAlignment(Qt::Alignment alignment)
@@ -402,6 +403,20 @@ void TRichEdit::invalidateLines() const
 
 void TRichEdit::ensureLayout() const
 {
+    // A hidden control (the staging control, a window not yet shown) has not been
+    // given its text width; lay it out at the width it would have.
+    if (!isVisible()) {
+        QTextDocument *doc = document();
+        qreal width = -1;
+        if (lineWrapMode() == QTextEdit::WidgetWidth) {
+            width = this->width() - 2 * frameWidth();
+            if (verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn)
+                width -= style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+            width = std::max<qreal>(width, 1);
+        }
+        if (doc->textWidth() != width)
+            doc->setTextWidth(width);
+    }
     // The document lays itself out lazily; asking for the last block's rectangle
     // lays out everything before it.
     document()->documentLayout()->blockBoundingRect(document()->lastBlock());

@@ -1,0 +1,340 @@
+#include "FakeDialogs.h"
+
+#include "app/TMainForm.h"
+#include "app/TPanel.h"
+#include "editor/ScriptFiles.h"
+#include "app/TRichEdit.h"
+#include "app/TStatusBar.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtTest>
+
+class tst_MainForm : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void menuBar_data();
+    void menuBar();
+    void toolBar();
+    void controls();
+    void formCreateOnFirstStart();
+    void errorBoxText_data();
+    void errorBoxText();
+    void guardShowsErrorAndSkipsRest();
+    void commandLineScriptLoadsOnce();
+    void commandLineScriptMissing();
+    void activationKeepsUnsavedWork();
+    void exitCancelledKeepsRunning();
+};
+
+static QString describe(QMenu *menu)
+{
+    QStringList entries;
+    for (QAction *a : menu->actions()) {
+        if (a->isSeparator()) {
+            entries << QStringLiteral("-");
+            continue;
+        }
+        QString entry = a->objectName() + QLatin1Char('|') + a->text();
+        if (!a->shortcut().isEmpty())
+            entry += QLatin1Char('|') + a->shortcut().toString();
+        if (a->menu())
+            entry = a->menu()->objectName() + QLatin1Char('|') + a->text() + QStringLiteral(" [")
+                    + describe(a->menu()) + QLatin1Char(']');
+        entries << entry;
+    }
+    return entries.join(QStringLiteral("; "));
+}
+
+void tst_MainForm::menuBar_data()
+{
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("items");
+    QTest::newRow("file") << "&File"
+        << "FileNewItem|&New|Ctrl+N; FileOpenItem|&Open...|Ctrl+O; FileSaveItem|&Save|Ctrl+S; "
+           "FileSaveAsItem|Save &As...; Insert2|Insert|Ctrl+T; -; FilePrintItem|&Print|Ctrl+P; -; "
+           "FileExitItem|E&xit";
+    QTest::newRow("edit") << "&Edit"
+        << "EditUndoItem|&Undo|Ctrl+Z; -; EditCutItem|Cu&t|Ctrl+X; EditCopyItem|&Copy|Ctrl+C; "
+           "EditPasteItem|&Paste|Ctrl+V; -; Search1|&Find|Ctrl+F; Replace1|&Replace|Ctrl+R; "
+           "N6|Select All|Ctrl+A";
+    QTest::newRow("insert") << "&Insert" << "Date1|&Date|F2; Time1|&Time|F3; Marker1|&Jump Marker|Ctrl+M";
+    QTest::newRow("format") << "F&ormat"
+        << "BackgroundColor1|Color|F4; Bold1|&Bold|Ctrl+B; Underline1|&Underline|Ctrl+U; "
+           "Italic1|&Italic|Ctrl+I; UpperLowercase1|Upper/&Lowercase|Ctrl+G; Inverse1|Inverse; -; "
+           "AlignLeft1|Align Left; AlignRight1|Align Right; AlignCentre1|Align Centre; Bullets2|Bullets";
+    QTest::newRow("view") << "&View"
+        << "NextMarker1|&Next Marker|F6; PreviousMarker1|&Previous Marker|F5; "
+           "Nexterrormark1|Next Error Marker|Ctrl+F6; PreviouserrorMark1|Previous Error Mark|Ctrl+F5";
+    QTest::newRow("tools") << "&Tools"
+        << "Spell1|&Spell|F7; Prompt1|&Prompt|F10; -; ScrollControl1|Scroll Control [ScrollControls1|&Keyboard; "
+           "COM11|Serial Port &1; Com21|Serial Port &2]; ScrollSettings1|Scroll Settings. "
+           "[FontSmoothing1|Font Smoothing]";
+    QTest::newRow("help") << "&Help"
+        << "Introduction1|Introduction|F1; -; Settingup1|Setting up; Openascript1|Open a script; "
+           "HelpSearchItem|Save a script; KeyboardShortcuts1|Keyboard Shortcuts; "
+           "CutCopyandpaste1|Cut, Copy and paste; Searchandreplace1|Find and replace; "
+           "Performancetuning1|Performance tuning; Hardwarerequirements1|Hardware requirements; "
+           "Videoout1|Video out; SpellCheck2|Spell Check; Problems1|Problems; Contacts1|Contacts; -; "
+           "HelpAboutItem|&About...";
+}
+
+void tst_MainForm::menuBar()
+{
+    QFETCH(QString, caption);
+    QFETCH(QString, items);
+    ScopedWorkDir dir;
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+
+    QStringList top;
+    for (QAction *a : form.MainMenu->actions())
+        top << a->text();
+    QCOMPARE(top, QStringList({"&File", "&Edit", "&Insert", "F&ormat", "&View", "&Tools", "&Prompt", "&Help"}));
+    QVERIFY(!form.Action("Prompt2")->menu());
+
+    QMenu *menu = nullptr;
+    for (QAction *a : form.MainMenu->actions())
+        if (a->text() == caption)
+            menu = a->menu();
+    QVERIFY(menu);
+    QCOMPARE(describe(menu), items);
+}
+
+void tst_MainForm::toolBar()
+{
+    ScopedWorkDir dir;
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+
+    QStringList entries;
+    for (QAction *a : form.ToolBar1->actions()) {
+        QWidget *w = form.ToolBar1->widgetForAction(a);
+        if (a->isSeparator())
+            entries << QStringLiteral("-");
+        else if (w && !w->objectName().isEmpty())
+            entries << w->objectName() + QLatin1Char('|') + w->toolTip();
+    }
+    QCOMPARE(entries.join(QStringLiteral("; ")),
+             QStringLiteral("SpeedButton9|New; SpeedButton10|Open; SpeedButton24|Replace; SpeedButton11|Save; "
+                            "SpeedButton12|Print; -; SpeedButton13|Undo; SpeedButton14|Cut; SpeedButton15|Copy; "
+                            "SpeedButton16|Paste; -; fontname|Fonts; fontsize|Font Sizes; UpDown1|; -; "
+                            "BoldButton|Bold; UnderlineButton|Underline; ItalicButton|Italic; "
+                            "SpeedButton20|Invert text and background colours; SpeedButton21|Colours; "
+                            "SpeedButton7|Convert to upper or lower case; -; SpeedButton22|Search; "
+                            "SpeedButton25|Spell; SpeedButton26|Start Prompting"));
+    QCOMPARE(form.ToolBar1->height(), 31);
+    QCOMPARE(form.fontname->width(), 120);
+    QCOMPARE(form.fontsize->width(), 29);
+    for (const char *toggle : {"BoldButton", "UnderlineButton", "ItalicButton"})
+        QVERIFY(form.findChild<QToolButton *>(toggle)->isCheckable());
+}
+
+void tst_MainForm::controls()
+{
+    ScopedWorkDir dir;
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    QCOMPARE(form.windowTitle(), QStringLiteral("Corvanta (V1.1.0)"));
+    QCOMPARE(form.centralWidget()->width() , 766);
+    QCOMPARE(form.centralWidget()->height() + form.ToolBar1->height() + form.StatusBar->height(), 434);
+
+    for (const char *name : {"RichEdit1", "RichEdit2", "RichEdit3", "RichEdit4", "Panel1", "Label1", "Label2",
+                             "Label3", "Label4", "Label5", "ToolBar1", "StatusBar", "MainMenu", "MainMenu1",
+                             "Timer1", "Timer2", "Timer3", "CommPortDriver1", "fontname", "fontsize", "UpDown1"})
+        QVERIFY2(form.findChild<QObject *>(name), name);
+
+    QCOMPARE(form.Panel1->width(), 41);
+    QCOMPARE(form.Panel1->palette().color(QPalette::Window), QColor(Qt::black));
+    QCOMPARE(form.Label1->text(), QStringLiteral(">"));
+    QCOMPARE(form.Label1->font().pixelSize(), 64);
+    QCOMPARE(form.Label1->y(), 136);
+    QCOMPARE(form.Label1->toolTip(), QStringLiteral("Hold down Left mouse button in margin to move arrow."));
+    const struct { QLabel *label; const char *text; int top; int pixels; } labels[] = {
+        {form.Label2, "delay", 312, 9}, {form.Label3, "Speed", 288, 9},
+        {form.Label4, "Lines", 336, 11}, {form.Label5, "", 264, 11}};
+    for (const auto &l : labels) {
+        QCOMPARE(l.label->text(), QString::fromLatin1(l.text));
+        QCOMPARE(l.label->y(), l.top);
+        QCOMPARE(l.label->font().pixelSize(), l.pixels);
+        QVERIFY(l.label->isHidden());
+    }
+
+    // The editor fills the client area beside the margin, pane B lies beneath it.
+    QCOMPARE(form.RichEdit1->geometry(), form.RichEdit2->geometry());
+    QCOMPARE(form.RichEdit1->x(), 41);
+    QCOMPARE(form.RichEdit1->width(), form.centralWidget()->width() - 41);
+    QVERIFY(form.RichEdit4->isHidden());
+    QCOMPARE(form.RichEdit1->BackgroundColor(), 0);
+    const QFont editorFont = form.RichEdit1->document()->defaultFont();
+    QCOMPARE(editorFont.family(), QStringLiteral("Arial"));
+    QCOMPARE(qRound(editorFont.pointSizeF() * form.RichEdit1->logicalDpiY() / 72.0), 80);
+
+    QCOMPARE(form.StatusBar->PanelCount(), 3);
+    QCOMPARE(form.StatusBar->PanelWidth(0), 100);
+    QCOMPARE(form.StatusBar->PanelWidth(1), 300);
+    QCOMPARE(form.StatusBar->PanelWidth(2), 150);
+    QCOMPARE(form.StatusBar->height(), 24);
+
+    QCOMPARE(form.Timer1->interval(), 1000);
+    QCOMPARE(form.Timer2->interval(), 500);
+    QCOMPARE(form.Timer3->interval(), 300);
+    QVERIFY(!form.Timer3->isActive());
+    QVERIFY(form.Action("FontSmoothing1")->isChecked());
+}
+
+void tst_MainForm::formCreateOnFirstStart()
+{
+    ScopedWorkDir dir;
+    QGuiApplication::clipboard()->setText(QStringLiteral("left over"));
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+
+    QVERIFY(dialogs.errors.isEmpty());
+    QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
+    QCOMPARE(form.StatusBar->PanelText(0), QStringLiteral("Ready"));
+    QCOMPARE(form.StatusBar->PanelText(1), QStringLiteral("0"));
+    // The control source is set after the script name, so it is what shows.
+    QCOMPARE(form.StatusBar->PanelText(2), QStringLiteral(" Control: Keyboard"));
+    QVERIFY(form.Action("ScrollControls1")->isChecked());
+    QVERIFY(!form.Action("COM11")->isChecked());
+    QVERIFY(!form.Action("Com21")->isChecked());
+    QVERIFY(form.Timer1->isActive());
+    QVERIFY(form.Timer2->isActive());
+    QCOMPARE(form.Prompt.TopLine, 0);
+    QCOMPARE(form.Prompt.ErrorMarkCount, 0);
+    QCOMPARE(form.Prompt.RateTicks, 1);
+    QCOMPARE(form.RichEdit1->SelStart(), 0);
+    QVERIFY(form.fontname->count() > 0);
+    QVERIFY(QFile::exists(dir.file(QStringLiteral("CORVANTA.INI"))));
+}
+
+void tst_MainForm::errorBoxText_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("adds a full stop") << "Cannot open file x" << "Cannot open file x.";
+    QTest::newRow("keeps one") << "I/O error 5." << "I/O error 5.";
+    QTest::newRow("quoted value") << "'' is not a valid integer value" << "'' is not a valid integer value.";
+}
+
+void tst_MainForm::errorBoxText()
+{
+    QFETCH(QString, message);
+    QFETCH(QString, shown);
+    QCOMPARE(ErrorBoxText(message), shown);
+}
+
+void tst_MainForm::guardShowsErrorAndSkipsRest()
+{
+    ScopedWorkDir dir;
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    bool after = false;
+    const bool ok = form.Guard().run([&] {
+        throw CorvantaError(QStringLiteral("Failed to Load Stream"));
+        after = true;
+    });
+    QVERIFY(!ok);
+    QVERIFY(!after);
+    QCOMPARE(dialogs.errors, QStringList{QStringLiteral("Failed to Load Stream.")});
+}
+
+void tst_MainForm::commandLineScriptLoadsOnce()
+{
+    ScopedWorkDir dir;
+    const QString script = dir.file(QStringLiteral("news.txt"));
+    {
+        QFile f(script);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("Good evening.\r\nHere is the news.\r\n");
+    }
+    FakeDialogs dialogs;
+    TMainForm form(script, &dialogs);
+    QVERIFY(form.RichEdit1->Text().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(form.RichEdit1->Text().startsWith(QStringLiteral("Good evening.")), 3000);
+    QVERIFY(!form.Timer2->isActive());
+    QCOMPARE(form.StatusBar->PanelText(2), QStringLiteral("news.txt"));
+    QVERIFY(!form.RichEdit1->Modified());
+
+    // After a prompt run the loader fires again: it must leave the edited script alone.
+    form.RichEdit1->SetSelection(0, 0);
+    form.RichEdit1->SetSelText(QStringLiteral("\u00a4"));
+    form.Timer2->start();
+    QTRY_VERIFY_WITH_TIMEOUT(!form.Timer2->isActive(), 3000);
+    QVERIFY(form.RichEdit1->Text().startsWith(QStringLiteral("\u00a4Good evening.")));
+    QVERIFY(dialogs.errors.isEmpty());
+}
+
+void tst_MainForm::commandLineScriptMissing()
+{
+    ScopedWorkDir dir;
+    const QString missing = dir.file(QStringLiteral("gone.rtf"));
+    FakeDialogs dialogs;
+    TMainForm form(missing, &dialogs);
+    QTRY_VERIFY_WITH_TIMEOUT(!dialogs.errors.isEmpty(), 3000);
+    QCOMPARE(dialogs.errors,
+             QStringList{QStringLiteral("Cannot open file %1.").arg(QDir::toNativeSeparators(missing))});
+    QVERIFY(form.RichEdit1->Text().isEmpty());
+    QCOMPARE(form.Files->ScriptFileName, QStringLiteral("Untitled"));
+    QVERIFY(!form.Timer2->isActive());
+}
+
+void tst_MainForm::activationKeepsUnsavedWork()
+{
+    ScopedWorkDir dir;
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    form.Prompt.CurrentSpeed = 4;
+    form.RichEdit1->insertPlainText(QStringLiteral("unsaved"));
+    QVERIFY(form.RichEdit1->Modified());
+    form.FormActivate();
+    QCOMPARE(form.Prompt.CurrentSpeed, 0);
+    QCOMPARE(form.RichEdit3->height(), 0);
+    QCOMPARE(form.palette().color(QPalette::Window), QColor(Qt::black));
+    QVERIFY(form.RichEdit1->Modified());
+
+    // So a following Exit asks before closing.
+    dialogs.answers.push_back(QMessageBox::Cancel);
+    QVERIFY(!form.FormCloseQuery());
+    QCOMPARE(dialogs.questions, QStringList{QStringLiteral("Save changes to Untitled?")});
+}
+
+void tst_MainForm::exitCancelledKeepsRunning()
+{
+    ScopedWorkDir dir;
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    form.show();
+    form.RichEdit1->insertPlainText(QStringLiteral("unsaved"));
+    form.Prompt.Prompting = 1;
+    form.Prompt.LoopRunning = 1;
+    dialogs.answers.push_back(QMessageBox::Cancel);
+    form.FileExit();
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.Prompt.Prompting, quint8(0));
+    QCOMPARE(form.Prompt.LoopRunning, quint8(0));
+    QCOMPARE(dialogs.questions.size(), 1);
+
+    dialogs.answers.push_back(QMessageBox::No);
+    form.FileExit();
+    QVERIFY(!form.isVisible());
+}
+
+QTEST_MAIN(tst_MainForm)
+#include "tst_mainform.moc"
