@@ -1,7 +1,9 @@
 #include "FakeDialogs.h"
 
 #include "app/TMainForm.h"
+#include "app/Settings.h"
 #include "app/TPanel.h"
+#include "serial/TCommPortDriver.h"
 #include "editor/ScriptFiles.h"
 #include "app/TRichEdit.h"
 #include "app/TStatusBar.h"
@@ -30,6 +32,8 @@ private Q_SLOTS:
     void toolBar();
     void controls();
     void formCreateOnFirstStart();
+    void startWithSettingsFile();
+    void startWithBrokenSettingsFile();
     void errorBoxText_data();
     void errorBoxText();
     void guardShowsErrorAndSkipsRest();
@@ -222,6 +226,62 @@ void tst_MainForm::formCreateOnFirstStart()
     QCOMPARE(form.RichEdit1->SelStart(), 0);
     QVERIFY(form.fontname->count() > 0);
     QVERIFY(QFile::exists(dir.file(QStringLiteral("CORVANTA.INI"))));
+}
+
+static void writeSettings(const QString &path, const QByteArray &text)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(text);
+}
+
+void tst_MainForm::startWithSettingsFile()
+{
+    ScopedWorkDir dir;
+    {
+        FakeDialogs first;
+        TMainForm form(QString(), &first); // writes the default file
+    }
+    QFile f(dir.file(QStringLiteral("CORVANTA.INI")));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QByteArray text = f.readAll();
+    f.close();
+    text.replace("CONTROL=KEYBOARD", "CONTROL=COM1");
+    text.replace("ARROWPOS=200", "ARROWPOS=150");
+    text.replace("FONT SMOOTHING=YES", "FONT SMOOTHING=yes");
+    writeSettings(f.fileName(), text);
+
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    QVERIFY(dialogs.errors.isEmpty());
+    QVERIFY(form.Action("COM11")->isChecked());
+    QVERIFY(!form.Action("ScrollControls1")->isChecked());
+    QCOMPARE(form.StatusBar->PanelText(2), QStringLiteral("Untitled"));
+    QCOMPARE(form.Label1->y(), 150);
+    QVERIFY(!form.Action("FontSmoothing1")->isChecked());
+    QCOMPARE(form.CommPortDriver1->ComPortInBufSize, 2);
+    QCOMPARE(form.CommPortDriver1->ComPortPollingDelay, 100);
+    QCOMPARE(form.SettingsRecord->KeyboardSpeedTable[8].Speed, 4);
+    QVERIFY(form.Timer1->isActive());
+}
+
+void tst_MainForm::startWithBrokenSettingsFile()
+{
+    ScopedWorkDir dir;
+    writeSettings(dir.file(QStringLiteral("CORVANTA.INI")), "[SCROLLING]\r\nCONTROL=KEYBOARD\r\n");
+    const QString script = dir.file(QStringLiteral("script.txt"));
+    writeSettings(script, "Never loaded");
+
+    FakeDialogs dialogs;
+    TMainForm form(script, &dialogs);
+    QCOMPARE(dialogs.errors, QStringList{QStringLiteral("'In Buffer error' is not a valid integer value.")});
+    QVERIFY(form.Action("ScrollControls1")->isChecked());
+    // The rest of the start-up is skipped: no clock, no loader.
+    QVERIFY(!form.Timer1->isActive());
+    QVERIFY(!form.Timer2->isActive());
+    QTest::qWait(700);
+    QVERIFY(form.RichEdit1->Text().isEmpty());
+    QCOMPARE(dialogs.errors.size(), 1);
 }
 
 void tst_MainForm::errorBoxText_data()
