@@ -1,7 +1,38 @@
 #include "editor/Markers.h"
 
-void Markers::Marker1Click() {}
-void Markers::NextMarker1Click() {}
-void Markers::PreviousMarker1Click() {}
-void Markers::Nexterrormark1Click() {}
-void Markers::PreviouserrorMark1Click() {}
+#include "app/MainControls.h"
+#include "app/TRichEdit.h"
+#include "editor/MarkerChars.h"
+#include "editor/MarkerSearch.h"
+
+void Markers::Marker1Click()
+{
+    m_c.RichEdit1->SetSelText(QString(JumpMarker));
+}
+
+void Markers::NextMarker1Click()
+{
+    step(MarkerSearch::next, JumpMarker);
+}
+
+void Markers::PreviousMarker1Click()
+{
+    step(MarkerSearch::previous, JumpMarker);
+}
+
+void Markers::Nexterrormark1Click()
+{
+    step(MarkerSearch::next, ErrorMarker);
+}
+
+void Markers::PreviouserrorMark1Click()
+{
+    step(MarkerSearch::previous, ErrorMarker);
+}
+
+void Markers::step(SearchFunction search, QChar marker)
+{
+    const auto found = search(*m_c.markers, m_c.RichEdit1->Text(), marker);
+    if (found)
+        m_c.RichEdit1->SetSelection(found->start, found->length);
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "editor/MarkerSearch.h"
+
 struct MainControls;
 
 // Jump and error markers in the script and the commands that step between them.
@@ -15,5 +17,8 @@ public:
     void PreviouserrorMark1Click();
 
 private:
+    using SearchFunction = std::optional<MarkerSearch::Selection> (*)(MarkerSearchState &, const QString &, QChar);
+    void step(SearchFunction search, QChar marker);
+
     MainControls &m_c;
 };
