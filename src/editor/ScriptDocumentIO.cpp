@@ -1,30 +1,104 @@
 #include "editor/ScriptDocumentIO.h"
 
 #include "app/CorvantaError.h"
+#include "editor/PlainTextCodec.h"
+#include "editor/RtfReader.h"
+#include "editor/RtfWriter.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 
-// Plain-text placeholder until the rich-text reader and writer land.
-namespace ScriptDocumentIO {
+#include <new>
 
-void load(QTextDocument *document, const QString &path, bool)
+namespace {
+
+[[noreturn]] void failLoad()
+{
+    throw CorvantaError(QStringLiteral("Failed to Load Stream"));
+}
+
+QByteArray readFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw CorvantaError(QStringLiteral("Cannot open file %1").arg(QDir::toNativeSeparators(path)));
-    document->setPlainText(QString::fromUtf8(file.readAll()));
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        failLoad();
+    return bytes;
 }
 
-void save(const QTextDocument *document, const QString &path, bool)
+// Fills a scratch document, so that a failure leaves the caller's document untouched.
+bool readRtf(const QByteArray &bytes, QTextDocument &scratch)
+{
+    scratch.setUndoRedoEnabled(false);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QTextCursor cursor(&scratch);
+    RtfReader reader;
+    return reader.read(&buffer, cursor);
+}
+
+void replaceContent(QTextDocument *document, const QTextDocument &scratch)
+{
+    const bool undo = document->isUndoRedoEnabled();
+    document->setUndoRedoEnabled(false);  // a load is not an edit to undo
+    document->clear();
+    QTextCursor cursor(document);
+    cursor.insertFragment(QTextDocumentFragment(&scratch));
+    document->setUndoRedoEnabled(undo);
+}
+
+QString plainTextOf(const QTextDocument *document)
+{
+    QString text = document->toRawText();
+    // Frame marks stand between table cells; the object mark is a picture.
+    text.replace(QChar(0xFDD0), u'\n').replace(QChar(0xFDD1), u'\n');
+    text.remove(QChar(QChar::ObjectReplacementCharacter));
+    return text;
+}
+
+} // namespace
+
+namespace ScriptDocumentIO {
+
+void load(QTextDocument *document, const QString &path, bool plainText)
+{
+    const QByteArray bytes = readFile(path);
+    try {
+        if (!plainText && RtfReader::looksLikeRtf(bytes)) {
+            QTextDocument scratch;
+            scratch.setDefaultFont(document->defaultFont());
+            if (readRtf(bytes, scratch)) {
+                replaceContent(document, scratch);
+                return;
+            }
+        }
+        const QString text = PlainTextCodec::decode(bytes);
+        const bool undo = document->isUndoRedoEnabled();
+        document->setUndoRedoEnabled(false);
+        document->setPlainText(text);
+        document->setUndoRedoEnabled(undo);
+    } catch (const std::bad_alloc &) {
+        failLoad();
+    }
+}
+
+void save(const QTextDocument *document, const QString &path, bool plainText)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw CorvantaError(QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(path)));
-    file.write(document->toPlainText().toUtf8());
-    if (!file.commit())
+    const QByteArray bytes = plainText ? PlainTextCodec::encode(plainTextOf(document))
+                                       : RtfWriter::toRtf(document);
+    // Without commit() the temporary file is dropped and the old file stays as it was.
+    if (file.write(bytes) != bytes.size() || !file.commit())
         throw CorvantaError(QStringLiteral("Failed to Save Stream"));
 }
 

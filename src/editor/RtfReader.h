@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+class QIODevice;
+class QTextCursor;
+
+// Reads RTF as WordPad, Word and LibreOffice write it into a QTextDocument at a cursor,
+// for loading a file into an empty document and for pasting at the caret.
+//
+// What a script needs is kept: fonts, sizes, colours, bold, italic, underline, strike-out,
+// text background, alignment, indents, paragraph spacing and background, bullets and numbering.
+// RTF lists become QTextLists. Their hanging indent is Qt's list indent: a list item at level n
+// gets a list indent of n + 1 and the block margins hold only what goes beyond the usual
+// 720 twips per level with a first line 360 twips out (the writer adds it back).
+// Indents and spacing are in points (twips / 20), sizes in points (\fs is half points).
+// Automatic colours (\cf0) leave the foreground unset.
+//
+// Hostile input is read in bounded memory and time: groups are kept on a heap stack, groups
+// nested deeper than a limit are skipped, and a truncated file is read as far as it goes.
+class RtfReader
+{
+public:
+    // Inserts the document at the cursor. Returns false, inserting nothing, when the data is
+    // not RTF at all; errorString() then says why, and after a true return it may still
+    // describe a damage that was read past (truncation, over-deep nesting).
+    bool read(QIODevice *device, QTextCursor &cursor);
+    QString errorString() const { return m_errorString; }
+
+    // True when the bytes start like an RTF document.
+    static bool looksLikeRtf(const QByteArray &head);
+
+private:
+    QString m_errorString;
+};
