@@ -9,6 +9,10 @@
 #include "editor/Formatting.h"
 #include "editor/Markers.h"
 #include "editor/ScriptFiles.h"
+#include "prompt/DisplayAids.h"
+#include "prompt/KeyboardControl.h"
+#include "prompt/PromptEngine.h"
+#include "serial/ControlSource.h"
 #include "serial/TCommPortDriver.h"
 
 #include <QAction>
@@ -24,6 +28,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -165,6 +170,7 @@ void TMainForm::createClient()
     m_client->setObjectName(QStringLiteral("Client"));
     setColours(m_client, QColor(0x80, 0, 0), Qt::white);
     setCentralWidget(m_client);
+    m_client->installEventFilter(this);
 
     auto makeEdit = [this](const char *name) {
         auto *edit = new TRichEdit(m_client);
@@ -321,7 +327,7 @@ void TMainForm::createMenus()
     MainMenu->setObjectName(QStringLiteral("MainMenu"));
     // The menus use the desktop's font, not the window's 80-pixel one.
     MainMenu->setFont(QApplication::font());
-    MainMenu->setPalette(QApplication::palette());
+    MainMenu->setPalette(QApplication::style()->standardPalette());
     MainMenu->setAutoFillBackground(true);
     setMenuBar(MainMenu);
     MainMenu1 = new QMenuBar(this);
@@ -502,6 +508,11 @@ void TMainForm::createSubsystems()
     Files = std::make_unique<ScriptFiles>(m_controls);
     Format = std::make_unique<Formatting>(m_controls);
     MarkerCommands = std::make_unique<Markers>(m_controls);
+    Source = std::make_unique<ControlSource>(m_controls);
+    Engine = std::make_unique<PromptEngine>(m_controls, *Format, *Source);
+    Keys = std::make_unique<KeyboardControl>(m_controls, *Engine, *Format,
+                                             [this] { ReadSettings(*SettingsRecord, SettingsTargets()); });
+    Aids = std::make_unique<DisplayAids>(m_controls);
 }
 
 QAction *TMainForm::Action(const QString &name) const
@@ -572,6 +583,52 @@ void TMainForm::connectHandlers()
     onTriggered("PreviouserrorMark1", [markers] { markers->PreviouserrorMark1Click(); });
 
     connect(Timer2, &QTimer::timeout, this, [this] { m_guard.run([this] { Timer2Timer(); }); });
+    connectPromptHandlers();
+}
+
+void TMainForm::connectPromptHandlers()
+{
+    PromptEngine *engine = Engine.get();
+    KeyboardControl *keys = Keys.get();
+    DisplayAids *aids = Aids.get();
+    ControlSource *source = Source.get();
+
+    onClicked(ToolBar1->findChild<QToolButton *>(QStringLiteral("SpeedButton26")),
+              [engine] { engine->SpeedButton1Click(); });
+    onTriggered("Prompt1", [engine] { engine->Prompt1Click(); });
+    onTriggered("Prompt2", [engine] { engine->Prompt2Click(); });
+    RichEdit3->OnResizeRequest = [engine](const QRect &rect) { engine->RichEdit3ResizeRequest(rect); };
+
+    RichEdit1->OnKeyDown = [this, keys](int &key, Qt::KeyboardModifiers shift) {
+        m_guard.run([&] { keys->RichEdit1KeyDown(key, shift); });
+    };
+    RichEdit1->OnKeyPress = [this, keys](QChar &key) { m_guard.run([&] { keys->RichEditoldKeyPress(key); }); };
+    // While prompting every key belongs to the prompter, menu shortcuts included.
+    RichEdit1->KeepAllKeys = [this] { return Prompt.Prompting != 0; };
+    RichEdit2->OnKeyDown = [this, keys](int &key, Qt::KeyboardModifiers shift) {
+        m_guard.run([&] { keys->RichEdit2KeyDown(key, shift); });
+    };
+    RichEdit2->OnKeyPress = [this, keys](QChar &key) { m_guard.run([&] { keys->RichEdit2KeyPress(key); }); };
+
+    Panel1->OnMouseMove = [this, aids](Qt::MouseButtons buttons, Qt::KeyboardModifiers mods, int x, int y) {
+        m_guard.run([&] { aids->Panel1MouseMove(buttons, mods, x, y); });
+    };
+    Panel1->OnMouseUp = [this, aids](Qt::MouseButton button, int x, int y) {
+        m_guard.run([&] { aids->Panel1MouseUp(button, x, y); });
+    };
+    Panel1->OnDblClick = [this, aids] { m_guard.run([aids] { aids->Panel1DblClick(); }); };
+    connect(Timer1, &QTimer::timeout, this, [this, aids] { m_guard.run([aids] { aids->Timer1Timer(); }); });
+    connect(Timer3, &QTimer::timeout, this, [this, aids] { m_guard.run([aids] { aids->Timer3Timer(); }); });
+
+    // Checkable items toggle themselves when chosen; the handlers set the marks themselves.
+    auto untoggle = [this](const char *name) {
+        QAction *a = Action(QString::fromLatin1(name));
+        a->setChecked(!a->isChecked());
+    };
+    onTriggered("FontSmoothing1", [aids, untoggle] { untoggle("FontSmoothing1"); aids->FontSmoothing1Click(); });
+    onTriggered("ScrollControls1", [source] { source->ScrollControls1Click(); });
+    onTriggered("COM11", [source] { source->COM11Click(); });
+    onTriggered("Com21", [source] { source->Com21Click(); });
 }
 
 // ---- Layout ----
@@ -596,7 +653,16 @@ void TMainForm::AlignControls()
 void TMainForm::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
-    AlignControls();
+    if (Engine)
+        m_guard.run([this] { Engine->FormResize(); });
+}
+
+bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    // The client area changes size when the bars are hidden or shown.
+    if (watched == m_client && event->type() == QEvent::Resize)
+        AlignControls();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 // ---- Start-up ----
@@ -731,6 +797,7 @@ bool TMainForm::event(QEvent *e)
 
 void TMainForm::keyPressEvent(QKeyEvent *event)
 {
-    // Keys that reach the bare window are swallowed.
+    int key = event->key();
+    m_guard.run([&] { Keys->FormKeyDown(key, event->modifiers()); });
     event->accept();
 }

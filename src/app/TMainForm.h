@@ -11,8 +11,12 @@
 #include <memory>
 
 class QMenu;
+class ControlSource;
+class DisplayAids;
 class Formatting;
+class KeyboardControl;
 class Markers;
+class PromptEngine;
 class ScriptFiles;
 class TPanel;
 struct Settings;
@@ -52,6 +56,10 @@ public:
     std::unique_ptr<ScriptFiles> Files;
     std::unique_ptr<Formatting> Format;
     std::unique_ptr<Markers> MarkerCommands;
+    std::unique_ptr<ControlSource> Source;
+    std::unique_ptr<PromptEngine> Engine;
+    std::unique_ptr<KeyboardControl> Keys;
+    std::unique_ptr<DisplayAids> Aids;
 
     MainControls &Controls() { return m_controls; }
     const ErrorGuard &Guard() const { return m_guard; }
@@ -79,6 +87,7 @@ public:
 
 protected:
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -91,6 +100,7 @@ private:
     void createTimers();
     void createSubsystems();
     void connectHandlers();
+    void connectPromptHandlers();
     void fillControls();
 
     QAction *addItem(QMenu *menu, const char *name, const QString &caption,

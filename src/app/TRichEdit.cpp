@@ -216,6 +216,20 @@ unsigned sameAs(const TextAttributes &a, const TextAttributes &b)
 
 }
 
+TextAttributes TRichEdit::AttributesOf(const QTextCharFormat &format) const
+{
+    return attributesOf(format, document()->defaultFont());
+}
+
+TextAttributes TRichEdit::AttributesAt(int position) const
+{
+    QTextCursor c(document());
+    c.setPosition(std::clamp(position, 0, document()->characterCount() - 1));
+    if (!c.atBlockEnd())
+        c.movePosition(QTextCursor::NextCharacter);
+    return AttributesOf(c.charFormat());
+}
+
 TextAttributes TRichEdit::SelAttributes() const
 {
     const QTextCursor c = textCursor();

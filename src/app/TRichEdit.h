@@ -59,6 +59,9 @@ public:
 
     // Character format of the selection
     TextAttributes SelAttributes() const;
+    // Attributes of the character at a position, and of a format within this document.
+    TextAttributes AttributesAt(int position) const;
+    TextAttributes AttributesOf(const QTextCharFormat &format) const;
     void SetSelFontName(const QString &name);
     void SetSelSize(double points);
     void SetSelColor(qint32 bgr);

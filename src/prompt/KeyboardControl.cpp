@@ -1,0 +1,199 @@
+#include "prompt/KeyboardControl.h"
+
+#include "app/MainControls.h"
+#include "app/Settings.h"
+#include "app/TMainForm.h"
+#include "app/TRichEdit.h"
+#include "editor/Formatting.h"
+#include "prompt/PromptEngine.h"
+#include "prompt/PromptState.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QWidget>
+
+namespace {
+
+// Ctrl+1 to Ctrl+9: black, white, red, green, blue, maroon, navy, aqua, yellow (0x00BBGGRR).
+constexpr qint32 DigitColours[] = {0x000000, 0xFFFFFF, 0x0000FF, 0x008000, 0xFF0000,
+                                   0x000080, 0x800000, 0xFFFF00, 0x00FFFF};
+
+void setBackground(QWidget *widget, qint32 bgr)
+{
+    QPalette pal = widget->palette();
+    pal.setColor(QPalette::Window, TRichEdit::ToQColor(bgr));
+    widget->setPalette(pal);
+    widget->setAutoFillBackground(true);
+}
+
+}
+
+KeyboardControl::KeyboardControl(MainControls &controls, PromptEngine &engine, Formatting &formatting,
+                                 std::function<void()> rereadSettings)
+    : m_c(controls), P(*controls.prompt), m_engine(engine), m_formatting(formatting),
+      m_rereadSettings(std::move(rereadSettings))
+{
+}
+
+void KeyboardControl::RichEditoldKeyPress(QChar &key)
+{
+    if (!P.Prompting)
+        return;
+    const KeyboardSpeedTable &table = m_c.settings->KeyboardSpeedTable;
+    if (key == QLatin1Char(' '))
+        P.RecordErrorMark();
+    if (key == QChar(27)) {
+        P.Prompting = 0;
+        P.LoopRunning = 0;
+        P.RepeatPrompt = 0;
+    }
+    if (key == QLatin1Char('0'))
+        P.CurrentSpeed = table[0].Speed;
+    if (key >= QLatin1Char('1') && key <= QLatin1Char('9')) {
+        const int row = key.unicode() - '0';
+        P.CurrentDelay = table[row].Delay;
+        P.CurrentSpeed = table[row].Speed;
+    }
+    P.ActiveDelay = P.CurrentDelay;
+    if (P.ShowSpeedLabels) {
+        m_c.Label2->setText(QString::number(P.CurrentDelay));
+        m_c.Label3->setText(QString::number(P.CurrentSpeed));
+    }
+    if (key == QChar(13)) {
+        if (P.TopLine > 0 && P.CurrentSpeed > 0)
+            P.FirstWrapPending = 0;
+        P.Reverse = P.Reverse == 0 ? 1 : 0;
+        m_c.Label1->setText(P.Reverse ? QStringLiteral("<") : QStringLiteral(">"));
+    }
+    key = QChar();
+}
+
+void KeyboardControl::RichEdit1KeyDown(int &key, Qt::KeyboardModifiers shift)
+{
+    shift &= ~Qt::KeypadModifier;
+    if (P.Prompting)
+        promptKeyDown(key, shift);
+    else
+        editingKeyDown(key, shift);
+}
+
+void KeyboardControl::promptKeyDown(int &key, Qt::KeyboardModifiers shift)
+{
+    const int pressed = key;
+    // Whatever happens below, the key never reaches the editor while prompting.
+    key = 0;
+    if (shift == Qt::ControlModifier && pressed == Qt::Key_R) {
+        m_rereadSettings();
+    } else if (shift == Qt::ControlModifier && pressed == Qt::Key_Home) {
+        P.TopLine = 0;
+        P.NextLine = 1;
+        m_c.RichEdit1->SetSelection(0, 0);
+        P.Reverse = 0;
+        m_engine.SpeedButton1Click();
+    } else if (pressed == Qt::Key_F10) {
+        P.Prompting = 0;
+        P.LoopRunning = 0;
+    }
+}
+
+void KeyboardControl::editingKeyDown(int &key, Qt::KeyboardModifiers shift)
+{
+    TRichEdit *editor = m_c.RichEdit1;
+    if (shift == Qt::AltModifier && (key == Qt::Key_Left || key == Qt::Key_Right)) {
+        editor->SelectAll();
+        editor->SetRightIndent(editor->RightIndent() + (key == Qt::Key_Left ? 10 : -10));
+        editor->SetSelLength(0);
+        return;
+    }
+    if (shift != Qt::ControlModifier)
+        return;
+    const int pressed = key;
+    switch (pressed) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        key = 0;
+        stepFont(pressed == Qt::Key_Left ? -1 : 1);
+        break;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        key = 0;
+        stepFontSize(pressed == Qt::Key_Up ? 10 : -10);
+        break;
+    case Qt::Key_0:
+        toggleBackground();
+        break;
+    default:
+        if (pressed >= Qt::Key_1 && pressed <= Qt::Key_9)
+            colourBothPanes(pressed - Qt::Key_0);
+        break;
+    }
+}
+
+void KeyboardControl::stepFont(int step)
+{
+    TRichEdit *editor = m_c.RichEdit1;
+    QComboBox *list = m_c.fontname;
+    editor->SelectAll();
+    int index = std::max(0, list->currentIndex());
+    if (step < 0) {
+        if (index >= 1)
+            --index;
+    } else {
+        ++index;
+    }
+    // Past the last font the list has nothing to name; the last one stays.
+    index = std::min(index, list->count() - 1);
+    const QString name = list->itemText(index);
+    list->setEditText(name);
+    editor->SetSelFontName(name);
+    list->setCurrentIndex(index);
+    editor->SetSelection(P.SavedSelStart, 0);
+}
+
+void KeyboardControl::stepFontSize(int step)
+{
+    bool ok = false;
+    int size = m_c.fontsize->text().toInt(&ok);
+    if (!ok)
+        size = 0;
+    m_c.fontsize->setText(QString::number(size + step));
+    m_c.RichEdit1->SetSelection(P.SavedSelStart, 0);
+}
+
+void KeyboardControl::colourBothPanes(int digit)
+{
+    const qint32 colour = DigitColours[digit - 1];
+    m_c.RichEdit1->SetSelColor(colour);
+    m_c.RichEdit2->SetSelColor(colour);
+}
+
+void KeyboardControl::toggleBackground()
+{
+    const qint32 colour = m_c.RichEdit1->BackgroundColor() == 0 ? 0xFFFFFF : 0;
+    m_c.RichEdit1->SetBackgroundColor(colour);
+    m_c.RichEdit2->SetBackgroundColor(colour);
+    setBackground(m_c.Panel1, colour);
+    setBackground(m_c.Form, colour);
+    setBackground(m_c.Client, colour);
+    QPalette pal = m_c.Label1->palette();
+    pal.setColor(QPalette::WindowText, colour == 0 ? Qt::white : Qt::black);
+    m_c.Label1->setPalette(pal);
+}
+
+void KeyboardControl::RichEdit2KeyDown(int &key, Qt::KeyboardModifiers)
+{
+    key = 0;
+    m_c.RichEdit1->setFocus();
+}
+
+void KeyboardControl::RichEdit2KeyPress(QChar &key)
+{
+    key = QChar();
+    m_c.RichEdit1->setFocus();
+}
+
+void KeyboardControl::FormKeyDown(int &key, Qt::KeyboardModifiers)
+{
+    key = 0;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QRect>
+
+class ControlSource;
+class Formatting;
+class TRichEdit;
+struct MainControls;
+struct PromptState;
+
+// Prompt mode: strips the window to two panes holding one page of the script each and
+// moves them up step by step, recycling the pane that leaves the top underneath the other.
+class PromptEngine
+{
+public:
+    PromptEngine(MainControls &controls, Formatting &formatting, ControlSource &source);
+
+    // Starts prompting; returns when the operator has left it (after any number of
+    // automatic restarts, which loop here rather than nest).
+    void SpeedButton1Click();
+    void Prompt1Click() { SpeedButton1Click(); }
+    void Prompt2Click() { SpeedButton1Click(); }
+
+    // Sets PageLines to the lines, from line 0, that fill the window's client height.
+    void MeasurePageLines();
+    void RichEdit3ResizeRequest(const QRect &rect);
+    void FormResize();
+
+    // Steps the loop has made since prompting started (for measurements).
+    qint64 StepsMade() const { return m_steps; }
+
+private:
+    enum class RunEnd { Left, Empty };
+
+    RunEnd runOnce();
+    bool setUpRun();
+    void unifyFaceAndSize();
+    void stripWindow();
+    void restoreWindow();
+    void alignPageStart();
+    void appendBlankTail();
+    void layOutPaneA();
+    void layOutPaneB();
+    void scrollLoop();
+    void placePanes(int offset);
+    void forwardStep();
+    void reverseStep();
+    void leaveRun();
+    int measureLine(TRichEdit *pane, int line, bool withStyle);
+    void scrollToTop(TRichEdit *pane, int line);
+    void movePane(TRichEdit *pane, int top, int height);
+    void flushScreen();
+    int clientHeight() const;
+    int editorClientWidth() const;
+    void setPanesTakeMouse(bool take);
+
+    MainControls &m_c;
+    PromptState &P;
+    Formatting &m_formatting;
+    ControlSource &m_source;
+    bool m_stripped = false;
+    int m_lastA = 0;
+    qint64 m_steps = 0;
+};

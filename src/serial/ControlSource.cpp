@@ -1,0 +1,65 @@
+#include "serial/ControlSource.h"
+
+#include "app/MainControls.h"
+#include "app/Settings.h"
+#include "app/TStatusBar.h"
+#include "serial/TCommPortDriver.h"
+
+#include <QAction>
+
+namespace {
+
+struct Source
+{
+    const char *status;
+    const char *value;
+};
+
+constexpr Source Sources[] = {
+    {" Control: Keyboard", "KEYBOARD"},
+    {" Control: Serial COM 1", "COM1"},
+    {" Control: Serial COM 2", "COM2"},
+};
+
+}
+
+void ControlSource::choose(int source)
+{
+    QAction *items[] = {m_c.ScrollControls1, m_c.COM11, m_c.Com21};
+    for (int i = 0; i < 3; ++i)
+        items[i]->setChecked(i == source);
+    m_c.StatusBar->SetPanelText(2, QString::fromLatin1(Sources[source].status));
+    TakeSettingsDir(*m_c.settings);
+    WriteSettingsKey(*m_c.settings, QStringLiteral("SCROLLING"), QStringLiteral("CONTROL"),
+                     QString::fromLatin1(Sources[source].value));
+}
+
+void ControlSource::ScrollControls1Click()
+{
+    choose(SettingsConsumers::Keyboard);
+}
+
+void ControlSource::COM11Click()
+{
+    choose(SettingsConsumers::Com1);
+}
+
+void ControlSource::Com21Click()
+{
+    choose(SettingsConsumers::Com2);
+}
+
+void ControlSource::ApplyAtPromptStart()
+{
+    TCommPortDriver *port = m_c.CommPortDriver1;
+    if (m_c.COM11->isChecked()) {
+        port->ComPort = TCommPortDriver::pnCOM1;
+        port->OpenPort();
+    }
+    if (m_c.Com21->isChecked()) {
+        port->ComPort = TCommPortDriver::pnCOM2;
+        port->OpenPort();
+    }
+    if (m_c.ScrollControls1->isChecked())
+        port->ClosePort();
+}
