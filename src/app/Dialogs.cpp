@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QRegularExpression>
 
 QString ErrorBoxText(const QString &message)
 {
@@ -35,8 +36,29 @@ QMessageBox::StandardButton Dialogs::confirm(QWidget *parent, const QString &tex
 
 namespace {
 
+// The filter as the dialog shows it with its details hidden: the text before the
+// last group of patterns.
+QString shownFilterText(const QString &filter)
+{
+    static const QRegularExpression patterns(QStringLiteral("^(.*)\\([a-zA-Z0-9_.,*? +;#\\-\\[\\]@{}/!<>$%&=^~:|]*\\)$"));
+    const QRegularExpressionMatch m = patterns.match(filter);
+    return m.hasMatch() ? m.captured(1).trimmed() : filter;
+}
+
+int filterNumber(const QStringList &filters, const QString &selected)
+{
+    for (int i = 0; i < filters.size(); ++i) {
+        if (filters.at(i) == selected || shownFilterText(filters.at(i)) == selected)
+            return i + 1;
+    }
+    return 1;
+}
+
 FileChoice runFileDialog(QFileDialog &dialog, const QStringList &filters, int filterIndex)
 {
+    // Filters read "text (patterns)"; the operator sees the text alone, so that the
+    // patterns can say what the platform needs ("*" for every file).
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(filters);
     if (filterIndex >= 1 && filterIndex <= filters.size())
         dialog.selectNameFilter(filters.at(filterIndex - 1));
@@ -45,7 +67,7 @@ FileChoice runFileDialog(QFileDialog &dialog, const QStringList &filters, int fi
         return choice;
     choice.accepted = true;
     choice.path = dialog.selectedFiles().constFirst();
-    choice.filterIndex = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
+    choice.filterIndex = filterNumber(filters, dialog.selectedNameFilter());
     return choice;
 }
 

@@ -604,7 +604,7 @@ void TMainForm::connectPromptHandlers()
     };
     RichEdit1->OnKeyPress = [this, keys](QChar &key) { m_guard.run([&] { keys->RichEditoldKeyPress(key); }); };
     // While prompting every key belongs to the prompter, menu shortcuts included.
-    RichEdit1->KeepAllKeys = [this] { return Prompt.Prompting != 0; };
+    RichEdit1->KeepAllKeys = [this] { return Prompt.Prompting != 0 || Engine->Active(); };
     RichEdit2->OnKeyDown = [this, keys](int &key, Qt::KeyboardModifiers shift) {
         m_guard.run([&] { keys->RichEdit2KeyDown(key, shift); });
     };

@@ -18,6 +18,8 @@ TRichEdit::TRichEdit(QWidget *parent)
 {
     // Whole-pixel line positions: no document margin, no frame.
     document()->setDocumentMargin(0);
+    // Changing the margin counts as an edit; a new control holds no unsaved work.
+    document()->setModified(false);
     document()->setUndoRedoEnabled(true);
     setFrameStyle(QFrame::NoFrame);
     setTabChangesFocus(false);
@@ -146,6 +148,15 @@ void TRichEdit::SetSelection(int start, int length)
     c.setPosition(end, QTextCursor::KeepAnchor);
     setTextCursor(c);
     ensureCursorVisible();
+}
+
+void TRichEdit::CollapseSelection()
+{
+    const int view = verticalScrollBar()->value();
+    QTextCursor c = textCursor();
+    c.setPosition(c.selectionStart());
+    setTextCursor(c);
+    verticalScrollBar()->setValue(view);
 }
 
 void TRichEdit::SelectAll()

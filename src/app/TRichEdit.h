@@ -54,6 +54,8 @@ public:
     void SetSelLength(int length);
     void SetSelection(int start, int length);
     void SelectAll();
+    // Length 0 at the selection's start, without scrolling the view.
+    void CollapseSelection();
     QString SelText() const;
     void SetSelText(const QString &text);
 

@@ -2,6 +2,26 @@
 
 #include "editor/PlainTextCodec.h"
 
+namespace {
+
+// Code pages that RTF files name; anything else is damage and reads as Windows-1252, which
+// also keeps a file full of made-up numbers from trying a converter for each.
+bool isKnownCodePage(int codePage)
+{
+    switch (codePage) {
+    case 437: case 708: case 720: case 737: case 775: case 850: case 852: case 855: case 857:
+    case 860: case 861: case 862: case 863: case 864: case 865: case 866: case 869: case 874:
+    case 932: case 936: case 949: case 950: case 1361: case 10000: case 10001: case 10002:
+    case 10003: case 10004: case 10005: case 10006: case 10007: case 10008: case 10029:
+    case 10079: case 10081: case 65001:
+        return true;
+    default:
+        return codePage >= 1250 && codePage <= 1258;
+    }
+}
+
+} // namespace
+
 int RtfCodePages::codePageForCharset(int charset)
 {
     switch (charset) {
@@ -42,12 +62,16 @@ void RtfCodePages::decode(int codePage, QByteArrayView bytes, QString &out)
 
 QStringDecoder *RtfCodePages::decoderFor(int codePage)
 {
+    if (!isKnownCodePage(codePage))
+        return nullptr;
     auto it = m_decoders.find(codePage);
     if (it == m_decoders.end()) {
         const QByteArray number = QByteArray::number(codePage);
         QStringDecoder decoder;
-        for (const QByteArray &name : {codePage == 10000 ? QByteArray("macintosh") : "windows-" + number,
-                                       "cp" + number, "ibm-" + number}) {
+        const QByteArray first = codePage == 10000 ? QByteArray("macintosh")
+            : codePage == 65001                    ? QByteArray("UTF-8")
+                                                   : "windows-" + number;
+        for (const QByteArray &name : {first, "cp" + number, "ibm-" + number}) {
             decoder = QStringDecoder(name.constData(), QStringConverter::Flag::Stateless);
             if (decoder.isValid())
                 break;

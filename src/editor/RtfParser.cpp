@@ -517,8 +517,8 @@ void RtfParser::textChars(QStringView text)
     beginText();
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        if ((u < 0x20 && u != '\t') || u == 0xFDD0 || u == 0xFDD1)
-            continue;  // Qt reserves these as block and frame boundaries
+        if ((u < 0x20 && u != '\t') || u == 0xFDD0 || u == 0xFDD1 || u == 0xFFFC)
+            continue;  // Qt reserves these for blocks, frames and pictures
         m_run.append(u == 0x2029 ? QChar(0x2028) : c);
     }
 }

@@ -38,8 +38,12 @@ KeyboardControl::KeyboardControl(MainControls &controls, PromptEngine &engine, F
 
 void KeyboardControl::RichEditoldKeyPress(QChar &key)
 {
-    if (!P.Prompting)
+    if (!P.Prompting) {
+        // Between the runs of a prompting session nothing is typed into the script.
+        if (m_engine.Active())
+            key = QChar();
         return;
+    }
     const KeyboardSpeedTable &table = m_c.settings->KeyboardSpeedTable;
     if (key == QLatin1Char(' '))
         P.RecordErrorMark();
@@ -74,6 +78,8 @@ void KeyboardControl::RichEdit1KeyDown(int &key, Qt::KeyboardModifiers shift)
     shift &= ~Qt::KeypadModifier;
     if (P.Prompting)
         promptKeyDown(key, shift);
+    else if (m_engine.Active())
+        key = 0;
     else
         editingKeyDown(key, shift);
 }

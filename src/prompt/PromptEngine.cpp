@@ -50,9 +50,13 @@ PromptEngine::PromptEngine(MainControls &controls, Formatting &formatting, Contr
 
 void PromptEngine::SpeedButton1Click()
 {
+    const bool outer = !m_active;
+    m_active = true;
     // A run that ends while RepeatPrompt is still set is followed at once by a new one.
     while (runOnce() == RunEnd::Left && P.RepeatPrompt) {
     }
+    if (outer)
+        m_active = false;
     if (m_stripped)
         restoreWindow();
     m_c.Timer1->start();
@@ -61,7 +65,11 @@ void PromptEngine::SpeedButton1Click()
 
 PromptEngine::RunEnd PromptEngine::runOnce()
 {
-    if (!setUpRun()) {
+    m_settingUp = true;
+    const bool started = setUpRun();
+    m_settingUp = false;
+    m_runWindowSize = m_c.Form->size();
+    if (!started) {
         m_c.Form->setUpdatesEnabled(true);
         return RunEnd::Empty;
     }
@@ -87,9 +95,11 @@ bool PromptEngine::setUpRun()
     P.ClearErrorMarks();
     P.MeasuredHeight = 0;
 
-    paneA->SetSelLength(0);
+    // The run starts from what the operator sees, wherever the caret is.
+    paneA->CollapseSelection();
     P.TopLine = paneA->GetFirstVisibleLine();
     P.NextLine = P.TopLine + 1;
+
     unifyFaceAndSize();
     P.PaneWidth = editorClientWidth();
 
@@ -487,7 +497,9 @@ void PromptEngine::FormResize()
 {
     m_formatting.ShowSelectionFormat();
     TMainForm *form = m_c.Form;
-    if (!P.Prompting) {
+    // The window's own rebuild resizes it; only a new size while the text scrolls
+    // calls for new panes.
+    if (!P.Prompting || m_settingUp || form->size() == m_runWindowSize) {
         form->AlignControls();
         return;
     }

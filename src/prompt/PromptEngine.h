@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QRect>
+#include <QSize>
 
 class ControlSource;
 class Formatting;
@@ -25,6 +26,9 @@ public:
     void MeasurePageLines();
     void RichEdit3ResizeRequest(const QRect &rect);
     void FormResize();
+
+    // True from the start of prompting until the editor is given back.
+    bool Active() const { return m_active; }
 
     // Steps the loop has made since prompting started (for measurements).
     qint64 StepsMade() const { return m_steps; }
@@ -59,6 +63,9 @@ private:
     Formatting &m_formatting;
     ControlSource &m_source;
     bool m_stripped = false;
+    bool m_settingUp = false;
+    bool m_active = false;
+    QSize m_runWindowSize;
     int m_lastA = 0;
     qint64 m_steps = 0;
 };
