@@ -75,6 +75,9 @@ TextAttributes Formatting::SelectionFormat()
 
 void Formatting::FillFontNames()
 {
+    // Filling the list selects its first entry, which is no choice of the operator's.
+    SyncingToolbar = true;
+    const auto done = qScopeGuard([this] { SyncingToolbar = false; });
     QStringList names = QFontDatabase::families();
     names.sort(Qt::CaseInsensitive);
     m_c.fontname->clear();

@@ -2,10 +2,113 @@
 
 #include "app/Dialogs.h"
 #include "app/MainControls.h"
+#include "app/TMainForm.h"
 #include "app/TRichEdit.h"
 #include "app/TStatusBar.h"
+#include "editor/Formatting.h"
+#include "editor/ScriptTransfer.h"
+#include "editor/Tsaving.h"
+#include "editor/ZnqImport.h"
+#include "prompt/PromptState.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QLabel>
+#include <QPrinter>
+#include <QScopeGuard>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace {
+
+const QString Untitled = QStringLiteral("Untitled");
+
+enum OpenFilter { AllFiles = 1, TextFiles = 2, ZnqFiles = 3, RichTextFiles = 4 };
+
+bool plainTextFilter(int filterIndex)
+{
+    return filterIndex == TextFiles || filterIndex == ZnqFiles;
+}
+
+// A dialog filter: the text the operator sees, then the patterns that select the
+// files. "*.*" means every file, as it does on Windows; extensions in either case.
+QString filter(const QString &text, const QString &patterns)
+{
+    return text + QStringLiteral(" (") + patterns + QLatin1Char(')');
+}
+
+void setPaletteColour(QWidget *widget, QPalette::ColorRole role, qint32 bgr)
+{
+    QPalette pal = widget->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        pal.setColor(group, role, TRichEdit::ToQColor(bgr));
+    widget->setPalette(pal);
+}
+
+void setBackground(QWidget *widget, qint32 bgr)
+{
+    setPaletteColour(widget, QPalette::Window, bgr);
+    setPaletteColour(widget, QPalette::Base, bgr);
+    widget->setAutoFillBackground(true);
+}
+
+qint32 textColourOf(const QWidget *widget)
+{
+    return TRichEdit::FromQColor(widget->palette().color(QPalette::Text));
+}
+
+// Characters without a colour of their own take the control's text colour.
+void setAutomaticColour(QTextDocument *document)
+{
+    QTextCursor cursor(document);
+    for (QTextBlock b = document->begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            QTextCharFormat format = fragment.charFormat();
+            format.clearForeground();
+            cursor.setPosition(fragment.position());
+            cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+            cursor.setCharFormat(format);
+        }
+    }
+}
+
+} // namespace
+
+QStringList ScriptFiles::OpenFilters()
+{
+    return {filter(QStringLiteral("All FIles(*.*)"), QStringLiteral("*")),
+            filter(QStringLiteral("Text Files (*.TXT)"), QStringLiteral("*.TXT *.txt")),
+            filter(QStringLiteral("ZNQ Files"), QStringLiteral("*")),
+            filter(QStringLiteral("Rich Text Files(*.RTF)"), QStringLiteral("*.RTF *.rtf"))};
+}
+
+QStringList ScriptFiles::SaveFilters()
+{
+    return {filter(QStringLiteral("Rich Text Files (*.RTF)"), QStringLiteral("*.RTF *.rtf")),
+            filter(QStringLiteral("Text Files (*.TXT)"), QStringLiteral("*.TXT *.txt")),
+            filter(QStringLiteral("Config Files (*.INI)"), QStringLiteral("*.INI *.ini"))};
+}
+
+void ScriptFiles::status(const QString &text)
+{
+    m_c.StatusBar->SetPanelText(0, text);
+    // Shown at once: a long load would otherwise hide it until it ended.
+    m_c.StatusBar->repaint();
+}
+
+QString ScriptFiles::dialogFolder() const
+{
+    if (ScriptFileName != Untitled)
+        return QFileInfo(ScriptFileName).absolutePath();
+    return m_c.Form ? m_c.Form->DialogFolder : QString();
+}
+
+QWidget *ScriptFiles::dialogParent() const
+{
+    return m_c.Form ? static_cast<QWidget *>(m_c.Form) : m_c.Client;
+}
 
 void ScriptFiles::SetScriptFileName(const QString &path)
 {
@@ -18,8 +121,8 @@ bool ScriptFiles::ConfirmSaveChanges()
     if (!m_c.RichEdit1->Modified())
         return true;
     const auto answer = (*m_c.dialogs)->confirm(
-        m_c.Client,
-        QStringLiteral("Save changes to %1?").arg(ScriptFileName),
+        dialogParent(),
+        QStringLiteral("Save changes to %1?").arg(QDir::toNativeSeparators(ScriptFileName)),
         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Cancel)
         return false;
@@ -28,9 +131,243 @@ bool ScriptFiles::ConfirmSaveChanges()
     return true;
 }
 
-void ScriptFiles::FileNew() {}
-void ScriptFiles::FileOpen() {}
-void ScriptFiles::FileSave() {}
-void ScriptFiles::FileSaveAs() {}
-void ScriptFiles::Insert2Click() {}
-void ScriptFiles::FilePrint() {}
+// ---- New ----
+
+void ScriptFiles::FileNew()
+{
+    if (!ConfirmSaveChanges())
+        return;
+    TRichEdit *edit = m_c.RichEdit1;
+    SetScriptFileName(Untitled);
+    edit->Clear();
+
+    edit->SetBackgroundColor(0);
+    QTextCharFormat typing;
+    typing.setForeground(TRichEdit::ToQColor(0xFFFFFF));
+    typing.setFontFamilies({QStringLiteral("Arial")});
+    typing.setFontPointSize(60);
+    typing.setFontWeight(QFont::Normal);
+    typing.setFontItalic(false);
+    typing.setFontUnderline(false);
+    // The empty paragraph keeps it too, so a click into the editor does not lose it.
+    QTextCursor(edit->document()).setBlockCharFormat(typing);
+    edit->setCurrentCharFormat(typing);
+    edit->document()->clearUndoRedoStacks();
+    edit->SetModified(false);
+    if (m_c.Form && m_c.Form->Format)
+        m_c.Form->Format->ShowSelectionFormat();
+
+    setBackground(m_c.RichEdit2, edit->BackgroundColor());
+    setPaletteColour(m_c.RichEdit2, QPalette::Text, textColourOf(edit));
+    if (m_c.Form)
+        setBackground(m_c.Form, edit->BackgroundColor());
+    if (m_c.Client)
+        setBackground(m_c.Client, edit->BackgroundColor());
+    setBackground(m_c.Panel1, 0);
+    setPaletteColour(m_c.Label1, QPalette::WindowText, 0xFFFFFF);
+}
+
+// ---- Open ----
+
+void ScriptFiles::FileOpen()
+{
+    if (!ConfirmSaveChanges())
+        return;
+    status(QStringLiteral(" Select a file.."));
+    const FileChoice choice = (*m_c.dialogs)->openFile(dialogParent(), dialogFolder(), OpenFilters(),
+                                                       OpenFilterIndex);
+    // The colours are worked out again even without a new file; an unsaved script
+    // must keep its modified flag then, or a later Exit would drop it unasked.
+    const bool wasModified = m_c.RichEdit1->Modified();
+    if (choice.accepted) {
+        OpenFilterIndex = choice.filterIndex;
+        loadChosenFile(choice.path, choice.filterIndex);
+    }
+    takeColoursFromFirstCharacter();
+    resetPositions();
+    m_c.RichEdit1->SetModified(choice.accepted ? false : wasModified);
+    status(QStringLiteral(" Ready.."));
+}
+
+void ScriptFiles::loadChosenFile(const QString &path, int filterIndex)
+{
+    TRichEdit *edit = m_c.RichEdit1;
+    edit->PlainText = plainTextFilter(filterIndex);
+    status(QStringLiteral(" Loading.."));
+    if (filterIndex == ZnqFiles)
+        edit->setPlainText(ZnqImport::importFile(path));
+    else
+        edit->LoadFromFile(path);
+    SetScriptFileName(path);
+    edit->setFocus();
+    edit->SetModified(false);
+
+    // One face and one size for the whole script: those of its start.
+    edit->SetSelection(0, 0);
+    const TextAttributes start = edit->SelAttributes();
+    edit->SelectAll();
+    edit->SetSelFontName(start.Name);
+    edit->SetSelSize(start.Size);
+}
+
+void ScriptFiles::takeColoursFromFirstCharacter()
+{
+    TRichEdit *edit = m_c.RichEdit1;
+    edit->SetSelection(0, 1);
+    if (edit->SelAttributes().Color < 0)
+        edit->SetSelColor(0);
+    const qint32 colour = edit->SelAttributes().Color;
+    const qint32 background = colour != 0 ? 0 : 0xFFFFFF;
+    edit->SetBackgroundColor(background);
+    m_c.RichEdit2->SetBackgroundColor(background);
+    if (m_c.Form)
+        setBackground(m_c.Form, background);
+    if (m_c.Client)
+        setBackground(m_c.Client, background);
+    setBackground(m_c.Panel1, background);
+    setPaletteColour(m_c.Label1, QPalette::WindowText, colour);
+    edit->SetSelection(edit->SelStart(), 0);
+    status(QStringLiteral(" Loading.."));
+}
+
+void ScriptFiles::resetPositions()
+{
+    TRichEdit *edit = m_c.RichEdit1;
+    m_c.prompt->TopLine = 0;
+    m_c.prompt->NextLine = 0;
+    m_c.prompt->LineCount = edit->GetLineCount();
+    m_c.markers->MarkerPos = 0;
+    edit->SetSelection(0, 0);
+    edit->PlainText = false;
+    m_c.RichEdit2->PlainText = false;
+}
+
+// ---- Save, Save As ----
+
+void ScriptFiles::FileSave()
+{
+    status(QStringLiteral(" Saving.."));
+    if (ScriptFileName == Untitled) {
+        if (!saveAs())
+            return;
+    } else {
+        m_c.RichEdit1->SaveToFile(ScriptFileName);
+        m_c.RichEdit1->SetModified(false);
+    }
+    if (m_c.saving) {
+        m_c.saving->Editor = m_c.RichEdit1;
+        m_c.saving->show();
+    }
+    status(QStringLiteral(" Saved.."));
+    m_c.RichEdit1->SetModified(false);
+}
+
+void ScriptFiles::FileSaveAs()
+{
+    saveAs();
+}
+
+bool ScriptFiles::saveAs()
+{
+    const FileChoice choice = (*m_c.dialogs)->saveFile(dialogParent(), dialogFolder(), SaveFilters(),
+                                                       SaveFilterIndex, QStringLiteral("RTF"));
+    if (!choice.accepted)
+        return false;
+    SaveFilterIndex = choice.filterIndex;
+    static const char *const extensions[] = {".RTF", ".TXT", ".INI"};
+    const int index = std::clamp(choice.filterIndex, 1, 3);
+    m_c.RichEdit1->PlainText = index != 1;
+    QString path = choice.path;
+    if (!path.contains(QLatin1Char('.')))
+        path += QLatin1String(extensions[index - 1]);
+
+    if (QFileInfo::exists(path)) {
+        const auto answer = (*m_c.dialogs)->confirm(
+            dialogParent(), QStringLiteral("OK to overwrite %1").arg(QDir::toNativeSeparators(path)),
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        if (answer != QMessageBox::Yes)
+            return false;
+    }
+    m_c.RichEdit1->SaveToFile(path);
+    SetScriptFileName(path);
+    m_c.RichEdit1->SetModified(false);
+    return true;
+}
+
+// ---- Insert ----
+
+void ScriptFiles::Insert2Click()
+{
+    TRichEdit *edit = m_c.RichEdit1;
+    const int line = edit->LineFromChar(-1);
+    const FileChoice choice = (*m_c.dialogs)->openFile(dialogParent(), dialogFolder(), OpenFilters(),
+                                                       OpenFilterIndex);
+    if (!choice.accepted)
+        return;
+    OpenFilterIndex = choice.filterIndex;
+    edit->PlainText = plainTextFilter(choice.filterIndex);
+    status(QStringLiteral(" Inserting.."));
+    insertIntoEditor(choice.path, choice.filterIndex);
+
+    // Pane B shows the script as it is now.
+    ScriptTransfer::Copy(*edit->document(), *m_c.RichEdit2->document(), edit->PlainText);
+    const QFont base = edit->document()->defaultFont();
+    m_c.RichEdit2->SetBaseFont(base.family(), base.pointSizeF(), textColourOf(m_c.RichEdit2));
+
+    edit->SetSelection(edit->LineIndex(line), 0);
+    status(QStringLiteral(" ready.."));
+}
+
+void ScriptFiles::insertIntoEditor(const QString &path, int filterIndex)
+{
+    TRichEdit *edit = m_c.RichEdit1;
+    TRichEdit *staging = m_c.RichEdit4;
+    const auto emptied = qScopeGuard([staging] { staging->Clear(); });
+    staging->Clear();
+    if (filterIndex == ZnqFiles) {
+        staging->setPlainText(ZnqImport::importFile(path));
+    } else {
+        staging->PlainText = false;
+        staging->LoadFromFile(path);
+    }
+
+    // The inserted text takes the look of the text at the caret.
+    const TextAttributes caret = edit->SelAttributes();
+    staging->SelectAll();
+    staging->SetBackgroundColor(edit->BackgroundColor());
+    if (caret.Color < 0)
+        setAutomaticColour(staging->document());
+    else
+        staging->SetSelColor(caret.Color);
+    staging->SetSelFontName(caret.Name);
+    staging->SetSelSize(caret.Size);
+
+    staging->copy();
+    edit->paste();
+}
+
+// ---- Print ----
+
+void ScriptFiles::FilePrint()
+{
+    TRichEdit *edit = m_c.RichEdit1;
+    TRichEdit *staging = m_c.RichEdit4;
+    const auto emptied = qScopeGuard([staging] { staging->Clear(); });
+    staging->resize(edit->width(), staging->height());
+    ScriptTransfer::Copy(*edit->document(), *staging->document(), edit->PlainText);
+
+    // Black 12-point text on white paper, whatever the screen shows.
+    staging->SelectAll();
+    staging->SetSelSize(12);
+    staging->SetSelColor(0);
+    staging->SetBackgroundColor(0xFFFFFF);
+    const QFont base = staging->document()->defaultFont();
+    staging->SetBaseFont(base.family(), 12, 0);
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(ScriptFileName);
+    if (!(*m_c.dialogs)->print(dialogParent(), &printer))
+        return;
+    printer.setDocName(ScriptFileName);
+    staging->document()->print(&printer);
+}

@@ -15,4 +15,32 @@ Tsaving::Tsaving(QWidget *parent)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(100);
     Timer1->setSingleShot(true);
+    connect(Timer1, &QTimer::timeout, this, &Tsaving::Timer1Timer);
+}
+
+void Tsaving::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    FormActivate();
+}
+
+void Tsaving::FormActivate()
+{
+    ProgressBar1->setValue(0);
+    Timer1->start();
+}
+
+void Tsaving::Timer1Timer()
+{
+    Timer1->stop();
+    for (int step = 1; step <= 100; ++step) {
+        volatile int wait = 0;
+        while (wait < StepWait)
+            wait = wait + 1;
+        ProgressBar1->setValue(step);
+        ProgressBar1->repaint();
+    }
+    close();
+    if (Editor)
+        Editor->update();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 
 class QProgressBar;
 class QTimer;
@@ -15,4 +16,14 @@ public:
 
     QProgressBar *ProgressBar1;
     QTimer *Timer1;
+    // Repainted when the window closes.
+    QPointer<QWidget> Editor;
+
+    void FormActivate();
+    void Timer1Timer();
+
+    static constexpr int StepWait = 100000;
+
+protected:
+    void showEvent(QShowEvent *event) override;
 };

@@ -1,0 +1,750 @@
+#include "FakeDialogs.h"
+
+#include "app/TMainForm.h"
+#include "app/TPanel.h"
+#include "app/TRichEdit.h"
+#include "app/TStatusBar.h"
+#include "editor/MarkerChars.h"
+#include "editor/ScriptFiles.h"
+#include "editor/Tsaving.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QProcess>
+#include <QProgressBar>
+#include <QStandardPaths>
+#include <QTextBlock>
+#include <QTextList>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+// The file commands on a real window, with the dialogs answered by the test.
+class tst_ScriptFiles : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void newScriptLook();
+    void confirmSaveChanges_data();
+    void confirmSaveChanges();
+    void openByFilter_data();
+    void openByFilter();
+    void openPlainTextSavesBackAsRichText();
+    void openCancelledStillResets();
+    void firstCharacterColours_data();
+    void firstCharacterColours();
+    void openFailureKeepsScript();
+    void saveAsNames_data();
+    void saveAsNames();
+    void saveAsOverwrite_data();
+    void saveAsOverwrite();
+    void saveUntitledWithSaveAsCancelled();
+    void saveShowsSavingWindow();
+    void failedSaveKeepsOldFile();
+    void fixturesSurviveSaveAndOpen_data();
+    void fixturesSurviveSaveAndOpen();
+    void insertKeepsCaretLine();
+    void insertZnq();
+    void printThreePages();
+    void realDialogFilters();
+
+private:
+    std::unique_ptr<ScopedWorkDir> m_dir;
+    std::unique_ptr<class TestDialogs> m_dialogs;
+    std::unique_ptr<TMainForm> m_form;
+    TRichEdit *edit() const { return m_form->RichEdit1; }
+    ScriptFiles *files() const { return m_form->Files.get(); }
+    QString panel(int index) const { return m_form->StatusBar->PanelText(index); }
+};
+
+// Records what the file dialogs were given; prints to a PDF file.
+class TestDialogs : public FakeDialogs
+{
+public:
+    QList<QStringList> filtersShown;
+    QList<int> filterIndexShown;
+    QString pdfPath;
+    int printed = 0;
+    bool realFileDialogs = false;
+
+    FileChoice openFile(QWidget *parent, const QString &folder, const QStringList &filters, int index) override
+    {
+        filtersShown << filters;
+        filterIndexShown << index;
+        if (realFileDialogs)
+            return Dialogs::openFile(parent, folder, filters, index);
+        return FakeDialogs::openFile(parent, folder, filters, index);
+    }
+    FileChoice saveFile(QWidget *parent, const QString &folder, const QStringList &filters, int index,
+                        const QString &suffix) override
+    {
+        filtersShown << filters;
+        filterIndexShown << index;
+        return FakeDialogs::saveFile(parent, folder, filters, index, suffix);
+    }
+    bool print(QWidget *, QPrinter *printer) override
+    {
+        ++printed;
+        if (pdfPath.isEmpty())
+            return false;
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(pdfPath);
+        return true;
+    }
+};
+
+namespace {
+
+FileChoice chosen(const QString &path, int filterIndex)
+{
+    FileChoice c;
+    c.accepted = true;
+    c.path = path;
+    c.filterIndex = filterIndex;
+    return c;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The script's look, paragraph by paragraph and run by run, for comparing two documents.
+QString describe(const QTextDocument *doc)
+{
+    QStringList out;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        const QTextBlockFormat bf = b.blockFormat();
+        QString para = QStringLiteral("[a%1").arg(int(bf.alignment() & Qt::AlignHorizontal_Mask));
+        if (QTextList *list = b.textList())
+            para += QStringLiteral(" list%1/%2").arg(int(list->format().style())).arg(list->format().indent());
+        para += QLatin1Char(']');
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat f = it.fragment().charFormat();
+            para += QStringLiteral("{%1|%2 %3 %4%5%6%7}")
+                        .arg(it.fragment().text(), f.fontFamilies().toStringList().value(0))
+                        .arg(f.fontPointSize())
+                        .arg(f.foreground().style() == Qt::NoBrush ? QStringLiteral("auto")
+                                                                   : f.foreground().color().name())
+                        .arg(f.fontWeight() > QFont::Normal ? "b" : "")
+                        .arg(f.fontItalic() ? "i" : "")
+                        .arg(f.fontUnderline() ? "u" : "");
+        }
+        out << para;
+    }
+    return out.join(QLatin1Char('\n'));
+}
+
+QColor windowColour(const QWidget *w) { return w->palette().color(QPalette::Window); }
+
+const QByteArray RedStart = "{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Serif;}}{\\colortbl ;\\red255\\green0\\blue0;}"
+                            "\\f0\\fs40\\cf1 Red start\\par\\cf0\\fs20 and more\\par}";
+
+}
+
+void tst_ScriptFiles::init()
+{
+    m_dir = std::make_unique<ScopedWorkDir>();
+    m_dialogs = std::make_unique<TestDialogs>();
+    m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    // A new window holds no unsaved work: nothing may ask to save it.
+    QVERIFY(!edit()->Modified());
+}
+
+void tst_ScriptFiles::cleanup()
+{
+    m_form.reset();
+    m_dialogs.reset();
+    m_dir.reset();
+}
+
+void tst_ScriptFiles::newScriptLook()
+{
+    edit()->setPlainText(QStringLiteral("old text"));
+    edit()->SetModified(true);
+    edit()->SetBackgroundColor(0xFFFFFF);
+    m_form->Panel1->setPalette(QPalette(Qt::red));
+    m_dialogs->answers = {QMessageBox::No};
+    m_form->Action(QStringLiteral("FileNewItem"))->trigger();
+
+    QCOMPARE(m_dialogs->questions, QStringList{"Save changes to Untitled?"});
+    QCOMPARE(files()->ScriptFileName, QStringLiteral("Untitled"));
+    QCOMPARE(panel(2), QStringLiteral("Untitled"));
+    QCOMPARE(edit()->Text(), QString());
+    QVERIFY(!edit()->Modified());
+    QCOMPARE(edit()->BackgroundColor(), 0);
+    QCOMPARE(m_form->fontsize->text(), QStringLiteral("60"));
+    QCOMPARE(m_form->fontname->currentText(), QStringLiteral("Arial"));
+    QCOMPARE(m_form->RichEdit2->BackgroundColor(), 0);
+    QCOMPARE(m_form->RichEdit2->palette().color(QPalette::Text), QColor(Qt::white));
+    QCOMPARE(windowColour(m_form->Panel1), QColor(Qt::black));
+    QCOMPARE(m_form->Label1->palette().color(QPalette::WindowText), QColor(Qt::white));
+
+    // What is typed takes the new script's look, also after a click into the editor.
+    edit()->setFocus();
+    edit()->SetSelection(0, 0);
+    QTest::keyClicks(edit(), QStringLiteral("Hi"));
+    edit()->SetSelection(0, 2);
+    const TextAttributes a = edit()->SelAttributes();
+    QCOMPARE(a.Name, QStringLiteral("Arial"));
+    QCOMPARE(a.Size, 60.0);
+    QCOMPARE(a.Color, 0xFFFFFF);
+    QVERIFY(!a.Bold && !a.Italic && !a.Underline);
+}
+
+void tst_ScriptFiles::confirmSaveChanges_data()
+{
+    QTest::addColumn<bool>("named");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("replaced");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("cancel") << true << int(QMessageBox::Cancel) << false << false;
+    QTest::newRow("no") << true << int(QMessageBox::No) << true << false;
+    QTest::newRow("yes") << true << int(QMessageBox::Yes) << true << true;
+    // Yes on an untitled script whose Save As is cancelled still goes on.
+    QTest::newRow("yes, untitled") << false << int(QMessageBox::Yes) << true << false;
+}
+
+void tst_ScriptFiles::confirmSaveChanges()
+{
+    QFETCH(bool, named);
+    QFETCH(int, answer);
+    QFETCH(bool, replaced);
+    QFETCH(bool, saved);
+    const QString path = m_dir->file(QStringLiteral("script.rtf"));
+    if (named)
+        files()->SetScriptFileName(path);
+    edit()->setPlainText(QStringLiteral("unsaved work"));
+    edit()->SetModified(true);
+    m_dialogs->answers = {QMessageBox::StandardButton(answer)};
+    m_form->Action(QStringLiteral("FileNewItem"))->trigger();
+
+    QCOMPARE(m_dialogs->questions.value(0),
+             QStringLiteral("Save changes to %1?").arg(named ? path : QStringLiteral("Untitled")));
+    QCOMPARE(edit()->Text().isEmpty(), replaced);
+    QCOMPARE(edit()->Modified(), !replaced);
+    QCOMPARE(readFile(path).contains("unsaved work"), saved);
+    QVERIFY(m_dialogs->errors.isEmpty());
+}
+
+void tst_ScriptFiles::openByFilter_data()
+{
+    QTest::addColumn<int>("filter");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    const QByteArray rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Mono;}}\\f0\\fs28 A \\b bold\\b0  word\\par}";
+    QTest::newRow("all files, rich text") << 1 << rtf << "A bold word";
+    QTest::newRow("text files, rich text shown as code") << 2 << rtf << QString::fromLatin1(rtf);
+    QTest::newRow("ZNQ") << 3 << QByteArray("\xff\x01\x02" "A\x7f" "B\x1b" "xC\r\nD\te") << "A\u00bbBCDe";
+    QTest::newRow("rich text files") << 4 << rtf << "A bold word";
+    QTest::newRow("all files, plain text") << 1 << QByteArray("plain\r\nlines") << "plain\nlines";
+}
+
+void tst_ScriptFiles::openByFilter()
+{
+    QFETCH(int, filter);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    const QString path = m_dir->file(QStringLiteral("script.dat"));
+    writeFile(path, bytes);
+    m_form->MarkerSearch.MarkerPos = 9;
+    m_form->Prompt.TopLine = 4;
+    m_form->Prompt.NextLine = 6;
+    m_dialogs->files = {chosen(path, filter)};
+    m_form->Action(QStringLiteral("FileOpenItem"))->trigger();
+
+    QCOMPARE(m_dialogs->errors, QStringList());
+    QCOMPARE(edit()->Text(), text);
+    QCOMPARE(files()->ScriptFileName, path);
+    QCOMPARE(panel(2), QStringLiteral("script.dat"));
+    QCOMPARE(panel(0), QStringLiteral(" Ready.."));
+    QVERIFY(!edit()->Modified());
+    QVERIFY(!edit()->PlainText);
+    QVERIFY(!m_form->RichEdit2->PlainText);
+    QCOMPARE(edit()->SelStart(), 0);
+    QCOMPARE(edit()->SelLength(), 0);
+    QCOMPARE(m_form->MarkerSearch.MarkerPos, 0);
+    QCOMPARE(m_form->Prompt.TopLine, 0);
+    QCOMPARE(m_form->Prompt.NextLine, 0);
+    QCOMPARE(m_form->Prompt.LineCount, edit()->GetLineCount());
+
+    // One face and size for the whole script, styles kept.
+    edit()->SelectAll();
+    const TextAttributes all = edit()->SelAttributes();
+    QVERIFY(all.ConsistentAttributes & TextAttributes::caFace);
+    QVERIFY(all.ConsistentAttributes & TextAttributes::caSize);
+    if (text == QLatin1String("A bold word")) {
+        QCOMPARE(all.Name, QStringLiteral("Liberation Mono"));
+        QCOMPARE(all.Size, 14.0);
+        edit()->SetSelection(2, 4);
+        QVERIFY(edit()->SelAttributes().Bold);
+    }
+
+    // The filters as the operator reads them, and the choice kept for next time.
+    QCOMPARE(m_dialogs->filtersShown.value(0),
+             QStringList({"All FIles(*.*) (*)", "Text Files (*.TXT) (*.TXT *.txt)", "ZNQ Files (*)",
+                          "Rich Text Files(*.RTF) (*.RTF *.rtf)"}));
+    QCOMPARE(m_dialogs->filterIndexShown.value(0), 1);
+    m_form->Action(QStringLiteral("FileOpenItem"))->trigger();
+    QCOMPARE(m_dialogs->filterIndexShown.value(1), filter);
+}
+
+void tst_ScriptFiles::openPlainTextSavesBackAsRichText()
+{
+    const QString path = m_dir->file(QStringLiteral("notes.txt"));
+    writeFile(path, "first line\nsecond line\n");
+    m_dialogs->files = {chosen(path, 1)};
+    files()->FileOpen();
+    QCOMPARE(edit()->Text(), QStringLiteral("first line\nsecond line\n"));
+
+    edit()->SetSelection(0, 0);
+    QTest::keyClicks(edit(), QStringLiteral("New "));
+    m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
+    QCOMPARE(m_dialogs->errors, QStringList());
+    QVERIFY(readFile(path).startsWith("{\\rtf1"));
+    QCOMPARE(panel(0), QStringLiteral(" Saved.."));
+    QVERIFY(!edit()->Modified());
+
+    m_dialogs->files = {chosen(path, 1)};
+    files()->FileOpen();
+    QCOMPARE(edit()->Text(), QStringLiteral("New first line\nsecond line\n"));
+}
+
+void tst_ScriptFiles::openCancelledStillResets()
+{
+    edit()->setPlainText(QStringLiteral("one two"));
+    edit()->SetSelection(0, 1);
+    edit()->SetSelColor(0x0000FF);
+    edit()->SetSelection(3, 2);
+    edit()->SetModified(true);
+    m_form->MarkerSearch.MarkerPos = 5;
+    m_form->Prompt.TopLine = 3;
+    m_form->Prompt.NextLine = 8;
+    m_dialogs->answers = {QMessageBox::No};
+    files()->FileOpen();
+
+    QCOMPARE(edit()->BackgroundColor(), 0);
+    QCOMPARE(m_form->Label1->palette().color(QPalette::WindowText), QColor(Qt::red));
+    QCOMPARE(m_form->MarkerSearch.MarkerPos, 0);
+    QCOMPARE(m_form->Prompt.TopLine, 0);
+    QCOMPARE(m_form->Prompt.NextLine, 0);
+    QCOMPARE(m_form->Prompt.LineCount, edit()->GetLineCount());
+    QCOMPARE(edit()->SelStart(), 0);
+    QCOMPARE(edit()->SelLength(), 0);
+    QCOMPARE(panel(0), QStringLiteral(" Ready.."));
+    QCOMPARE(files()->ScriptFileName, QStringLiteral("Untitled"));
+    // The unsaved script is still unsaved: Exit must go on asking about it.
+    QVERIFY(edit()->Modified());
+}
+
+void tst_ScriptFiles::firstCharacterColours_data()
+{
+    QTest::addColumn<QByteArray>("rtf");
+    QTest::addColumn<QColor>("text");
+    QTest::addColumn<QColor>("background");
+    QTest::newRow("red") << RedStart << QColor(Qt::red) << QColor(Qt::black);
+    QTest::newRow("black") << QByteArray("{\\rtf1\\ansi{\\colortbl ;\\red0\\green0\\blue0;}\\cf1 Black\\par}")
+                           << QColor(Qt::black) << QColor(Qt::white);
+    QTest::newRow("automatic") << QByteArray("{\\rtf1\\ansi Automatic\\par}") << QColor(Qt::black)
+                               << QColor(Qt::white);
+}
+
+void tst_ScriptFiles::firstCharacterColours()
+{
+    QFETCH(QByteArray, rtf);
+    QFETCH(QColor, text);
+    QFETCH(QColor, background);
+    const QString path = m_dir->file(QStringLiteral("colours.rtf"));
+    writeFile(path, rtf);
+    m_dialogs->files = {chosen(path, 4)};
+    files()->FileOpen();
+
+    edit()->SetSelection(0, 1);
+    QCOMPARE(TRichEdit::ToQColor(edit()->SelAttributes().Color), text);
+    QCOMPARE(TRichEdit::ToQColor(edit()->BackgroundColor()), background);
+    QCOMPARE(TRichEdit::ToQColor(m_form->RichEdit2->BackgroundColor()), background);
+    QCOMPARE(windowColour(m_form->Panel1), background);
+    QCOMPARE(windowColour(m_form.get()), background);
+    QCOMPARE(m_form->Label1->palette().color(QPalette::WindowText), text);
+    QVERIFY(!edit()->Modified());
+}
+
+void tst_ScriptFiles::openFailureKeepsScript()
+{
+    edit()->setPlainText(QStringLiteral("keep me"));
+    files()->SetScriptFileName(m_dir->file(QStringLiteral("kept.rtf")));
+    const QString missing = m_dir->file(QStringLiteral("missing.rtf"));
+    m_dialogs->files = {chosen(missing, 1)};
+    m_form->Action(QStringLiteral("FileOpenItem"))->trigger();
+    QCOMPARE(m_dialogs->errors, QStringList{QStringLiteral("Cannot open file %1.").arg(missing)});
+    QCOMPARE(edit()->Text(), QStringLiteral("keep me"));
+    QCOMPARE(files()->ScriptFileName, m_dir->file(QStringLiteral("kept.rtf")));
+
+    m_dialogs->files = {chosen(missing, 3)};
+    m_form->Action(QStringLiteral("FileOpenItem"))->trigger();
+    QCOMPARE(m_dialogs->errors.value(1), QStringLiteral("File not found."));
+    QCOMPARE(edit()->Text(), QStringLiteral("keep me"));
+}
+
+void tst_ScriptFiles::saveAsNames_data()
+{
+    QTest::addColumn<QString>("typed");  // relative to the test folder
+    QTest::addColumn<int>("filter");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<bool>("plain");
+    QTest::newRow("rtf, no dot") << "notes" << 1 << "notes.RTF" << false;
+    QTest::newRow("txt, no dot") << "notes" << 2 << "notes.TXT" << true;
+    QTest::newRow("ini, no dot") << "notes" << 3 << "notes.INI" << true;
+    QTest::newRow("rtf filter, .txt name") << "notes.txt" << 1 << "notes.txt" << false;
+    QTest::newRow("dot in the folder") << "my.scripts/notes" << 2 << "my.scripts/notes" << true;
+}
+
+void tst_ScriptFiles::saveAsNames()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, filter);
+    QFETCH(QString, written);
+    QFETCH(bool, plain);
+    QDir(m_dir->path()).mkdir(QStringLiteral("my.scripts"));
+    edit()->setPlainText(QStringLiteral("Caf\u00e9 \u00bb script"));
+    edit()->SetModified(true);
+    m_dialogs->files = {chosen(m_dir->file(typed), filter)};
+    m_form->Action(QStringLiteral("FileSaveAsItem"))->trigger();
+
+    const QString path = m_dir->file(written);
+    QCOMPARE(m_dialogs->errors, QStringList());
+    QCOMPARE(files()->ScriptFileName, path);
+    QCOMPARE(panel(2), QFileInfo(path).fileName());
+    QVERIFY(!edit()->Modified());
+    QCOMPARE(edit()->PlainText, plain);
+    const QByteArray expected = plain ? QByteArray("Caf\xe9 \xbb script") : QByteArray("{\\rtf1");
+    QVERIFY2(readFile(path).startsWith(expected), readFile(path).left(40).constData());
+    // Save As on its own shows no status text.
+    QCOMPARE(panel(0).contains(QStringLiteral("Saved")), false);
+
+    // Save writes the same file in the same form.
+    edit()->setPlainText(QStringLiteral("second version"));
+    m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
+    QCOMPARE(readFile(path).startsWith(plain ? QByteArray("second version") : QByteArray("{\\rtf1")), true);
+    QVERIFY(readFile(path).contains("second version"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), 1 + int(QFile::exists(m_dir->file("CORVANTA.INI"))) - int(written.contains('/')));
+}
+
+void tst_ScriptFiles::saveAsOverwrite_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("yes") << int(QMessageBox::Yes) << true;
+    QTest::newRow("no") << int(QMessageBox::No) << false;
+    QTest::newRow("cancel") << int(QMessageBox::Cancel) << false;
+}
+
+void tst_ScriptFiles::saveAsOverwrite()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, written);
+    const QString path = m_dir->file(QStringLiteral("taken.TXT"));
+    writeFile(path, "old content");
+    edit()->setPlainText(QStringLiteral("new content"));
+    edit()->SetModified(true);
+    m_dialogs->answers = {QMessageBox::StandardButton(answer)};
+    m_dialogs->files = {chosen(m_dir->file(QStringLiteral("taken")), 2)};
+    files()->FileSaveAs();
+
+    QCOMPARE(m_dialogs->questions, QStringList{QStringLiteral("OK to overwrite %1").arg(path)});
+    QCOMPARE(readFile(path), written ? QByteArray("new content") : QByteArray("old content"));
+    QCOMPARE(files()->ScriptFileName, written ? path : QStringLiteral("Untitled"));
+    QCOMPARE(edit()->Modified(), !written);
+    // The chosen form stays in force either way.
+    QVERIFY(edit()->PlainText);
+}
+
+void tst_ScriptFiles::saveUntitledWithSaveAsCancelled()
+{
+    Tsaving saving;
+    m_form->Controls().saving = &saving;
+    edit()->setPlainText(QStringLiteral("draft"));
+    edit()->SetModified(true);
+    m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
+    QCOMPARE(m_dialogs->filtersShown.value(0),
+             QStringList({"Rich Text Files (*.RTF) (*.RTF *.rtf)", "Text Files (*.TXT) (*.TXT *.txt)",
+                          "Config Files (*.INI) (*.INI *.ini)"}));
+    QVERIFY(!saving.isVisible());
+    QVERIFY(edit()->Modified());
+    QCOMPARE(files()->ScriptFileName, QStringLiteral("Untitled"));
+    QCOMPARE(panel(0), QStringLiteral(" Saving.."));
+    m_form->Controls().saving = nullptr;
+}
+
+void tst_ScriptFiles::saveShowsSavingWindow()
+{
+    Tsaving saving;
+    m_form->Controls().saving = &saving;
+    const QString path = m_dir->file(QStringLiteral("named.rtf"));
+    files()->SetScriptFileName(path);
+    edit()->setPlainText(QStringLiteral("saved words"));
+    edit()->SetModified(true);
+    files()->FileSave();
+    QVERIFY(readFile(path).contains("saved words"));
+    QVERIFY(saving.isVisible());
+    QCOMPARE(saving.windowTitle(), QStringLiteral("Saving"));
+    QCOMPARE(saving.ProgressBar1->value(), 0);
+    QCOMPARE(panel(0), QStringLiteral(" Saved.."));
+    QVERIFY(!edit()->Modified());
+    QTRY_VERIFY_WITH_TIMEOUT(!saving.isVisible(), 3000);
+    QCOMPARE(saving.ProgressBar1->value(), 100);
+    m_form->Controls().saving = nullptr;
+}
+
+void tst_ScriptFiles::failedSaveKeepsOldFile()
+{
+    Tsaving saving;
+    m_form->Controls().saving = &saving;
+    const QString path = m_dir->file(QStringLiteral("precious.rtf"));
+    writeFile(path, "{\\rtf1 the old script\\par}");
+    files()->SetScriptFileName(path);
+    QStringList lines(4000, QStringLiteral("a line of the new script that will not fit"));
+    edit()->setPlainText(lines.join(QLatin1Char('\n')));
+    edit()->SetModified(true);
+
+    // A full disk, as far as this process can tell (this works for root too).
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 64 * 1024;
+    setrlimit(RLIMIT_FSIZE, &small);
+    m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
+    setrlimit(RLIMIT_FSIZE, &old);
+
+    QCOMPARE(m_dialogs->errors, QStringList{QStringLiteral("Failed to Save Stream.")});
+    QCOMPARE(readFile(path), QByteArray("{\\rtf1 the old script\\par}"));
+    QVERIFY(edit()->Modified());
+    QVERIFY(!saving.isVisible());
+    QCOMPARE(QDir(m_dir->path()).entryList({QStringLiteral("precious*")}, QDir::Files | QDir::Hidden).size(), 1);
+
+    // A folder that is not there: the name stays, nothing is claimed.
+    const QString nowhere = m_dir->file(QStringLiteral("no/such/folder/script"));
+    m_dialogs->files = {chosen(nowhere, 1)};
+    m_form->Action(QStringLiteral("FileSaveAsItem"))->trigger();
+    QCOMPARE(m_dialogs->errors.value(1), QStringLiteral("Cannot create file %1.RTF.").arg(nowhere));
+    QCOMPARE(files()->ScriptFileName, path);
+    QVERIFY(edit()->Modified());
+    m_form->Controls().saving = nullptr;
+}
+
+void tst_ScriptFiles::fixturesSurviveSaveAndOpen_data()
+{
+    QTest::addColumn<QString>("name");
+    const QDir fixtures(QStringLiteral(CORVANTA_TEST_FIXTURES "/rtf"));
+    const QStringList rtf = fixtures.entryList({QStringLiteral("*.rtf")}, QDir::Files, QDir::Name);
+    QVERIFY(!rtf.isEmpty());
+    for (const QString &file : rtf)
+        QTest::newRow(qPrintable(file)) << QFileInfo(file).completeBaseName();
+}
+
+void tst_ScriptFiles::fixturesSurviveSaveAndOpen()
+{
+    QFETCH(QString, name);
+    const QString fixtures = QStringLiteral(CORVANTA_TEST_FIXTURES "/rtf/");
+    // Opened from a copy: a faulty save must never reach the shared fixture.
+    const QString original = m_dir->file(name + QStringLiteral(".rtf"));
+    QVERIFY(QFile::copy(fixtures + name + QStringLiteral(".rtf"), original));
+    m_dialogs->files = {chosen(original, 1)};
+    files()->FileOpen();
+    QCOMPARE(edit()->Text(), QString::fromUtf8(readFile(fixtures + name + QStringLiteral(".txt"))));
+    const QString opened = describe(edit()->document());
+
+    const QString copy = m_dir->file(name + QStringLiteral("-saved"));
+    m_dialogs->files = {chosen(copy, 1)};
+    files()->FileSaveAs();
+    files()->FileNew();
+    m_dialogs->files = {chosen(copy + QStringLiteral(".RTF"), 1)};
+    files()->FileOpen();
+    QCOMPARE(m_dialogs->errors, QStringList());
+    QCOMPARE(describe(edit()->document()), opened);
+}
+
+void tst_ScriptFiles::insertKeepsCaretLine()
+{
+    QStringList lines;
+    for (int i = 0; i < 9; ++i)
+        lines << QStringLiteral("line %1").arg(i);
+    edit()->setPlainText(lines.join(QLatin1Char('\n')));
+    edit()->SelectAll();
+    edit()->SetSelFontName(QStringLiteral("Liberation Sans"));
+    edit()->SetSelSize(20);
+    edit()->SetSelColor(0x00FF00);
+    edit()->SetSelection(edit()->LineIndex(5) + 3, 0);
+    QCOMPARE(edit()->LineFromChar(-1), 5);
+    const int lineStart = edit()->LineIndex(5);
+    m_form->MarkerSearch.MarkerPos = 7;
+
+    const QString path = m_dir->file(QStringLiteral("insert.rtf"));
+    writeFile(path, "{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Mono;}}\\f0\\fs60\\b Inserted\\b0  words\\par and more\\par}");
+    m_dialogs->files = {chosen(path, 4)};
+    m_form->Action(QStringLiteral("Insert2"))->trigger();
+
+    QCOMPARE(m_dialogs->errors, QStringList());
+    QVERIFY(edit()->Text().startsWith(QStringLiteral("line 0\n")));
+    QVERIFY(edit()->Text().contains(QStringLiteral("linInserted words\nand more")));
+    QCOMPARE(edit()->SelStart(), lineStart);
+    QCOMPARE(edit()->SelLength(), 0);
+    QCOMPARE(panel(0), QStringLiteral(" ready.."));
+    QVERIFY(QGuiApplication::clipboard()->text().contains(QStringLiteral("Inserted words")));
+    QCOMPARE(m_form->RichEdit4->Text(), QString());
+    QCOMPARE(m_form->MarkerSearch.MarkerPos, 7);
+    QVERIFY(!edit()->PlainText);
+
+    // The inserted text takes the look at the caret; its styles stay.
+    const int at = int(edit()->Text().indexOf(QStringLiteral("Inserted")));
+    edit()->SetSelection(at, 8);
+    const TextAttributes a = edit()->SelAttributes();
+    QCOMPARE(a.Name, QStringLiteral("Liberation Sans"));
+    QCOMPARE(a.Size, 20.0);
+    QCOMPARE(a.Color, 0x00FF00);
+    QVERIFY(a.Bold);
+    // Pane B shows the whole script.
+    QCOMPARE(m_form->RichEdit2->Text(), edit()->Text());
+}
+
+void tst_ScriptFiles::insertZnq()
+{
+    edit()->setPlainText(QStringLiteral("ab"));
+    edit()->SetSelection(1, 0);
+    const QString path = m_dir->file(QStringLiteral("insert.znq"));
+    writeFile(path, "X\x7fY\n");
+    m_dialogs->files = {chosen(path, 3)};
+    files()->Insert2Click();
+    QCOMPARE(edit()->Text(), QStringLiteral("aX\u00bbYb"));
+    // The filter sets the form the next Save writes.
+    QVERIFY(edit()->PlainText);
+    QCOMPARE(m_form->RichEdit2->Text(), edit()->Text());
+
+    // Cancelled: nothing changes.
+    files()->Insert2Click();
+    QCOMPARE(edit()->Text(), QStringLiteral("aX\u00bbYb"));
+    QCOMPARE(m_dialogs->filterIndexShown.value(1), 3);
+}
+
+void tst_ScriptFiles::printThreePages()
+{
+    for (const char *tool : {"pdfinfo", "pdftotext", "pdftoppm"})
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+            QSKIP("poppler-utils are not installed");
+    // Three pages of 12-point text on A4 or Letter: about 150 lines.
+    QStringList paragraphs;
+    for (int i = 1; i <= 150; ++i)
+        paragraphs << QStringLiteral("Paragraph %1 of the script").arg(i);
+    edit()->setPlainText(paragraphs.join(QLatin1Char('\n')));
+    edit()->SelectAll();
+    edit()->SetSelSize(60);
+    edit()->SetSelColor(0x00FFFF);
+    edit()->SetSelection(0, 10);
+    edit()->SetSelBold(true);
+    const QString title = m_dir->file(QStringLiteral("show.rtf"));
+    files()->SetScriptFileName(title);
+    m_dialogs->pdfPath = m_dir->file(QStringLiteral("printed.pdf"));
+    const QString before = describe(edit()->document());
+    m_form->Action(QStringLiteral("FilePrintItem"))->trigger();
+
+    QCOMPARE(m_dialogs->printed, 1);
+    QCOMPARE(describe(edit()->document()), before);
+    QCOMPARE(m_form->RichEdit4->Text(), QString());
+    const auto run = [](const QString &tool, const QStringList &args) {
+        QProcess p;
+        p.start(tool, args);
+        p.waitForFinished(20000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    };
+    const QString info = run(QStringLiteral("pdfinfo"), {m_dialogs->pdfPath});
+    QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+3\\n"))), qPrintable(info));
+    QVERIFY2(info.contains(QStringLiteral("Title:") ) && info.contains(title), qPrintable(info));
+    const QString text = run(QStringLiteral("pdftotext"), {m_dialogs->pdfPath, QStringLiteral("-")});
+    QVERIFY(text.contains(QStringLiteral("Paragraph 1 of the script")));
+    QVERIFY(text.contains(QStringLiteral("Paragraph 150 of the script")));
+
+    // 12-point words: their boxes are 12 to 15 points high.
+    const QString boxes = run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), m_dialogs->pdfPath,
+                                                             QStringLiteral("-")});
+    const QRegularExpression word(QStringLiteral("yMin=\"([0-9.]+)\" xMax=\"[0-9.]+\" yMax=\"([0-9.]+)\""));
+    int words = 0;
+    for (auto it = word.globalMatch(boxes); it.hasNext(); ++words) {
+        const auto m = it.next();
+        const double height = m.captured(2).toDouble() - m.captured(1).toDouble();
+        QVERIFY2(height > 11 && height < 16, qPrintable(QString::number(height)));
+    }
+    QVERIFY(words > 600);
+
+    // Black on white: no pixel of the page has any colour.
+    const QString png = m_dir->file(QStringLiteral("page"));
+    run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("40"), QStringLiteral("-f"),
+                                      QStringLiteral("2"), QStringLiteral("-l"), QStringLiteral("2"),
+                                      QStringLiteral("-png"), QStringLiteral("-singlefile"),
+                                      m_dialogs->pdfPath, png});
+    const QImage page(png + QStringLiteral(".png"));
+    QVERIFY(!page.isNull());
+    int dark = 0;
+    for (int y = 0; y < page.height(); ++y) {
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c = page.pixelColor(x, y);
+            QVERIFY(qAbs(c.red() - c.green()) < 8 && qAbs(c.green() - c.blue()) < 8);
+            dark += c.lightness() < 128;
+        }
+    }
+    QVERIFY(dark > 100);
+
+    // A cancelled print dialog prints nothing and still empties the staging control.
+    m_dialogs->pdfPath.clear();
+    files()->FilePrint();
+    QCOMPARE(m_dialogs->printed, 2);
+    QCOMPARE(m_form->RichEdit4->Text(), QString());
+}
+
+void tst_ScriptFiles::realDialogFilters()
+{
+    // The real open dialog shows the filter texts as written and reports the choice.
+    const QString path = m_dir->file(QStringLiteral("plain"));
+    writeFile(path, "no dot in this name");
+    m_dialogs->realFileDialogs = true;
+    files()->OpenFilterIndex = 3;
+    QStringList shown;
+    QTimer::singleShot(0, this, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        auto *combo = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+        QVERIFY(combo);
+        for (int i = 0; i < combo->count(); ++i)
+            shown << combo->itemText(i);
+        QCOMPARE(combo->currentIndex(), 2);
+        combo->setCurrentIndex(0);
+        dialog->selectFile(path);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    files()->Insert2Click();
+    QCOMPARE(shown, QStringList({"All FIles(*.*)", "Text Files (*.TXT)", "ZNQ Files", "Rich Text Files(*.RTF)"}));
+    QCOMPARE(files()->OpenFilterIndex, 1);
+    QCOMPARE(edit()->Text(), QStringLiteral("no dot in this name"));
+}
+
+QTEST_MAIN(tst_ScriptFiles)
+#include "tst_scriptfiles.moc"
