@@ -60,6 +60,7 @@ void tst_DisplayAids::clockTick()
     ScopedWorkDir dir;
     FakeDialogs dialogs;
     TMainForm form(QString(), &dialogs);
+    form.show();
     form.RichEdit1->SetBaseFont(QStringLiteral("Arial"), 8, 0xFFFFFF);
     // 1000 characters, trailing blanks and empty paragraphs not counted.
     form.RichEdit1->setPlainText(QString(600, QLatin1Char('a')) + QLatin1Char('\n') + QString(399, QLatin1Char('b'))
