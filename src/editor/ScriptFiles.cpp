@@ -74,6 +74,26 @@ void setAutomaticColour(QTextDocument *document)
     }
 }
 
+// Paper is white: shading of paragraphs and runs would hide the black text.
+void clearBackgrounds(QTextDocument *document)
+{
+    QTextCursor cursor(document);
+    for (QTextBlock b = document->begin(); b.isValid(); b = b.next()) {
+        QTextBlockFormat block = b.blockFormat();
+        block.clearBackground();
+        cursor.setPosition(b.position());
+        cursor.setBlockFormat(block);
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            QTextCharFormat format = fragment.charFormat();
+            format.clearBackground();
+            cursor.setPosition(fragment.position());
+            cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+            cursor.setCharFormat(format);
+        }
+    }
+}
+
 } // namespace
 
 QStringList ScriptFiles::OpenFilters()
@@ -361,11 +381,14 @@ void ScriptFiles::FilePrint()
     staging->SetSelSize(12);
     staging->SetSelColor(0);
     staging->SetBackgroundColor(0xFFFFFF);
+    clearBackgrounds(staging->document());
     const QFont base = staging->document()->defaultFont();
     staging->SetBaseFont(base.family(), 12, 0);
 
     QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(ScriptFileName);
+    // The dialog proposes its PDF file from the document name: a bare name gives a
+    // file in the current folder, a whole path a folder that does not exist.
+    printer.setDocName(QFileInfo(ScriptFileName).fileName());
     if (!(*m_c.dialogs)->print(dialogParent(), &printer))
         return;
     printer.setDocName(ScriptFileName);

@@ -91,9 +91,11 @@ public:
         filterIndexShown << index;
         return FakeDialogs::saveFile(parent, folder, filters, index, suffix);
     }
+    QString docNameShown;
     bool print(QWidget *, QPrinter *printer) override
     {
         ++printed;
+        docNameShown = printer->docName();
         if (pdfPath.isEmpty())
             return false;
         printer->setOutputFormat(QPrinter::PdfFormat);
@@ -661,6 +663,17 @@ void tst_ScriptFiles::printThreePages()
     edit()->SetSelColor(0x00FFFF);
     edit()->SetSelection(0, 10);
     edit()->SetSelBold(true);
+    // Shaded paragraphs and runs, on every page: the paper stays white.
+    for (int paragraph : {3, 60, 110}) {
+        QTextCursor shaded(edit()->document()->findBlockByNumber(paragraph));
+        QTextBlockFormat dark;
+        dark.setBackground(Qt::black);
+        shaded.mergeBlockFormat(dark);
+        shaded.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        QTextCharFormat navy;
+        navy.setBackground(Qt::darkBlue);
+        shaded.mergeCharFormat(navy);
+    }
     const QString title = m_dir->file(QStringLiteral("show.rtf"));
     files()->SetScriptFileName(title);
     m_dialogs->pdfPath = m_dir->file(QStringLiteral("printed.pdf"));
@@ -668,6 +681,8 @@ void tst_ScriptFiles::printThreePages()
     m_form->Action(QStringLiteral("FilePrintItem"))->trigger();
 
     QCOMPARE(m_dialogs->printed, 1);
+    // The print dialog offers its PDF file under the script's bare name.
+    QCOMPARE(m_dialogs->docNameShown, QStringLiteral("show.rtf"));
     QCOMPARE(describe(edit()->document()), before);
     QCOMPARE(m_form->RichEdit4->Text(), QString());
     const auto run = [](const QString &tool, const QStringList &args) {
@@ -705,11 +720,15 @@ void tst_ScriptFiles::printThreePages()
     QVERIFY(!page.isNull());
     int dark = 0;
     for (int y = 0; y < page.height(); ++y) {
+        int darkInRow = 0;
         for (int x = 0; x < page.width(); ++x) {
             const QColor c = page.pixelColor(x, y);
             QVERIFY(qAbs(c.red() - c.green()) < 8 && qAbs(c.green() - c.blue()) < 8);
-            dark += c.lightness() < 128;
+            darkInRow += c.lightness() < 128;
         }
+        // Lines of text, never a dark band.
+        QVERIFY2(darkInRow < page.width() / 3, qPrintable(QString::number(y)));
+        dark += darkInRow;
     }
     QVERIFY(dark > 100);
 
