@@ -212,12 +212,16 @@ void ScriptFiles::FileOpen()
 void ScriptFiles::loadChosenFile(const QString &path, int filterIndex)
 {
     TRichEdit *edit = m_c.RichEdit1;
+    // A failed load keeps the script's form, or the next Save would write a
+    // formatted script as plain text.
+    auto keepForm = qScopeGuard([edit, form = edit->PlainText] { edit->PlainText = form; });
     edit->PlainText = plainTextFilter(filterIndex);
     status(QStringLiteral(" Loading.."));
     if (filterIndex == ZnqFiles)
         edit->setPlainText(ZnqImport::importFile(path));
     else
         edit->LoadFromFile(path);
+    keepForm.dismiss();
     SetScriptFileName(path);
     edit->setFocus();
     edit->SetModified(false);
@@ -325,7 +329,8 @@ void ScriptFiles::Insert2Click()
     if (!choice.accepted)
         return;
     OpenFilterIndex = choice.filterIndex;
-    edit->PlainText = plainTextFilter(choice.filterIndex);
+    // The filter says how to read the inserted file; the script keeps its own form,
+    // so that inserting a text file does not make the next Save drop all formatting.
     status(QStringLiteral(" Inserting.."));
     insertIntoEditor(choice.path, choice.filterIndex);
 

@@ -405,6 +405,13 @@ void tst_ScriptFiles::openFailureKeepsScript()
     m_form->Action(QStringLiteral("FileOpenItem"))->trigger();
     QCOMPARE(m_dialogs->errors.value(1), QStringLiteral("File not found."));
     QCOMPARE(edit()->Text(), QStringLiteral("keep me"));
+
+    // A failed plain-text open leaves the script's form: Save still writes rich text.
+    m_dialogs->files = {chosen(missing, 2)};
+    m_form->Action(QStringLiteral("FileOpenItem"))->trigger();
+    QCOMPARE(m_dialogs->errors.size(), 3);
+    m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
+    QVERIFY(readFile(m_dir->file(QStringLiteral("kept.rtf"))).startsWith("{\\rtf1"));
 }
 
 void tst_ScriptFiles::saveAsNames_data()
@@ -638,8 +645,8 @@ void tst_ScriptFiles::insertZnq()
     m_dialogs->files = {chosen(path, 3)};
     files()->Insert2Click();
     QCOMPARE(edit()->Text(), QStringLiteral("aX\u00bbYb"));
-    // The filter sets the form the next Save writes.
-    QVERIFY(edit()->PlainText);
+    // A formatted script stays formatted when saved after a plain-text insert.
+    QVERIFY(!edit()->PlainText);
     QCOMPARE(m_form->RichEdit2->Text(), edit()->Text());
 
     // Cancelled: nothing changes.
