@@ -52,6 +52,7 @@ bool readRtf(const QByteArray &bytes, QTextDocument &scratch)
 void copyContent(const QTextDocument &from, QTextDocument *to)
 {
     QTextCursor cursor(to);
+    cursor.beginEditBlock();  // also spares the cursor a layout after every insert
     QHash<const QTextList *, QTextList *> lists;
     for (QTextBlock block = from.begin(); block.isValid(); block = block.next()) {
         if (block == from.begin())
@@ -70,6 +71,7 @@ void copyContent(const QTextDocument &from, QTextDocument *to)
         for (auto it = block.begin(); !it.atEnd(); ++it)
             cursor.insertText(it.fragment().text(), it.fragment().charFormat());
     }
+    cursor.endEditBlock();
 }
 
 void replaceContent(QTextDocument *document, const QTextDocument &scratch)
