@@ -5,12 +5,15 @@
 #include <QAbstractTextDocumentLayout>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QPainter>
+#include <QPaintEvent>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QtMath>
 #include <QTextList>
 
 TRichEdit::TRichEdit(QWidget *parent)
@@ -33,7 +36,10 @@ TRichEdit::TRichEdit(QWidget *parent)
     pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::HighlightedText));
     setPalette(pal);
 
-    connect(document(), &QTextDocument::contentsChange, this, [this] { invalidateLines(); });
+    connect(document(), &QTextDocument::contentsChange, this, [this] {
+        invalidateLines();
+        m_cache = QPixmap();
+    });
     connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
             [this](const QSizeF &size) {
                 invalidateLines();
@@ -575,6 +581,80 @@ void TRichEdit::SetWordWrap(bool on)
 void TRichEdit::SetScrollBar(bool on)
 {
     setVerticalScrollBarPolicy(on ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+}
+
+void TRichEdit::SetPaintCache(bool on)
+{
+    m_paintCache = on;
+    m_cache = QPixmap();
+    viewport()->update();
+}
+
+void TRichEdit::paintEvent(QPaintEvent *event)
+{
+    if (!m_paintCache) {
+        QTextEdit::paintEvent(event);
+        return;
+    }
+    // Lines are drawn into the picture as they first come into view, whole lines at a
+    // time, so a pane moving a pixel a step draws a line once instead of every step.
+    const int scroll = verticalScrollBar()->value();
+    const qreal ratio = viewport()->devicePixelRatioF();
+    if (m_cache.isNull() || m_cache.size() != viewport()->size() * ratio || m_cacheScroll != scroll) {
+        m_cache = QPixmap(viewport()->size() * ratio);
+        m_cache.setDevicePixelRatio(ratio);
+        m_cache.fill(palette().color(QPalette::Base));
+        m_cached = QRegion();
+        m_cacheScroll = scroll;
+    }
+    const QRegion missing = event->region() - m_cached;
+    if (!missing.isEmpty())
+        renderLines(missing.boundingRect());
+    QPainter painter(viewport());
+    for (const QRect &r : event->region())
+        painter.drawPixmap(r, m_cache, QRectF(r.topLeft() * ratio, r.size() * ratio));
+}
+
+void TRichEdit::renderLines(const QRect &area)
+{
+    // Widen the area to the display lines it touches.
+    const int scroll = m_cacheScroll;
+    int top = area.top() + scroll;
+    int bottom = area.bottom() + 1 + scroll;
+    QAbstractTextDocumentLayout *layout = document()->documentLayout();
+    const QTextBlock first = document()->findBlock(layout->hitTest(QPointF(0, top), Qt::FuzzyHit));
+    const QTextBlock last = document()->findBlock(layout->hitTest(QPointF(0, bottom), Qt::FuzzyHit));
+    for (const QTextBlock &b : {first, last}) {
+        if (!b.isValid() || !b.layout())
+            continue;
+        const qreal blockTop = layout->blockBoundingRect(b).top();
+        for (int i = 0; i < b.layout()->lineCount(); ++i) {
+            const QTextLine line = b.layout()->lineAt(i);
+            const int lt = qFloor(blockTop + line.y());
+            const int lb = qCeil(blockTop + line.y() + line.height());
+            if (lt <= top && lb > top)
+                top = lt;
+            if (lt < bottom && lb >= bottom)
+                bottom = lb;
+        }
+    }
+    const QRect band(0, top - scroll, viewport()->width(), bottom - top);
+    QPainter painter(&m_cache);
+    painter.setClipRect(band);
+    painter.fillRect(band, palette().color(QPalette::Base));
+    painter.translate(0, -scroll);
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.palette = palette();
+    context.clip = QRectF(0, top, viewport()->width(), bottom - top);
+    layout->draw(&painter, context);
+    m_cached += band;
+}
+
+void TRichEdit::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange)
+        m_cache = QPixmap();
+    QTextEdit::changeEvent(event);
 }
 
 void TRichEdit::resizeEvent(QResizeEvent *event)

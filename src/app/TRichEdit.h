@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QColor>
+#include <QPixmap>
+#include <QRegion>
 #include <QTextEdit>
 
 #include <functional>
@@ -95,6 +97,9 @@ public:
     bool Modified() const;
     void SetModified(bool modified);
     void SetWordWrap(bool on);
+    // While on, the visible text is drawn once into a picture and repainted from it, so
+    // that moving the control costs no text drawing (prompting moves it every step).
+    void SetPaintCache(bool on);
     void SetScrollBar(bool on);
 
     // Colour conversions between 0x00BBGGRR and QColor
@@ -114,6 +119,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     bool event(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
     QMimeData *createMimeDataFromSelection() const override;
     bool canInsertFromMimeData(const QMimeData *source) const override;
     void insertFromMimeData(const QMimeData *source) override;
@@ -131,6 +138,13 @@ private:
     void mergeSelFormat(const QTextCharFormat &format);
     void mergeBlockFormat(const QTextBlockFormat &format);
     void enforceMaxLength();
+
+    void renderLines(const QRect &area);
+
+    bool m_paintCache = false;
+    QPixmap m_cache;
+    QRegion m_cached; // the part of m_cache that holds text, in viewport coordinates
+    int m_cacheScroll = -1;
 
     mutable LineMap m_lines;
     mutable bool m_linesValid = false;

@@ -286,6 +286,8 @@ void PromptEngine::stripWindow()
     m_c.RichEdit1->SetScrollBar(false);
     m_c.RichEdit2->SetScrollBar(false);
     m_c.RichEdit1->setCursorWidth(0);
+    m_c.RichEdit1->SetPaintCache(true);
+    m_c.RichEdit2->SetPaintCache(true);
     form->PanesAligned = false;
 }
 
@@ -303,6 +305,8 @@ void PromptEngine::restoreWindow()
     m_c.RichEdit1->SetScrollBar(true);
     m_c.RichEdit2->SetScrollBar(true);
     m_c.RichEdit1->setCursorWidth(1);
+    m_c.RichEdit1->SetPaintCache(false);
+    m_c.RichEdit2->SetPaintCache(false);
     form->unsetCursor();
     m_c.RichEdit1->viewport()->unsetCursor();
     m_c.MainMenu->show();
