@@ -244,6 +244,10 @@ void ScriptFiles::takeColoursFromFirstCharacter()
     const qint32 background = colour != 0 ? 0 : 0xFFFFFF;
     edit->SetBackgroundColor(background);
     m_c.RichEdit2->SetBackgroundColor(background);
+    // Text without a colour of its own must stay readable on the new background.
+    const qint32 automatic = background == 0 ? 0xFFFFFF : 0;
+    setPaletteColour(edit, QPalette::Text, automatic);
+    setPaletteColour(m_c.RichEdit2, QPalette::Text, automatic);
     if (m_c.Form)
         setBackground(m_c.Form, background);
     if (m_c.Client)

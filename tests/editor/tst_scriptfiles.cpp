@@ -366,8 +366,8 @@ void tst_ScriptFiles::firstCharacterColours_data()
     QTest::newRow("red") << RedStart << QColor(Qt::red) << QColor(Qt::black);
     QTest::newRow("black") << QByteArray("{\\rtf1\\ansi{\\colortbl ;\\red0\\green0\\blue0;}\\cf1 Black\\par}")
                            << QColor(Qt::black) << QColor(Qt::white);
-    QTest::newRow("automatic") << QByteArray("{\\rtf1\\ansi Automatic\\par}") << QColor(Qt::black)
-                               << QColor(Qt::white);
+    QTest::newRow("automatic") << QByteArray("{\\rtf1\\ansi Automatic\\par and more\\par}")
+                               << QColor(Qt::black) << QColor(Qt::white);
 }
 
 void tst_ScriptFiles::firstCharacterColours()
@@ -388,6 +388,10 @@ void tst_ScriptFiles::firstCharacterColours()
     QCOMPARE(windowColour(m_form.get()), background);
     QCOMPARE(m_form->Label1->palette().color(QPalette::WindowText), text);
     QVERIFY(!edit()->Modified());
+    // The rest of the script, where it has no colour of its own, is readable.
+    const QColor automatic = background == QColor(Qt::black) ? QColor(Qt::white) : QColor(Qt::black);
+    QCOMPARE(edit()->palette().color(QPalette::Text), automatic);
+    QCOMPARE(m_form->RichEdit2->palette().color(QPalette::Text), automatic);
 }
 
 void tst_ScriptFiles::openFailureKeepsScript()
