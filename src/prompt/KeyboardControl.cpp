@@ -39,9 +39,15 @@ KeyboardControl::KeyboardControl(MainControls &controls, PromptEngine &engine, F
 void KeyboardControl::RichEditoldKeyPress(QChar &key)
 {
     if (!P.Prompting) {
-        // Between the runs of a prompting session nothing is typed into the script.
-        if (m_engine.Active())
+        // Between the runs of a prompting session nothing is typed into the script,
+        // and Escape still ends the session.
+        if (m_engine.Active()) {
+            if (key == QChar(27)) {
+                P.LoopRunning = 0;
+                P.RepeatPrompt = 0;
+            }
             key = QChar();
+        }
         return;
     }
     const KeyboardSpeedTable &table = m_c.settings->KeyboardSpeedTable;

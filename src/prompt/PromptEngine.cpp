@@ -21,6 +21,7 @@
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolBar>
+#include <QWindow>
 
 namespace {
 
@@ -123,6 +124,11 @@ bool PromptEngine::setUpRun()
     appendBlankTail();
     m_c.Form->setWindowTitle(QStringLiteral("Prompting.."));
     P.LoopRunning = 1;
+    // An Escape while the window was rebuilt has cleared RepeatPrompt: one step, then leave.
+    if (!P.RepeatPrompt) {
+        P.Prompting = 0;
+        P.LoopRunning = 0;
+    }
 
     const int height = clientHeight();
     movePane(paneA, 0, height);
@@ -141,6 +147,8 @@ bool PromptEngine::setUpRun()
     P.ErrorMarkCount = 0;
     m_source.ApplyAtPromptStart();
     m_c.Form->setUpdatesEnabled(true);
+    // The first picture of the run is drawn here, not in the middle of the first steps.
+    m_c.Form->repaint();
     processMessagesButInput();
     return true;
 }
@@ -279,10 +287,7 @@ void PromptEngine::stripWindow()
     m_c.ToolBar1->hide();
     m_c.MainMenu->hide();
     m_c.StatusBar->hide();
-    const bool visible = form->isVisible();
-    form->setWindowFlag(Qt::FramelessWindowHint, true);
-    if (visible)
-        form->show();
+    setBorder(false);
     m_c.RichEdit1->SetScrollBar(false);
     m_c.RichEdit2->SetScrollBar(false);
     m_c.RichEdit1->setCursorWidth(0);
@@ -298,10 +303,7 @@ void PromptEngine::restoreWindow()
     setPanesTakeMouse(true);
     m_c.ToolBar1->show();
     m_c.StatusBar->show();
-    const bool visible = form->isVisible();
-    form->setWindowFlag(Qt::FramelessWindowHint, false);
-    if (visible)
-        form->show();
+    setBorder(true);
     m_c.RichEdit1->SetScrollBar(true);
     m_c.RichEdit2->SetScrollBar(true);
     m_c.RichEdit1->setCursorWidth(1);
@@ -313,6 +315,19 @@ void PromptEngine::restoreWindow()
     form->PanesAligned = true;
     form->AlignControls();
     form->setWindowTitle(QStringLiteral("Corvanta (V1.1.0)"));
+}
+
+void PromptEngine::setBorder(bool on)
+{
+    TMainForm *form = m_c.Form;
+    // Changed on the native window in place: changing the widget's flags would hide
+    // and map the window again, and the operator's keys could go nowhere meanwhile.
+    if (QWindow *window = form->windowHandle(); window && form->isVisible()) {
+        window->setFlag(Qt::FramelessWindowHint, !on);
+        form->activateWindow();
+    } else {
+        form->setWindowFlag(Qt::FramelessWindowHint, !on);
+    }
 }
 
 void PromptEngine::setPanesTakeMouse(bool take)
@@ -470,15 +485,12 @@ void PromptEngine::movePane(TRichEdit *pane, int top, int height)
 
 void PromptEngine::placePanes(int offset)
 {
+    // Moving opaque panes shifts the pixels already drawn. They reach the screen with
+    // the window's next update, which the loop's message processing delivers as often
+    // as the display takes them; forcing one per step would flood the display server
+    // and hold up the operator's keys behind it.
     movePane(m_c.RichEdit1, P.PaneATop + offset, P.PaneAHeight);
     movePane(m_c.RichEdit2, P.PaneBTop + offset, P.PaneBHeight);
-    flushScreen();
-}
-
-void PromptEngine::flushScreen()
-{
-    // Moving opaque panes shifts pixels already on screen; put them there now.
-    QCoreApplication::sendPostedEvents(m_c.Form, QEvent::UpdateRequest);
 }
 
 int PromptEngine::clientHeight() const

@@ -53,10 +53,10 @@ private:
     int measureLine(TRichEdit *pane, int line, bool withStyle);
     void scrollToTop(TRichEdit *pane, int line);
     void movePane(TRichEdit *pane, int top, int height);
-    void flushScreen();
     int clientHeight() const;
     int editorClientWidth() const;
     void setPanesTakeMouse(bool take);
+    void setBorder(bool on);
 
     MainControls &m_c;
     PromptState &P;

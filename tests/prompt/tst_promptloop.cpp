@@ -106,6 +106,7 @@ private Q_SLOTS:
     void restartsKeepThePrompter();
     void ctrlRAppliesEditedTable();
     void keysDuringSetUpNeverReachTheScript();
+    void escapeDuringSetUpEndsPrompting();
     void emptyScriptDoesNothing();
 
 private:
@@ -347,7 +348,7 @@ void tst_PromptLoop::escapeInsertsMarksAndPlacesCaret()
     QVERIFY(m_form->ToolBar1->isVisible());
     QVERIFY(m_form->MainMenu->isVisible());
     QVERIFY(m_form->StatusBar->isVisible());
-    QVERIFY(!m_form->windowFlags().testFlag(Qt::FramelessWindowHint));
+    QVERIFY(!m_form->windowHandle()->flags().testFlag(Qt::FramelessWindowHint));
     QVERIFY(m_form->Timer1->isActive());
     QVERIFY(m_form->Timer2->isActive());
 }
@@ -474,6 +475,23 @@ void tst_PromptLoop::keysDuringSetUpNeverReachTheScript()
     QVERIFY(driver.run());
     QVERIFY(m_form->RichEdit1->Text().startsWith(before));
     QCOMPARE(m_form->RichEdit1->Text().count(QLatin1Char('5')), before.count(QLatin1Char('5')));
+}
+
+void tst_PromptLoop::escapeDuringSetUpEndsPrompting()
+{
+    loadLines(20);
+    const QString before = m_form->RichEdit1->Text();
+    QTimer::singleShot(0, this, [this] {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QStringLiteral("\x1b"));
+        QCoreApplication::postEvent(m_form->RichEdit1, press.clone());
+    });
+    QElapsedTimer clock;
+    clock.start();
+    m_form->Engine->SpeedButton1Click();
+    QVERIFY(clock.elapsed() < 5000);
+    QVERIFY(!m_form->Prompt.Prompting);
+    QVERIFY(m_form->ToolBar1->isVisible());
+    QVERIFY(m_form->RichEdit1->Text().startsWith(before));
 }
 
 void tst_PromptLoop::emptyScriptDoesNothing()
