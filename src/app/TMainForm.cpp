@@ -6,6 +6,7 @@
 #include "app/TRichEdit.h"
 #include "app/TStatusBar.h"
 #include "app/TUpDown.h"
+#include "editor/EditCommands.h"
 #include "editor/Formatting.h"
 #include "editor/Markers.h"
 #include "editor/ScriptFiles.h"
@@ -508,6 +509,7 @@ void TMainForm::createSubsystems()
     Files = std::make_unique<ScriptFiles>(m_controls);
     Format = std::make_unique<Formatting>(m_controls);
     MarkerCommands = std::make_unique<Markers>(m_controls);
+    Edit = std::make_unique<EditCommands>(m_controls);
     Source = std::make_unique<ControlSource>(m_controls);
     Engine = std::make_unique<PromptEngine>(m_controls, *Format, *Source);
     Keys = std::make_unique<KeyboardControl>(m_controls, *Engine, *Format,
@@ -575,6 +577,19 @@ void TMainForm::connectHandlers()
     connect(fontsize, &QLineEdit::textChanged, this,
             [this, format] { m_guard.run([format] { format->FontSizeoldChange(); }); });
     RichEdit1->OnSelectionChange = [this, format] { m_guard.run([format] { format->RichEdit1SelectionChange(); }); };
+
+    EditCommands *edit = Edit.get();
+    onTriggered("EditUndoItem", [edit] { edit->EditUndo(); });
+    onTriggered("EditCutItem", [edit] { edit->EditCut(); });
+    onTriggered("EditCopyItem", [edit] { edit->EditCopy(); });
+    onTriggered("EditPasteItem", [edit] { edit->EditPaste(); });
+    onTriggered("N6", [edit] { edit->N6Click(); });
+    onTriggered("Date1", [edit] { edit->Date1Click(); });
+    onTriggered("Time1", [edit] { edit->Time1Click(); });
+    onClicked(button("SpeedButton13"), [edit] { edit->EditUndo(); });
+    onClicked(button("SpeedButton14"), [edit] { edit->EditCut(); });
+    onClicked(button("SpeedButton15"), [edit] { edit->EditCopy(); });
+    onClicked(button("SpeedButton16"), [edit] { edit->EditPaste(); });
 
     onTriggered("Marker1", [markers] { markers->Marker1Click(); });
     onTriggered("NextMarker1", [markers] { markers->NextMarker1Click(); });
@@ -745,6 +760,9 @@ void TMainForm::Timer2Timer()
         return;
     m_commandLineLoaded = true;
     RichEdit1->LoadFromFile(m_commandLineScript);
+    // As after Open: dark text gets a light background, or it could not be read.
+    Files->TakeColoursFromFirstCharacter();
+    RichEdit1->SetSelection(0, 0);
     Files->SetScriptFileName(m_commandLineScript);
     RichEdit1->setFocus();
     RichEdit1->SetModified(false);
@@ -762,12 +780,10 @@ void TMainForm::FileExit()
 
 bool TMainForm::FormCloseQuery()
 {
-    try {
-        return Files->ConfirmSaveChanges();
-    } catch (...) {
-        // An error while asking refuses the close without a message.
-        return false;
-    }
+    // A save that fails while closing keeps the program open, and says why.
+    bool canClose = false;
+    m_guard.run([&] { canClose = Files->ConfirmSaveChanges(); });
+    return canClose;
 }
 
 void TMainForm::FormClose()

@@ -13,6 +13,7 @@
 class QMenu;
 class ControlSource;
 class DisplayAids;
+class EditCommands;
 class Formatting;
 class KeyboardControl;
 class Markers;
@@ -56,6 +57,7 @@ public:
     std::unique_ptr<ScriptFiles> Files;
     std::unique_ptr<Formatting> Format;
     std::unique_ptr<Markers> MarkerCommands;
+    std::unique_ptr<EditCommands> Edit;
     std::unique_ptr<ControlSource> Source;
     std::unique_ptr<PromptEngine> Engine;
     std::unique_ptr<KeyboardControl> Keys;

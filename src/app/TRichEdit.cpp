@@ -1,8 +1,11 @@
 #include "app/TRichEdit.h"
 
+#include "editor/RtfReader.h"
+#include "editor/RtfWriter.h"
 #include "editor/ScriptDocumentIO.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QBuffer>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
@@ -12,6 +15,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QTextLayout>
 #include <QtMath>
 #include <QTextList>
@@ -716,19 +720,54 @@ void TRichEdit::keyPressEvent(QKeyEvent *event)
 
 // ---- Clipboard ----
 
+namespace {
+
+const QString RtfMime = QStringLiteral("text/rtf");
+const QString RtfMimeAlias = QStringLiteral("application/rtf");
+
+}
+
 QMimeData *TRichEdit::createMimeDataFromSelection() const
 {
-    return QTextEdit::createMimeDataFromSelection();
+    // Formatted text travels as RTF, which other programs read, besides HTML and plain text.
+    const QTextDocumentFragment fragment = textCursor().selection();
+    auto *mime = new QMimeData;
+    mime->setText(fragment.toPlainText());
+    mime->setHtml(fragment.toHtml());
+    QTextDocument selection;
+    selection.setDefaultFont(document()->defaultFont());
+    QTextCursor(&selection).insertFragment(fragment);
+    const QByteArray rtf = RtfWriter::toRtf(&selection);
+    mime->setData(RtfMime, rtf);
+    mime->setData(RtfMimeAlias, rtf);
+    return mime;
 }
 
 bool TRichEdit::canInsertFromMimeData(const QMimeData *source) const
 {
-    return QTextEdit::canInsertFromMimeData(source);
+    return source->hasFormat(RtfMime) || source->hasFormat(RtfMimeAlias) || QTextEdit::canInsertFromMimeData(source);
 }
 
 void TRichEdit::insertFromMimeData(const QMimeData *source)
 {
-    if (document()->characterCount() + source->text().size() > MaxLength)
+    if (isReadOnly() || document()->characterCount() + source->text().size() > MaxLength)
         return;
+    const QString format = source->hasFormat(RtfMime) ? RtfMime : RtfMimeAlias;
+    if (source->hasFormat(format)) {
+        QBuffer buffer;
+        buffer.setData(source->data(format));
+        buffer.open(QIODevice::ReadOnly);
+        QTextCursor cursor = textCursor();
+        cursor.beginEditBlock();
+        cursor.removeSelectedText();
+        RtfReader reader;
+        const bool read = reader.read(&buffer, cursor);
+        cursor.endEditBlock();
+        if (read) {
+            setTextCursor(cursor);
+            ensureCursorVisible();
+            return;
+        }
+    }
     QTextEdit::insertFromMimeData(source);
 }

@@ -203,7 +203,8 @@ void ScriptFiles::FileOpen()
         OpenFilterIndex = choice.filterIndex;
         loadChosenFile(choice.path, choice.filterIndex);
     }
-    takeColoursFromFirstCharacter();
+    TakeColoursFromFirstCharacter();
+    status(QStringLiteral(" Loading.."));
     resetPositions();
     m_c.RichEdit1->SetModified(choice.accepted ? false : wasModified);
     status(QStringLiteral(" Ready.."));
@@ -234,7 +235,7 @@ void ScriptFiles::loadChosenFile(const QString &path, int filterIndex)
     edit->SetSelSize(start.Size);
 }
 
-void ScriptFiles::takeColoursFromFirstCharacter()
+void ScriptFiles::TakeColoursFromFirstCharacter()
 {
     TRichEdit *edit = m_c.RichEdit1;
     edit->SetSelection(0, 1);
@@ -255,7 +256,6 @@ void ScriptFiles::takeColoursFromFirstCharacter()
     setBackground(m_c.Panel1, background);
     setPaletteColour(m_c.Label1, QPalette::WindowText, colour);
     edit->SetSelection(edit->SelStart(), 0);
-    status(QStringLiteral(" Loading.."));
 }
 
 void ScriptFiles::resetPositions()

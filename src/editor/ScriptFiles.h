@@ -34,10 +34,12 @@ public:
     int OpenFilterIndex = 1;
     int SaveFilterIndex = 1;
 
+    // The screen colours follow the script's first character, so its text is readable.
+    void TakeColoursFromFirstCharacter();
+
 private:
     bool saveAs();
     void loadChosenFile(const QString &path, int filterIndex);
-    void takeColoursFromFirstCharacter();
     void resetPositions();
     void insertIntoEditor(const QString &path, int filterIndex);
     void status(const QString &text);

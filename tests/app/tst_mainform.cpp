@@ -41,6 +41,7 @@ private Q_SLOTS:
     void commandLineScriptMissing();
     void activationKeepsUnsavedWork();
     void exitCancelledKeepsRunning();
+    void failedSaveOnExitIsReported();
 };
 
 static QString describe(QMenu *menu)
@@ -331,6 +332,8 @@ void tst_MainForm::commandLineScriptLoadsOnce()
     QVERIFY(!form.Timer2->isActive());
     QCOMPARE(form.StatusBar->PanelText(2), QStringLiteral("news.txt"));
     QVERIFY(!form.RichEdit1->Modified());
+    // Text without a colour of its own is shown black on white, as after Open.
+    QCOMPARE(form.RichEdit1->BackgroundColor(), 0xFFFFFF);
 
     // After a prompt run the loader fires again: it must leave the edited script alone.
     form.RichEdit1->SetSelection(0, 0);
@@ -394,6 +397,23 @@ void tst_MainForm::exitCancelledKeepsRunning()
     dialogs.answers.push_back(QMessageBox::No);
     form.FileExit();
     QVERIFY(!form.isVisible());
+}
+
+void tst_MainForm::failedSaveOnExitIsReported()
+{
+    ScopedWorkDir dir;
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    form.show();
+    form.RichEdit1->insertPlainText(QStringLiteral("unsaved"));
+    const QString target = dir.file(QStringLiteral("no-such-folder/script.rtf"));
+    form.Files->SetScriptFileName(target);
+    dialogs.answers.push_back(QMessageBox::Yes);
+    form.FileExit();
+    QVERIFY(form.isVisible());
+    QCOMPARE(dialogs.errors.size(), 1);
+    QVERIFY2(dialogs.errors.first().contains(QStringLiteral("Cannot create file")), qPrintable(dialogs.errors.first()));
+    QVERIFY(form.RichEdit1->Modified());
 }
 
 QTEST_MAIN(tst_MainForm)

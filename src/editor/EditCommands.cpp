@@ -1,0 +1,69 @@
+#include "editor/EditCommands.h"
+
+#include "app/MainControls.h"
+#include "app/TRichEdit.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDateTime>
+#include <QLocale>
+
+void EditCommands::EditUndo()
+{
+    m_c.RichEdit1->undo();
+}
+
+void EditCommands::EditCut()
+{
+    m_c.RichEdit1->cut();
+}
+
+void EditCommands::EditCopy()
+{
+    m_c.RichEdit1->copy();
+}
+
+void EditCommands::N6Click()
+{
+    m_c.RichEdit1->SelectAll();
+}
+
+void EditCommands::EditPaste()
+{
+    // The pasted text takes the script's colour and base font; its styles stay.
+    TRichEdit *editor = m_c.RichEdit1;
+    TRichEdit *staging = m_c.RichEdit4;
+    staging->Clear();
+    const int line = editor->LineFromChar(-1);
+    staging->paste();
+    staging->SelectAll();
+    staging->SetBackgroundColor(editor->BackgroundColor());
+    const TextAttributes atCaret = editor->SelAttributes();
+    const QFont base = editor->document()->defaultFont();
+    if (atCaret.Color >= 0)
+        staging->SetSelColor(atCaret.Color);
+    staging->SetSelFontName(base.family());
+    staging->SetSelSize(base.pointSizeF());
+    staging->copy();
+    if (!staging->document()->isEmpty()) {
+        editor->paste();
+        editor->SelectAll();
+        editor->SetSelSize(editor->SelAttributes().Size + 1);
+        editor->SetSelSize(editor->SelAttributes().Size - 1);
+        editor->SetSelection(editor->LineIndex(line), 0);
+    }
+    staging->Clear();
+    QGuiApplication::clipboard()->clear();
+}
+
+void EditCommands::Date1Click()
+{
+    const QLocale locale;
+    m_c.RichEdit1->SetSelText(locale.toString(QDate::currentDate(), QLocale::ShortFormat) + QStringLiteral("  "));
+}
+
+void EditCommands::Time1Click()
+{
+    const QLocale locale;
+    m_c.RichEdit1->SetSelText(locale.toString(QTime::currentTime(), QLocale::LongFormat) + QStringLiteral("  "));
+}
