@@ -126,7 +126,8 @@ void save(const QTextDocument *document, const QString &path, bool plainText)
     const QByteArray bytes = plainText ? PlainTextCodec::encode(plainTextOf(document))
                                        : RtfWriter::toRtf(document);
     // Without commit() the temporary file is dropped and the old file stays as it was.
-    if (file.write(bytes) != bytes.size() || !file.commit())
+    // flush() first: commit() would rename even after its own flush failed.
+    if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit())
         throw CorvantaError(QStringLiteral("Failed to Save Stream"));
 }
 

@@ -231,20 +231,24 @@ void tst_ScriptIO::saveErrorKeepsOldFile()
     QCOMPARE(errorOf([&] { ScriptDocumentIO::save(&doc, m_dir.filePath(QStringLiteral("no/such/dir.rtf")), false); }),
              QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("no/such/dir.rtf")))));
 
-    struct rlimit old {};
-    QVERIFY(::getrlimit(RLIMIT_FSIZE, &old) == 0);
-    struct rlimit small = old;
-    small.rlim_cur = 4096;
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
-    const QString error = errorOf([&] { ScriptDocumentIO::save(&doc, path, false); });
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    // A large script fails while it is written, a small one only when the buffer is flushed.
+    for (int length : {20000, 6000}) {
+        doc.setPlainText(QString(length, u'x'));
+        struct rlimit old {};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &old) == 0);
+        struct rlimit small = old;
+        small.rlim_cur = 4096;
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
+        const QString error = errorOf([&] { ScriptDocumentIO::save(&doc, path, false); });
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
 
-    QCOMPARE(error, QStringLiteral("Failed to Save Stream"));
-    QCOMPARE(contents(path), QByteArray("old contents"));
-    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).filter(QStringLiteral("precious")),
-             QStringList{QStringLiteral("precious.rtf")});
+        QCOMPARE(error, QStringLiteral("Failed to Save Stream"));
+        QCOMPARE(contents(path), QByteArray("old contents"));
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).filter(QStringLiteral("precious")),
+                 QStringList{QStringLiteral("precious.rtf")});
+    }
 }
 
 void tst_ScriptIO::fiftyMegabyteLine()
