@@ -98,7 +98,11 @@ namespace ScriptDocumentIO {
 
 void load(QTextDocument *document, const QString &path, bool plainText)
 {
-    const QByteArray bytes = readFile(path);
+    loadBytes(document, readFile(path), plainText);
+}
+
+void loadBytes(QTextDocument *document, const QByteArray &bytes, bool plainText)
+{
     try {
         if (!plainText && RtfReader::looksLikeRtf(bytes)) {
             QTextDocument scratch;
@@ -118,13 +122,17 @@ void load(QTextDocument *document, const QString &path, bool plainText)
     }
 }
 
+QByteArray saveBytes(const QTextDocument *document, bool plainText)
+{
+    return plainText ? PlainTextCodec::encode(plainTextOf(document)) : RtfWriter::toRtf(document);
+}
+
 void save(const QTextDocument *document, const QString &path, bool plainText)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw CorvantaError(QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(path)));
-    const QByteArray bytes = plainText ? PlainTextCodec::encode(plainTextOf(document))
-                                       : RtfWriter::toRtf(document);
+    const QByteArray bytes = saveBytes(document, plainText);
     // Without commit() the temporary file is dropped and the old file stays as it was.
     // flush() first: commit() would rename even after its own flush failed.
     if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit())

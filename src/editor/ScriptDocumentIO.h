@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class QTextDocument;
@@ -11,6 +12,10 @@ namespace ScriptDocumentIO {
 // Replaces the document's content. Rich text is tried first unless plainText is set;
 // a file that is not rich text is read as plain text.
 void load(QTextDocument *document, const QString &path, bool plainText);
+
+// The same, from and to bytes in memory.
+void loadBytes(QTextDocument *document, const QByteArray &bytes, bool plainText);
+QByteArray saveBytes(const QTextDocument *document, bool plainText);
 
 // Writes the document as rich text, or as plain text when plainText is set.
 // The old file stays whole when the write fails.

@@ -20,6 +20,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <functional>
+
 namespace {
 
 const QString Untitled = QStringLiteral("Untitled");
@@ -58,20 +60,26 @@ qint32 textColourOf(const QWidget *widget)
     return TRichEdit::FromQColor(widget->palette().color(QPalette::Text));
 }
 
-// Characters without a colour of their own take the control's text colour.
-void setAutomaticColour(QTextDocument *document)
+// Rewrites the character format of every run of the document.
+void rewriteFormats(QTextDocument *document, const std::function<void(QTextCharFormat &)> &change)
 {
     QTextCursor cursor(document);
     for (QTextBlock b = document->begin(); b.isValid(); b = b.next()) {
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             QTextCharFormat format = fragment.charFormat();
-            format.clearForeground();
+            change(format);
             cursor.setPosition(fragment.position());
             cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
             cursor.setCharFormat(format);
         }
     }
+}
+
+// Characters without a colour of their own take the control's text colour.
+void setAutomaticColour(QTextDocument *document)
+{
+    rewriteFormats(document, [](QTextCharFormat &format) { format.clearForeground(); });
 }
 
 // Paper is white: shading of paragraphs and runs would hide the black text.
@@ -83,15 +91,8 @@ void clearBackgrounds(QTextDocument *document)
         block.clearBackground();
         cursor.setPosition(b.position());
         cursor.setBlockFormat(block);
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            QTextCharFormat format = fragment.charFormat();
-            format.clearBackground();
-            cursor.setPosition(fragment.position());
-            cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
-            cursor.setCharFormat(format);
-        }
     }
+    rewriteFormats(document, [](QTextCharFormat &format) { format.clearBackground(); });
 }
 
 } // namespace
