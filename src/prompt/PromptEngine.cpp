@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QScopeGuard>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScrollBar>
@@ -53,15 +54,26 @@ void PromptEngine::SpeedButton1Click()
 {
     const bool outer = !m_active;
     m_active = true;
-    // A run that ends while RepeatPrompt is still set is followed at once by a new one.
-    while (runOnce() == RunEnd::Left && P.RepeatPrompt) {
+    // Whatever happens, the operator gets the editor back.
+    auto giveBack = qScopeGuard([this, outer] {
+        if (outer)
+            m_active = false;
+        m_c.Form->setUpdatesEnabled(true);
+        if (m_stripped)
+            restoreWindow();
+        m_c.Timer1->start();
+        m_c.Timer2->start();
+    });
+    try {
+        // A run that ends while RepeatPrompt is still set is followed at once by a new one.
+        while (runOnce() == RunEnd::Left && P.RepeatPrompt) {
+        }
+    } catch (...) {
+        P.Prompting = 0;
+        P.LoopRunning = 0;
+        P.RepeatPrompt = 0;
+        throw;
     }
-    if (outer)
-        m_active = false;
-    if (m_stripped)
-        restoreWindow();
-    m_c.Timer1->start();
-    m_c.Timer2->start();
 }
 
 PromptEngine::RunEnd PromptEngine::runOnce()
