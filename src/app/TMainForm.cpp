@@ -6,6 +6,7 @@
 #include "app/TRichEdit.h"
 #include "app/TStatusBar.h"
 #include "app/TUpDown.h"
+#include "app/WidgetColours.h"
 #include "editor/EditCommands.h"
 #include "editor/Formatting.h"
 #include "editor/Markers.h"
@@ -47,15 +48,15 @@ QFont arialPixels(int pixels)
     return font;
 }
 
-void setColours(QWidget *widget, const QColor &background, const QColor &text)
+constexpr qint32 Black = 0x000000;
+constexpr qint32 White = 0xFFFFFF;
+constexpr qint32 Maroon = 0x000080;
+
+void setColours(QWidget *widget, qint32 background, qint32 text)
 {
-    QPalette pal = widget->palette();
-    pal.setColor(QPalette::Window, background);
-    pal.setColor(QPalette::Base, background);
-    pal.setColor(QPalette::WindowText, text);
-    pal.setColor(QPalette::Text, text);
-    widget->setPalette(pal);
-    widget->setAutoFillBackground(true);
+    SetBackground(widget, background);
+    SetPaletteColour(widget, QPalette::WindowText, text);
+    SetPaletteColour(widget, QPalette::Text, text);
 }
 
 // Tool-bar pictures are drawn here, so the program needs no image files.
@@ -139,7 +140,7 @@ TMainForm::TMainForm(const QString &commandLineScript, Dialogs *dialogs)
     setObjectName(QStringLiteral("TMainForm"));
     setWindowTitle(QStringLiteral("Corvanta (V1.1.0)"));
     setFont(arialPixels(80));
-    setColours(this, QColor(0x80, 0, 0), Qt::white); // maroon until the first activation
+    setColours(this, Maroon, White); // maroon until the first activation
     setToolTipDuration(-1);
 
     SettingsRecord = std::make_unique<Settings>();
@@ -169,7 +170,7 @@ void TMainForm::createClient()
 {
     m_client = new QWidget(this);
     m_client->setObjectName(QStringLiteral("Client"));
-    setColours(m_client, QColor(0x80, 0, 0), Qt::white);
+    setColours(m_client, Maroon, White);
     setCentralWidget(m_client);
     m_client->installEventFilter(this);
 
@@ -195,7 +196,7 @@ void TMainForm::createClient()
 
     Panel1 = new TPanel(m_client);
     Panel1->setObjectName(QStringLiteral("Panel1"));
-    setColours(Panel1, Qt::black, Qt::white);
+    setColours(Panel1, Black, White);
     Panel1->setFixedWidth(MarginWidth);
 
     auto makeLabel = [this](const char *name, const QString &text, int top, int pixels) {
@@ -741,8 +742,8 @@ SettingsConsumers TMainForm::SettingsTargets()
 void TMainForm::FormActivate()
 {
     RichEdit1->setFocus();
-    setColours(this, Qt::black, Qt::white);
-    setColours(m_client, Qt::black, Qt::white);
+    setColours(this, Black, White);
+    setColours(m_client, Black, White);
     Prompt.CurrentSpeed = 0;
     RichEdit3->setFixedHeight(0);
     AlignControls();

@@ -1,5 +1,6 @@
 #include "app/TRichEdit.h"
 
+#include "app/WidgetColours.h"
 #include "editor/RtfReader.h"
 #include "editor/RtfWriter.h"
 #include "editor/ScriptDocumentIO.h"
@@ -45,11 +46,7 @@ TRichEdit::TRichEdit(QWidget *parent)
         m_cache = QPixmap();
     });
     connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
-            [this](const QSizeF &size) {
-                invalidateLines();
-                if (OnResizeRequest)
-                    OnResizeRequest(QRect(0, 0, qCeil(size.width()), qCeil(size.height())));
-            });
+            [this] { invalidateLines(); });
     connect(document(), &QTextDocument::contentsChanged, this, [this] {
         // The measuring control needs its answer during the change itself.
         if (OnResizeRequest) {
@@ -346,10 +343,7 @@ void TRichEdit::SetBaseFont(const QString &name, double points, qint32 bgr)
     font.setPointSizeF(points);
     document()->setDefaultFont(font);
     setFont(font);
-    QPalette pal = palette();
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        pal.setColor(group, QPalette::Text, ToQColor(bgr));
-    setPalette(pal);
+    SetPaletteColour(this, QPalette::Text, bgr);
 }
 
 qint32 TRichEdit::BackgroundColor() const
@@ -359,12 +353,8 @@ qint32 TRichEdit::BackgroundColor() const
 
 void TRichEdit::SetBackgroundColor(qint32 bgr)
 {
-    QPalette pal = palette();
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        pal.setColor(group, QPalette::Base, ToQColor(bgr));
-        pal.setColor(group, QPalette::Window, ToQColor(bgr));
-    }
-    setPalette(pal);
+    SetPaletteColour(this, QPalette::Base, bgr);
+    SetPaletteColour(this, QPalette::Window, bgr);
 }
 
 // ---- Paragraph format ----

@@ -5,6 +5,7 @@
 #include "app/TMainForm.h"
 #include "app/TRichEdit.h"
 #include "app/TStatusBar.h"
+#include "app/WidgetColours.h"
 #include "editor/Formatting.h"
 #include "editor/ScriptTransfer.h"
 #include "editor/Tsaving.h"
@@ -38,21 +39,6 @@ bool plainTextFilter(int filterIndex)
 QString filter(const QString &text, const QString &patterns)
 {
     return text + QStringLiteral(" (") + patterns + QLatin1Char(')');
-}
-
-void setPaletteColour(QWidget *widget, QPalette::ColorRole role, qint32 bgr)
-{
-    QPalette pal = widget->palette();
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        pal.setColor(group, role, TRichEdit::ToQColor(bgr));
-    widget->setPalette(pal);
-}
-
-void setBackground(QWidget *widget, qint32 bgr)
-{
-    setPaletteColour(widget, QPalette::Window, bgr);
-    setPaletteColour(widget, QPalette::Base, bgr);
-    widget->setAutoFillBackground(true);
 }
 
 qint32 textColourOf(const QWidget *widget)
@@ -178,14 +164,14 @@ void ScriptFiles::FileNew()
     if (m_c.Form && m_c.Form->Format)
         m_c.Form->Format->ShowSelectionFormat();
 
-    setBackground(m_c.RichEdit2, edit->BackgroundColor());
-    setPaletteColour(m_c.RichEdit2, QPalette::Text, textColourOf(edit));
+    SetBackground(m_c.RichEdit2, edit->BackgroundColor());
+    SetPaletteColour(m_c.RichEdit2, QPalette::Text, textColourOf(edit));
     if (m_c.Form)
-        setBackground(m_c.Form, edit->BackgroundColor());
+        SetBackground(m_c.Form, edit->BackgroundColor());
     if (m_c.Client)
-        setBackground(m_c.Client, edit->BackgroundColor());
-    setBackground(m_c.Panel1, 0);
-    setPaletteColour(m_c.Label1, QPalette::WindowText, 0xFFFFFF);
+        SetBackground(m_c.Client, edit->BackgroundColor());
+    SetBackground(m_c.Panel1, 0);
+    SetPaletteColour(m_c.Label1, QPalette::WindowText, 0xFFFFFF);
 }
 
 // ---- Open ----
@@ -248,14 +234,14 @@ void ScriptFiles::TakeColoursFromFirstCharacter()
     m_c.RichEdit2->SetBackgroundColor(background);
     // Text without a colour of its own must stay readable on the new background.
     const qint32 automatic = background == 0 ? 0xFFFFFF : 0;
-    setPaletteColour(edit, QPalette::Text, automatic);
-    setPaletteColour(m_c.RichEdit2, QPalette::Text, automatic);
+    SetPaletteColour(edit, QPalette::Text, automatic);
+    SetPaletteColour(m_c.RichEdit2, QPalette::Text, automatic);
     if (m_c.Form)
-        setBackground(m_c.Form, background);
+        SetBackground(m_c.Form, background);
     if (m_c.Client)
-        setBackground(m_c.Client, background);
-    setBackground(m_c.Panel1, background);
-    setPaletteColour(m_c.Label1, QPalette::WindowText, colour);
+        SetBackground(m_c.Client, background);
+    SetBackground(m_c.Panel1, background);
+    SetPaletteColour(m_c.Label1, QPalette::WindowText, colour);
     edit->SetSelection(edit->SelStart(), 0);
 }
 

@@ -4,6 +4,7 @@
 #include "app/Settings.h"
 #include "app/TMainForm.h"
 #include "app/TRichEdit.h"
+#include "app/WidgetColours.h"
 #include "editor/Formatting.h"
 #include "prompt/PromptEngine.h"
 #include "prompt/PromptState.h"
@@ -18,14 +19,6 @@ namespace {
 // Ctrl+1 to Ctrl+9: black, white, red, green, blue, maroon, navy, aqua, yellow (0x00BBGGRR).
 constexpr qint32 DigitColours[] = {0x000000, 0xFFFFFF, 0x0000FF, 0x008000, 0xFF0000,
                                    0x000080, 0x800000, 0xFFFF00, 0x00FFFF};
-
-void setBackground(QWidget *widget, qint32 bgr)
-{
-    QPalette pal = widget->palette();
-    pal.setColor(QPalette::Window, TRichEdit::ToQColor(bgr));
-    widget->setPalette(pal);
-    widget->setAutoFillBackground(true);
-}
 
 }
 
@@ -185,12 +178,10 @@ void KeyboardControl::toggleBackground()
     const qint32 colour = m_c.RichEdit1->BackgroundColor() == 0 ? 0xFFFFFF : 0;
     m_c.RichEdit1->SetBackgroundColor(colour);
     m_c.RichEdit2->SetBackgroundColor(colour);
-    setBackground(m_c.Panel1, colour);
-    setBackground(m_c.Form, colour);
-    setBackground(m_c.Client, colour);
-    QPalette pal = m_c.Label1->palette();
-    pal.setColor(QPalette::WindowText, colour == 0 ? Qt::white : Qt::black);
-    m_c.Label1->setPalette(pal);
+    SetBackground(m_c.Panel1, colour);
+    SetBackground(m_c.Form, colour);
+    SetBackground(m_c.Client, colour);
+    SetPaletteColour(m_c.Label1, QPalette::WindowText, colour == 0 ? 0xFFFFFF : 0);
 }
 
 void KeyboardControl::RichEdit2KeyDown(int &key, Qt::KeyboardModifiers)
