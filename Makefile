@@ -9,8 +9,11 @@ all: build
 deps:
 	@scripts/install-deps.sh
 
+# CI builds with warnings as errors.
+WERROR ?= $(if $(CI),ON,OFF)
+
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANTA_WERROR=$(WERROR)
 
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS)

@@ -4,9 +4,9 @@
 //   make bench && xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/bench_prompt
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_prompt
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "app/TMainForm.h"
-#include "app/TRichEdit.h"
+#include "controls/TRichEdit.h"
 #include "prompt/DisplayAids.h"
 #include "prompt/PromptEngine.h"
 

@@ -3,9 +3,9 @@
 //
 //   bench_rtf [pages]      (default 1000 pages)
 
-#include "editor/RtfReader.h"
-#include "editor/RtfWriter.h"
-#include "editor/ScriptDocumentIO.h"
+#include "formats/RtfReader.h"
+#include "formats/RtfWriter.h"
+#include "formats/ScriptDocumentIO.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>

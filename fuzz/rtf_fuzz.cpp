@@ -2,8 +2,8 @@
 // whatever the reader makes of the input survives our own writer and reader unchanged.
 // Build and run: see README.md next to this file.
 
-#include "editor/RtfReader.h"
-#include "editor/RtfWriter.h"
+#include "formats/RtfReader.h"
+#include "formats/RtfWriter.h"
 
 #include <QBuffer>
 #include <QGuiApplication>

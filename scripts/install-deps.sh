@@ -1,9 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Corvanta builds and tests with, skipping those already present.
 set -euo pipefail
+[ -n "${SKIP_DEPS:-}" ] && exit 0
 
 packages=(g++ make cmake pkg-config qt6-base-dev qt6-serialport-dev libhunspell-dev hunspell-en-us
           fonts-liberation fonts-dejavu-core xvfb xauth imagemagick poppler-utils)
+
+if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
+  echo "This system has no apt-get. Install these packages (or your system's equivalents) by hand:" >&2
+  echo "  ${packages[*]}" >&2
+  echo "then run make again with SKIP_DEPS=1." >&2
+  exit 1
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,6 @@
 #include "app/ErrorGuard.h"
 
-#include "app/Dialogs.h"
+#include "controls/Dialogs.h"
 
 #include <new>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/CorvantaError.h"
+#include "core/CorvantaError.h"
 
 #include <QString>
 
@@ -19,7 +19,14 @@ public:
 
     bool run(const std::function<void()> &handler) const;
 
-    // Wraps a handler for connecting to a signal.
+    // Wraps a handler that takes no arguments, for connecting to any signal.
+    template<typename F>
+    auto guarded(F handler) const
+    {
+        return [this, handler] { run(handler); };
+    }
+
+    // Wraps a handler that takes the event's arguments (keys, mouse positions).
     template<typename F>
     auto wrap(F handler) const
     {

@@ -1,12 +1,16 @@
 #include "app/TMainForm.h"
 
-#include "app/Dialogs.h"
-#include "app/Settings.h"
-#include "app/TPanel.h"
-#include "app/TRichEdit.h"
-#include "app/TStatusBar.h"
-#include "app/TUpDown.h"
-#include "app/WidgetColours.h"
+#include "controls/ClientArea.h"
+#include "controls/KeyReleaseFilter.h"
+#include "core/Version.h"
+#include "controls/Dialogs.h"
+#include "settings/Settings.h"
+#include "controls/TPanel.h"
+#include "controls/TRichEdit.h"
+#include "controls/TStatusBar.h"
+#include "controls/ToolBarPictures.h"
+#include "controls/TUpDown.h"
+#include "controls/WidgetColours.h"
 #include "editor/EditCommands.h"
 #include "editor/Formatting.h"
 #include "editor/Markers.h"
@@ -15,7 +19,7 @@
 #include "prompt/KeyboardControl.h"
 #include "prompt/PromptEngine.h"
 #include "serial/ControlSource.h"
-#include "serial/TCommPortDriver.h"
+#include "controls/TCommPortDriver.h"
 
 #include <QAction>
 #include <QApplication>
@@ -39,7 +43,7 @@ namespace {
 
 constexpr int ClientWidth = 766;
 constexpr int ClientHeight = 434;
-constexpr int MarginWidth = 41;
+constexpr int MarginWidth = ClientArea::MarginWidth;
 
 QFont arialPixels(int pixels)
 {
@@ -59,73 +63,6 @@ void setColours(QWidget *widget, qint32 background, qint32 text)
     SetPaletteColour(widget, QPalette::Text, text);
 }
 
-// Tool-bar pictures are drawn here, so the program needs no image files.
-QIcon glyphIcon(const QString &glyph, bool bold = false, bool italic = false, bool underline = false)
-{
-    QPixmap pixmap(20, 20);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(glyph.size() > 1 ? 10 : 15);
-    font.setBold(bold || glyph.size() > 1);
-    font.setItalic(italic);
-    font.setUnderline(underline);
-    painter.setFont(font);
-    painter.setPen(QColor(0x20, 0x30, 0x60));
-    painter.drawText(pixmap.rect(), Qt::AlignCenter, glyph);
-    return QIcon(pixmap);
-}
-
-enum class Picture { Page, Folder, Disk, Printer, Pages, Clipboard };
-
-QIcon pictureIcon(Picture picture)
-{
-    QPixmap pixmap(20, 20);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(0x20, 0x30, 0x60), 1.2));
-    auto page = [&p](QRectF r) {
-        QPolygonF shape({r.topLeft(), QPointF(r.right() - 4, r.top()), QPointF(r.right(), r.top() + 4),
-                         r.bottomRight(), r.bottomLeft()});
-        p.setBrush(Qt::white);
-        p.drawPolygon(shape);
-    };
-    switch (picture) {
-    case Picture::Page:
-        page(QRectF(4.5, 2.5, 11, 15));
-        break;
-    case Picture::Folder:
-        p.setBrush(QColor(0xf0, 0xc8, 0x50));
-        p.drawPolygon(QPolygonF({QPointF(2.5, 5.5), QPointF(7.5, 5.5), QPointF(9.5, 7.5), QPointF(17.5, 7.5),
-                                 QPointF(17.5, 15.5), QPointF(2.5, 15.5)}));
-        break;
-    case Picture::Disk:
-        p.setBrush(QColor(0x40, 0x60, 0xa0));
-        p.drawRect(QRectF(3.5, 3.5, 13, 13));
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(6.5, 3.5, 7, 5));
-        break;
-    case Picture::Printer:
-        page(QRectF(6.5, 2.5, 7, 6));
-        p.setBrush(QColor(0xb0, 0xb0, 0xb0));
-        p.drawRect(QRectF(2.5, 8.5, 15, 6));
-        page(QRectF(6.5, 12.5, 7, 5));
-        break;
-    case Picture::Pages:
-        page(QRectF(3.5, 2.5, 9, 12));
-        page(QRectF(7.5, 5.5, 9, 12));
-        break;
-    case Picture::Clipboard:
-        p.setBrush(QColor(0xc0, 0x90, 0x50));
-        p.drawRect(QRectF(3.5, 3.5, 12, 14));
-        page(QRectF(6.5, 6.5, 10, 11));
-        break;
-    }
-    return QIcon(pixmap);
-}
-
 }
 
 TMainForm::TMainForm(const QString &commandLineScript, Dialogs *dialogs)
@@ -138,7 +75,7 @@ TMainForm::TMainForm(const QString &commandLineScript, Dialogs *dialogs)
         m_dialogs = m_ownDialogs.get();
     }
     setObjectName(QStringLiteral("TMainForm"));
-    setWindowTitle(QStringLiteral("Corvanta (V1.1.0)"));
+    setWindowTitle(MainWindowTitle());
     setFont(arialPixels(80));
     setColours(this, Maroon, White); // maroon until the first activation
     setToolTipDuration(-1);
@@ -153,7 +90,8 @@ TMainForm::TMainForm(const QString &commandLineScript, Dialogs *dialogs)
     CommPortDriver1->setObjectName(QStringLiteral("CommPortDriver1"));
     fillControls();
     createSubsystems();
-    connectHandlers();
+    connectCommands();
+    connectEvents();
 
     resize(ClientWidth, ClientHeight + MainMenu->sizeHint().height());
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -168,11 +106,10 @@ TMainForm::~TMainForm() = default;
 
 void TMainForm::createClient()
 {
-    m_client = new QWidget(this);
+    m_client = new ClientArea(this);
     m_client->setObjectName(QStringLiteral("Client"));
     setColours(m_client, Maroon, White);
     setCentralWidget(m_client);
-    m_client->installEventFilter(this);
 
     auto makeEdit = [this](const char *name) {
         auto *edit = new TRichEdit(m_client);
@@ -223,6 +160,7 @@ void TMainForm::createClient()
         label->hide();
     }
     Panel1->setToolTip(Label1->toolTip());
+    m_client->SetControls(Panel1, RichEdit1, RichEdit2, RichEdit3);
 }
 
 QToolButton *TMainForm::addButton(const char *name, const QString &hint, const QString &glyph)
@@ -502,18 +440,20 @@ void TMainForm::fillControls()
     m_controls.settings = SettingsRecord.get();
     m_controls.markers = &MarkerSearch;
     m_controls.dialogs = &m_dialogs;
-    m_controls.guard = &m_guard;
 }
 
 void TMainForm::createSubsystems()
 {
-    Files = std::make_unique<ScriptFiles>(m_controls);
     Format = std::make_unique<Formatting>(m_controls);
+    Files = std::make_unique<ScriptFiles>(m_controls, *Format);
+    Files->OnScriptLoaded = [this](int lineCount) { Prompt.ResetPosition(lineCount); };
     MarkerCommands = std::make_unique<Markers>(m_controls);
     Edit = std::make_unique<EditCommands>(m_controls);
     Source = std::make_unique<ControlSource>(m_controls);
-    Engine = std::make_unique<PromptEngine>(m_controls, *Format, *Source);
-    Keys = std::make_unique<KeyboardControl>(m_controls, *Engine, *Format,
+    Engine = std::make_unique<PromptEngine>(
+        m_controls, PromptEngine::Hooks{[this] { Source->ApplyAtPromptStart(); },
+                                        [this] { Format->ShowSelectionFormat(); }});
+    Keys = std::make_unique<KeyboardControl>(m_controls, *Engine,
                                              [this] { ReadSettings(*SettingsRecord, SettingsTargets()); });
     Aids = std::make_unique<DisplayAids>(m_controls);
 }
@@ -528,143 +468,136 @@ void TMainForm::SetDialogs(Dialogs *dialogs)
     m_dialogs = dialogs;
 }
 
-template<typename F>
-void TMainForm::onTriggered(const char *actionName, F handler)
+// ---- Wiring ----
+
+void TMainForm::wire(std::initializer_list<const char *> names, const std::function<void()> &handler)
 {
-    QAction *action = Action(QString::fromLatin1(actionName));
-    Q_ASSERT(action);
-    connect(action, &QAction::triggered, this, [this, handler] { m_guard.run(handler); });
+    const auto guarded = m_guard.guarded(handler);
+    for (const char *name : names) {
+        const QString objectName = QString::fromLatin1(name);
+        if (QAction *action = Action(objectName))
+            connect(action, &QAction::triggered, this, guarded);
+        else if (QToolButton *button = ToolBar1->findChild<QToolButton *>(objectName))
+            connect(button, &QToolButton::clicked, this, guarded);
+        else
+            qFatal("No menu item or tool button named %s", name);
+        m_wired << objectName;
+    }
 }
 
-template<typename F>
-void TMainForm::onClicked(QToolButton *button, F handler)
+QStringList TMainForm::CommandsNotBuiltYet()
 {
-    connect(button, &QToolButton::clicked, this, [this, handler] { m_guard.run(handler); });
-}
-
-void TMainForm::connectHandlers()
-{
-    auto button = [this](const char *name) {
-        return ToolBar1->findChild<QToolButton *>(QString::fromLatin1(name));
+    return {
+        // Colours, inverse and case
+        QStringLiteral("BackgroundColor1"), QStringLiteral("UpperLowercase1"), QStringLiteral("Inverse1"),
+        QStringLiteral("SpeedButton20"), QStringLiteral("SpeedButton21"), QStringLiteral("SpeedButton7"),
+        // Find and replace
+        QStringLiteral("Search1"), QStringLiteral("Replace1"), QStringLiteral("SpeedButton22"),
+        QStringLiteral("SpeedButton24"),
+        // Spelling
+        QStringLiteral("Spell1"), QStringLiteral("SpeedButton25"), QStringLiteral("SpellCheck2"),
+        // Help and about
+        QStringLiteral("Introduction1"), QStringLiteral("Settingup1"), QStringLiteral("Openascript1"),
+        QStringLiteral("HelpSearchItem"), QStringLiteral("KeyboardShortcuts1"), QStringLiteral("CutCopyandpaste1"),
+        QStringLiteral("Searchandreplace1"), QStringLiteral("Performancetuning1"),
+        QStringLiteral("Hardwarerequirements1"), QStringLiteral("Videoout1"), QStringLiteral("Problems1"),
+        QStringLiteral("Contacts1"), QStringLiteral("HelpAboutItem"),
     };
+}
+
+// Every menu item and tool button, with the handler it runs. An item and its tool
+// button share one handler.
+void TMainForm::connectCommands()
+{
     ScriptFiles *files = Files.get();
     Formatting *format = Format.get();
-    Markers *markers = MarkerCommands.get();
-
-    onTriggered("FileNewItem", [files] { files->FileNew(); });
-    onTriggered("FileOpenItem", [files] { files->FileOpen(); });
-    onTriggered("FileSaveItem", [files] { files->FileSave(); });
-    onTriggered("FileSaveAsItem", [files] { files->FileSaveAs(); });
-    onTriggered("Insert2", [files] { files->Insert2Click(); });
-    onTriggered("FilePrintItem", [files] { files->FilePrint(); });
-    onTriggered("FileExitItem", [this] { FileExit(); });
-    onClicked(button("SpeedButton9"), [files] { files->FileNew(); });
-    onClicked(button("SpeedButton10"), [files] { files->FileOpen(); });
-    onClicked(button("SpeedButton11"), [files] { files->FileSave(); });
-    onClicked(button("SpeedButton12"), [files] { files->FilePrint(); });
-
-    onTriggered("Bold1", [format] { format->Bold1Click(); });
-    onTriggered("Underline1", [format] { format->Underline1Click(); });
-    onTriggered("Italic1", [format] { format->Italic1Click(); });
-    onTriggered("AlignLeft1", [format] { format->AlignLeft1Click(); });
-    onTriggered("AlignRight1", [format] { format->AlignRight1Click(); });
-    onTriggered("AlignCentre1", [format] { format->AlignCentre1Click(); });
-    onTriggered("Bullets2", [format] { format->Bullets2Click(); });
-    onClicked(BoldButton, [format] { format->BoldButtonClick(); });
-    onClicked(UnderlineButton, [format] { format->UnderlineButtonClick(); });
-    onClicked(ItalicButton, [format] { format->ItalicButtonClick(); });
-    connect(fontname, &QComboBox::currentTextChanged, this,
-            [this, format] { m_guard.run([format] { format->FontNameoldChange(); }); });
-    connect(fontsize, &QLineEdit::textChanged, this,
-            [this, format] { m_guard.run([format] { format->FontSizeoldChange(); }); });
-    RichEdit1->OnSelectionChange = [this, format] { m_guard.run([format] { format->RichEdit1SelectionChange(); }); };
-
     EditCommands *edit = Edit.get();
-    onTriggered("EditUndoItem", [edit] { edit->EditUndo(); });
-    onTriggered("EditCutItem", [edit] { edit->EditCut(); });
-    onTriggered("EditCopyItem", [edit] { edit->EditCopy(); });
-    onTriggered("EditPasteItem", [edit] { edit->EditPaste(); });
-    onTriggered("N6", [edit] { edit->N6Click(); });
-    onTriggered("Date1", [edit] { edit->Date1Click(); });
-    onTriggered("Time1", [edit] { edit->Time1Click(); });
-    onClicked(button("SpeedButton13"), [edit] { edit->EditUndo(); });
-    onClicked(button("SpeedButton14"), [edit] { edit->EditCut(); });
-    onClicked(button("SpeedButton15"), [edit] { edit->EditCopy(); });
-    onClicked(button("SpeedButton16"), [edit] { edit->EditPaste(); });
-
-    onTriggered("Marker1", [markers] { markers->Marker1Click(); });
-    onTriggered("NextMarker1", [markers] { markers->NextMarker1Click(); });
-    onTriggered("PreviousMarker1", [markers] { markers->PreviousMarker1Click(); });
-    onTriggered("Nexterrormark1", [markers] { markers->Nexterrormark1Click(); });
-    onTriggered("PreviouserrorMark1", [markers] { markers->PreviouserrorMark1Click(); });
-
-    connect(Timer2, &QTimer::timeout, this, [this] { m_guard.run([this] { Timer2Timer(); }); });
-    connectPromptHandlers();
-}
-
-void TMainForm::connectPromptHandlers()
-{
+    Markers *markers = MarkerCommands.get();
     PromptEngine *engine = Engine.get();
-    KeyboardControl *keys = Keys.get();
     DisplayAids *aids = Aids.get();
     ControlSource *source = Source.get();
-
-    onClicked(ToolBar1->findChild<QToolButton *>(QStringLiteral("SpeedButton26")),
-              [engine] { engine->SpeedButton1Click(); });
-    onTriggered("Prompt1", [engine] { engine->Prompt1Click(); });
-    onTriggered("Prompt2", [engine] { engine->Prompt2Click(); });
-    RichEdit3->OnResizeRequest = [engine](const QRect &rect) { engine->RichEdit3ResizeRequest(rect); };
-
-    RichEdit1->OnKeyDown = [this, keys](int &key, Qt::KeyboardModifiers shift) {
-        m_guard.run([&] { keys->RichEdit1KeyDown(key, shift); });
-    };
-    RichEdit1->OnKeyPress = [this, keys](QChar &key) { m_guard.run([&] { keys->RichEditoldKeyPress(key); }); };
-    // While prompting every key belongs to the prompter, menu shortcuts included.
-    RichEdit1->KeepAllKeys = [this] { return Prompt.Prompting != 0 || Engine->Active(); };
-    RichEdit2->OnKeyDown = [this, keys](int &key, Qt::KeyboardModifiers shift) {
-        m_guard.run([&] { keys->RichEdit2KeyDown(key, shift); });
-    };
-    RichEdit2->OnKeyPress = [this, keys](QChar &key) { m_guard.run([&] { keys->RichEdit2KeyPress(key); }); };
-
-    Panel1->OnMouseMove = [this, aids](Qt::MouseButtons buttons, Qt::KeyboardModifiers mods, int x, int y) {
-        m_guard.run([&] { aids->Panel1MouseMove(buttons, mods, x, y); });
-    };
-    Panel1->OnMouseUp = [this, aids](Qt::MouseButton button, int x, int y) {
-        m_guard.run([&] { aids->Panel1MouseUp(button, x, y); });
-    };
-    Panel1->OnDblClick = [this, aids] { m_guard.run([aids] { aids->Panel1DblClick(); }); };
-    connect(Timer1, &QTimer::timeout, this, [this, aids] { m_guard.run([aids] { aids->Timer1Timer(); }); });
-    connect(Timer3, &QTimer::timeout, this, [this, aids] { m_guard.run([aids] { aids->Timer3Timer(); }); });
-
-    // Checkable items toggle themselves when chosen; the handlers set the marks themselves.
+    // Checkable items toggle themselves when chosen; their handlers set the marks.
     auto untoggle = [this](const char *name) {
         QAction *a = Action(QString::fromLatin1(name));
         a->setChecked(!a->isChecked());
     };
-    onTriggered("FontSmoothing1", [aids, untoggle] { untoggle("FontSmoothing1"); aids->FontSmoothing1Click(); });
-    onTriggered("ScrollControls1", [source] { source->ScrollControls1Click(); });
-    onTriggered("COM11", [source] { source->COM11Click(); });
-    onTriggered("Com21", [source] { source->Com21Click(); });
+
+    wire({"FileNewItem", "SpeedButton9"}, [files] { files->FileNew(); });
+    wire({"FileOpenItem", "SpeedButton10"}, [files] { files->FileOpen(); });
+    wire({"FileSaveItem", "SpeedButton11"}, [files] { files->FileSave(); });
+    wire({"FileSaveAsItem"}, [files] { files->FileSaveAs(); });
+    wire({"Insert2"}, [files] { files->Insert2Click(); });
+    wire({"FilePrintItem", "SpeedButton12"}, [files] { files->FilePrint(); });
+    wire({"FileExitItem"}, [this] { FileExit(); });
+
+    wire({"EditUndoItem", "SpeedButton13"}, [edit] { edit->EditUndo(); });
+    wire({"EditCutItem", "SpeedButton14"}, [edit] { edit->EditCut(); });
+    wire({"EditCopyItem", "SpeedButton15"}, [edit] { edit->EditCopy(); });
+    wire({"EditPasteItem", "SpeedButton16"}, [edit] { edit->EditPaste(); });
+    wire({"N6"}, [edit] { edit->N6Click(); });
+    wire({"Date1"}, [edit] { edit->Date1Click(); });
+    wire({"Time1"}, [edit] { edit->Time1Click(); });
+
+    wire({"Bold1"}, [format] { format->Bold1Click(); });
+    wire({"Underline1"}, [format] { format->Underline1Click(); });
+    wire({"Italic1"}, [format] { format->Italic1Click(); });
+    wire({"BoldButton"}, [format] { format->BoldButtonClick(); });
+    wire({"UnderlineButton"}, [format] { format->UnderlineButtonClick(); });
+    wire({"ItalicButton"}, [format] { format->ItalicButtonClick(); });
+    wire({"AlignLeft1"}, [format] { format->AlignLeft1Click(); });
+    wire({"AlignRight1"}, [format] { format->AlignRight1Click(); });
+    wire({"AlignCentre1"}, [format] { format->AlignCentre1Click(); });
+    wire({"Bullets2"}, [format] { format->Bullets2Click(); });
+
+    wire({"Marker1"}, [markers] { markers->Marker1Click(); });
+    wire({"NextMarker1"}, [markers] { markers->NextMarker1Click(); });
+    wire({"PreviousMarker1"}, [markers] { markers->PreviousMarker1Click(); });
+    wire({"Nexterrormark1"}, [markers] { markers->Nexterrormark1Click(); });
+    wire({"PreviouserrorMark1"}, [markers] { markers->PreviouserrorMark1Click(); });
+
+    wire({"Prompt1", "Prompt2", "SpeedButton26"}, [engine] { engine->SpeedButton1Click(); });
+    wire({"FontSmoothing1"}, [aids, untoggle] { untoggle("FontSmoothing1"); aids->FontSmoothing1Click(); });
+    wire({"ScrollControls1"}, [source] { source->ScrollControls1Click(); });
+    wire({"COM11"}, [source] { source->COM11Click(); });
+    wire({"Com21"}, [source] { source->Com21Click(); });
+}
+
+// Keys, mouse, timers and the format controls' own changes.
+void TMainForm::connectEvents()
+{
+    Formatting *format = Format.get();
+    PromptEngine *engine = Engine.get();
+    KeyboardControl *keys = Keys.get();
+    DisplayAids *aids = Aids.get();
+
+    connect(fontname, &QComboBox::currentTextChanged, this, m_guard.guarded([format] { format->FontNameoldChange(); }));
+    // A name typed and confirmed with Enter selects its entry without changing the
+    // box's text, so only the activation reports it.
+    connect(fontname, &QComboBox::activated, this, m_guard.guarded([format] { format->FontNameoldChange(); }));
+    connect(fontsize, &QLineEdit::textChanged, this, m_guard.guarded([format] { format->FontSizeoldChange(); }));
+    new KeyReleaseFilter(fontsize, m_guard.wrap([format](int key) { format->FontSizeoldKeyUp(key); }));
+    RichEdit1->OnSelectionChange = m_guard.guarded([format] { format->RichEdit1SelectionChange(); });
+    RichEdit3->OnResizeRequest = [engine](const QRect &rect) { engine->RichEdit3ResizeRequest(rect); };
+
+    RichEdit1->OnKeyDown = m_guard.wrap([keys](int &key, Qt::KeyboardModifiers shift) { keys->RichEdit1KeyDown(key, shift); });
+    RichEdit1->OnKeyPress = m_guard.wrap([keys](QChar &key) { keys->RichEditoldKeyPress(key); });
+    // While prompting every key belongs to the prompter, menu shortcuts included.
+    RichEdit1->KeepAllKeys = [this] { return Prompt.Prompting != 0 || Engine->Active(); };
+    RichEdit2->OnKeyDown = m_guard.wrap([keys](int &key, Qt::KeyboardModifiers shift) { keys->RichEdit2KeyDown(key, shift); });
+    RichEdit2->OnKeyPress = m_guard.wrap([keys](QChar &key) { keys->RichEdit2KeyPress(key); });
+
+    Panel1->OnMouseMove = m_guard.wrap([aids](Qt::MouseButtons buttons, Qt::KeyboardModifiers mods, int x, int y) {
+        aids->Panel1MouseMove(buttons, mods, x, y);
+    });
+    Panel1->OnMouseUp = m_guard.wrap([aids](Qt::MouseButton button, int x, int y) { aids->Panel1MouseUp(button, x, y); });
+    Panel1->OnDblClick = m_guard.guarded([aids] { aids->Panel1DblClick(); });
+
+    connect(Timer1, &QTimer::timeout, this, m_guard.guarded([aids] { aids->Timer1Timer(); }));
+    connect(Timer2, &QTimer::timeout, this, m_guard.guarded([this] { Timer2Timer(); }));
+    connect(Timer3, &QTimer::timeout, this, m_guard.guarded([aids] { aids->Timer3Timer(); }));
 }
 
 // ---- Layout ----
-
-void TMainForm::AlignControls()
-{
-    if (!m_client)
-        return;
-    const int w = m_client->width();
-    const int h = m_client->height();
-    const int measureHeight = RichEdit3->height();
-    Panel1->setGeometry(0, 0, MarginWidth, h);
-    RichEdit3->setGeometry(MarginWidth, h - measureHeight, std::max(0, w - MarginWidth), measureHeight);
-    if (PanesAligned) {
-        const QRect area(MarginWidth, 0, std::max(0, w - MarginWidth), std::max(0, h - measureHeight));
-        RichEdit1->setGeometry(area);
-        RichEdit2->setGeometry(area);
-        RichEdit1->raise();
-    }
-}
 
 void TMainForm::resizeEvent(QResizeEvent *event)
 {
@@ -673,20 +606,12 @@ void TMainForm::resizeEvent(QResizeEvent *event)
         m_guard.run([this] { Engine->FormResize(); });
 }
 
-bool TMainForm::eventFilter(QObject *watched, QEvent *event)
-{
-    // The client area changes size when the bars are hidden or shown.
-    if (watched == m_client && event->type() == QEvent::Resize)
-        AlignControls();
-    return QMainWindow::eventFilter(watched, event);
-}
-
 // ---- Start-up ----
 
 void TMainForm::FormCreate()
 {
     // 1. The file dialogs start in the program's folder.
-    DialogFolder = QCoreApplication::applicationDirPath();
+    Files->DialogFolder = QCoreApplication::applicationDirPath();
     // 2. Start with an empty clipboard.
     QGuiApplication::clipboard()->clear();
     // 3. Spelling lexicons are configured with the spelling component.
@@ -712,8 +637,8 @@ void TMainForm::FormCreate()
         SetFirstStartTexts(*SettingsRecord);
     }
     // 10. The panes fill the client area.
-    PanesAligned = true;
-    AlignControls();
+    m_client->PanesAligned = true;
+    m_client->AlignControls();
     // 11.
     RichEdit1->SetSelection(0, 0);
     // 12.
@@ -746,7 +671,7 @@ void TMainForm::FormActivate()
     setColours(m_client, Black, White);
     Prompt.CurrentSpeed = 0;
     RichEdit3->setFixedHeight(0);
-    AlignControls();
+    m_client->AlignControls();
     // The modified flags are left alone: clearing them here would let Exit throw
     // away unsaved work after any visit to a dialog.
 }

@@ -1,16 +1,19 @@
 #pragma once
 
 #include "app/ErrorGuard.h"
-#include "app/MainControls.h"
+#include "controls/MainControls.h"
 #include "editor/MarkerSearchState.h"
 #include "prompt/PromptState.h"
 
 #include <QMainWindow>
 #include <QStringList>
 
+#include <functional>
+#include <initializer_list>
 #include <memory>
 
 class QMenu;
+class ClientArea;
 class ControlSource;
 class DisplayAids;
 class EditCommands;
@@ -69,6 +72,10 @@ public:
     // Replaces the dialogs (tests answer questions through their own).
     void SetDialogs(Dialogs *dialogs);
     QAction *Action(const QString &name) const;
+    // Menu items and tool buttons whose commands are not part of the program yet.
+    static QStringList CommandsNotBuiltYet();
+    // The names of the items and buttons connected to a handler.
+    const QStringList &WiredCommands() const { return m_wired; }
 
     // Start-up, activation, loading the command-line script, shutdown.
     void FormCreate();
@@ -81,15 +88,9 @@ public:
     // Where the settings reader applies the values it reads.
     SettingsConsumers SettingsTargets();
 
-    // Puts the panes, margin and measuring control where the client area wants them.
-    void AlignControls();
-    bool PanesAligned = true;
-    // Folder the open and save dialogs start in.
-    QString DialogFolder;
 
 protected:
     bool event(QEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -101,17 +102,14 @@ private:
     void createStatusBar();
     void createTimers();
     void createSubsystems();
-    void connectHandlers();
-    void connectPromptHandlers();
+    void connectCommands();
+    void connectEvents();
+    void wire(std::initializer_list<const char *> names, const std::function<void()> &handler);
     void fillControls();
 
     QAction *addItem(QMenu *menu, const char *name, const QString &caption,
                      const QKeySequence &shortcut = {}, const QString &hint = {});
     QToolButton *addButton(const char *name, const QString &hint, const QString &glyph);
-    template<typename F>
-    void onTriggered(const char *actionName, F handler);
-    template<typename F>
-    void onClicked(QToolButton *button, F handler);
 
     QString m_commandLineScript;
     bool m_commandLineLoaded = false;
@@ -119,5 +117,6 @@ private:
     std::unique_ptr<Dialogs> m_ownDialogs;
     ErrorGuard m_guard;
     MainControls m_controls;
-    QWidget *m_client = nullptr;
+    ClientArea *m_client = nullptr;
+    QStringList m_wired;
 };

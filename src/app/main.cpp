@@ -1,4 +1,5 @@
 #include "app/TMainForm.h"
+#include "editor/ScriptFiles.h"
 #include "editor/Tcolorform.h"
 #include "editor/Tsaving.h"
 #include "help/Thelpform.h"
@@ -24,7 +25,7 @@ int main(int argc, char *argv[])
     Tcolorform colorForm;
     Tsaving savingWindow;
     Tfinddialogbox findDialog;
-    mainForm.Controls().saving = &savingWindow;
+    mainForm.Files->SavingWindow = &savingWindow;
 
     mainForm.show();
     mainForm.activateWindow();

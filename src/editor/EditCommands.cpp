@@ -1,7 +1,7 @@
 #include "editor/EditCommands.h"
 
-#include "app/MainControls.h"
-#include "app/TRichEdit.h"
+#include "controls/MainControls.h"
+#include "controls/TRichEdit.h"
 
 #include <QApplication>
 #include <QClipboard>

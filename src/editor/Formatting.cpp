@@ -1,7 +1,6 @@
 #include "editor/Formatting.h"
 
-#include "app/ErrorGuard.h"
-#include "app/MainControls.h"
+#include "controls/MainControls.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -15,32 +14,6 @@
 
 #include <functional>
 
-namespace {
-
-// Calls back when a key is released in the watched control.
-class KeyReleaseFilter : public QObject
-{
-public:
-    KeyReleaseFilter(QObject *watched, std::function<void(int)> onKeyUp)
-        : QObject(watched), m_onKeyUp(std::move(onKeyUp))
-    {
-        watched->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::KeyRelease && !static_cast<QKeyEvent *>(event)->isAutoRepeat())
-            m_onKeyUp(static_cast<QKeyEvent *>(event)->key());
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<void(int)> m_onKeyUp;
-};
-
-}
-
 Formatting::Formatting(MainControls &controls)
     : m_c(controls)
 {
@@ -49,18 +22,6 @@ Formatting::Formatting(MainControls &controls)
 
 void Formatting::connectControls()
 {
-    if (m_c.fontsize) {
-        new KeyReleaseFilter(m_c.fontsize, [this](int key) {
-            m_c.guard->run([this, key] { FontSizeoldKeyUp(key); });
-        });
-    }
-    if (m_c.fontname) {
-        // A name typed and confirmed with Enter selects its entry without changing the
-        // box's text, so only the activation reports it.
-        QObject::connect(m_c.fontname, &QComboBox::activated, m_c.fontname, [this] {
-            m_c.guard->run([this] { FontNameoldChange(); });
-        });
-    }
     if (m_c.RichEdit1) {
         QObject::connect(m_c.RichEdit1->document(), &QTextDocument::contentsChange, m_c.RichEdit1,
                          [this] { ++m_changes; });

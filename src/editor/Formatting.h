@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/TRichEdit.h"
+#include "controls/TRichEdit.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
 #include "editor/Markers.h"
 
-#include "app/MainControls.h"
-#include "app/TRichEdit.h"
-#include "editor/MarkerChars.h"
+#include "controls/MainControls.h"
+#include "controls/TRichEdit.h"
+#include "formats/MarkerChars.h"
 #include "editor/MarkerSearch.h"
 
 void Markers::Marker1Click()

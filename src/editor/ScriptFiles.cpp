@@ -1,20 +1,21 @@
 #include "editor/ScriptFiles.h"
 
-#include "app/Dialogs.h"
-#include "app/MainControls.h"
-#include "app/TMainForm.h"
-#include "app/TRichEdit.h"
-#include "app/TStatusBar.h"
-#include "app/WidgetColours.h"
+#include "controls/ClientArea.h"
+#include "controls/Dialogs.h"
+#include "controls/MainControls.h"
+#include "controls/TRichEdit.h"
+#include "controls/TStatusBar.h"
+#include "controls/WidgetColours.h"
 #include "editor/Formatting.h"
-#include "editor/ScriptTransfer.h"
+#include "editor/MarkerSearchState.h"
 #include "editor/Tsaving.h"
-#include "editor/ZnqImport.h"
-#include "prompt/PromptState.h"
+#include "formats/ScriptTransfer.h"
+#include "formats/ZnqImport.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMainWindow>
 #include <QPrinter>
 #include <QScopeGuard>
 #include <QTextBlock>
@@ -109,7 +110,7 @@ QString ScriptFiles::dialogFolder() const
 {
     if (ScriptFileName != Untitled)
         return QFileInfo(ScriptFileName).absolutePath();
-    return m_c.Form ? m_c.Form->DialogFolder : QString();
+    return DialogFolder;
 }
 
 QWidget *ScriptFiles::dialogParent() const
@@ -161,8 +162,7 @@ void ScriptFiles::FileNew()
     edit->setCurrentCharFormat(typing);
     edit->document()->clearUndoRedoStacks();
     edit->SetModified(false);
-    if (m_c.Form && m_c.Form->Format)
-        m_c.Form->Format->ShowSelectionFormat();
+    m_formatting.ShowSelectionFormat();
 
     SetBackground(m_c.RichEdit2, edit->BackgroundColor());
     SetPaletteColour(m_c.RichEdit2, QPalette::Text, textColourOf(edit));
@@ -248,9 +248,8 @@ void ScriptFiles::TakeColoursFromFirstCharacter()
 void ScriptFiles::resetPositions()
 {
     TRichEdit *edit = m_c.RichEdit1;
-    m_c.prompt->TopLine = 0;
-    m_c.prompt->NextLine = 0;
-    m_c.prompt->LineCount = edit->GetLineCount();
+    if (OnScriptLoaded)
+        OnScriptLoaded(edit->GetLineCount());
     m_c.markers->MarkerPos = 0;
     edit->SetSelection(0, 0);
     edit->PlainText = false;
@@ -269,9 +268,9 @@ void ScriptFiles::FileSave()
         m_c.RichEdit1->SaveToFile(ScriptFileName);
         m_c.RichEdit1->SetModified(false);
     }
-    if (m_c.saving) {
-        m_c.saving->Editor = m_c.RichEdit1;
-        m_c.saving->show();
+    if (SavingWindow) {
+        SavingWindow->Editor = m_c.RichEdit1;
+        SavingWindow->show();
     }
     status(QStringLiteral(" Saved.."));
     m_c.RichEdit1->SetModified(false);

@@ -3,17 +3,27 @@
 #include <QString>
 #include <QStringList>
 
-struct MainControls;
+#include <functional>
+
+class Formatting;
 class QWidget;
 class TRichEdit;
+class Tsaving;
+struct MainControls;
 
 // The script as a document: its name, New, Open, Save, Save As, Insert and Print.
 class ScriptFiles
 {
 public:
-    explicit ScriptFiles(MainControls &controls) : m_c(controls) {}
+    ScriptFiles(MainControls &controls, Formatting &formatting) : m_c(controls), m_formatting(formatting) {}
 
     QString ScriptFileName = QStringLiteral("Untitled");
+    // Folder the open and save dialogs start in while the script has no name.
+    QString DialogFolder;
+    // The window shown after a save; none in tests that do not want it.
+    Tsaving *SavingWindow = nullptr;
+    // Called when a new script has been loaded, with its number of display lines.
+    std::function<void(int lineCount)> OnScriptLoaded;
 
     void SetScriptFileName(const QString &path);
     // False when the operator cancelled: the calling command stops.
@@ -47,4 +57,5 @@ private:
     QWidget *dialogParent() const;
 
     MainControls &m_c;
+    Formatting &m_formatting;
 };

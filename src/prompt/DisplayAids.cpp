@@ -1,17 +1,18 @@
 #include "prompt/DisplayAids.h"
 
-#include "app/MainControls.h"
-#include "app/Settings.h"
-#include "app/TMainForm.h"
-#include "app/TRichEdit.h"
-#include "app/TStatusBar.h"
+#include "controls/MainControls.h"
+#include "controls/TRichEdit.h"
+#include "controls/TStatusBar.h"
+#include "core/Version.h"
 #include "prompt/PromptState.h"
 #include "prompt/ReadingTime.h"
+#include "settings/Settings.h"
 
 #include <QAction>
 #include <QDateTime>
 #include <QLabel>
 #include <QLocale>
+#include <QMainWindow>
 #include <QTextDocument>
 #include <QTimer>
 
@@ -89,7 +90,7 @@ void DisplayAids::updateCaption()
 {
     const QDateTime now = QDateTime::currentDateTime();
     const QLocale locale;
-    m_c.Form->setWindowTitle(QStringLiteral("Corvanta (V1.1.0) :  ")
+    m_c.Form->setWindowTitle(MainWindowTitle() + QStringLiteral(" :  ")
                              + locale.toString(now.date(), QStringLiteral("dddd d MMMM yyyy"))
                              + QStringLiteral("    ") + now.time().toString(QStringLiteral("hh:mm:ss ")));
 }

@@ -1,17 +1,17 @@
 #include "prompt/KeyboardControl.h"
 
-#include "app/MainControls.h"
-#include "app/Settings.h"
-#include "app/TMainForm.h"
-#include "app/TRichEdit.h"
-#include "app/WidgetColours.h"
-#include "editor/Formatting.h"
+#include "controls/ClientArea.h"
+#include "controls/MainControls.h"
+#include "controls/TRichEdit.h"
+#include "controls/WidgetColours.h"
 #include "prompt/PromptEngine.h"
 #include "prompt/PromptState.h"
+#include "settings/Settings.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QWidget>
 
 namespace {
@@ -22,10 +22,8 @@ constexpr qint32 DigitColours[] = {0x000000, 0xFFFFFF, 0x0000FF, 0x008000, 0xFF0
 
 }
 
-KeyboardControl::KeyboardControl(MainControls &controls, PromptEngine &engine, Formatting &formatting,
-                                 std::function<void()> rereadSettings)
-    : m_c(controls), P(*controls.prompt), m_engine(engine), m_formatting(formatting),
-      m_rereadSettings(std::move(rereadSettings))
+KeyboardControl::KeyboardControl(MainControls &controls, PromptEngine &engine, std::function<void()> rereadSettings)
+    : m_c(controls), P(*controls.prompt), m_engine(engine), m_rereadSettings(std::move(rereadSettings))
 {
 }
 

@@ -3,7 +3,6 @@
 #include <QChar>
 #include <Qt>
 
-class Formatting;
 class PromptEngine;
 struct MainControls;
 struct PromptState;
@@ -16,8 +15,7 @@ struct SettingsConsumers;
 class KeyboardControl
 {
 public:
-    KeyboardControl(MainControls &controls, PromptEngine &engine, Formatting &formatting,
-                    std::function<void()> rereadSettings);
+    KeyboardControl(MainControls &controls, PromptEngine &engine, std::function<void()> rereadSettings);
 
     void RichEditoldKeyPress(QChar &key);
     void RichEdit1KeyDown(int &key, Qt::KeyboardModifiers shift);
@@ -36,6 +34,5 @@ private:
     MainControls &m_c;
     PromptState &P;
     PromptEngine &m_engine;
-    Formatting &m_formatting;
     std::function<void()> m_rereadSettings;
 };

@@ -1,21 +1,22 @@
 #include "prompt/PromptEngine.h"
 
-#include "app/MainControls.h"
-#include "app/Settings.h"
-#include "app/TMainForm.h"
-#include "app/TRichEdit.h"
-#include "app/TStatusBar.h"
-#include "editor/Formatting.h"
-#include "editor/ScriptTransfer.h"
+#include "controls/ClientArea.h"
+#include "controls/MainControls.h"
+#include "controls/TCommPortDriver.h"
+#include "controls/TRichEdit.h"
+#include "controls/TStatusBar.h"
+#include "core/Version.h"
+#include "formats/MarkerChars.h"
+#include "formats/ScriptTransfer.h"
 #include "prompt/PromptState.h"
-#include "serial/ControlSource.h"
-#include "serial/TCommPortDriver.h"
+#include "settings/Settings.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QScopeGuard>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QStyle>
@@ -26,7 +27,7 @@
 
 namespace {
 
-constexpr int MarginWidth = 41;
+constexpr int MarginWidth = ClientArea::MarginWidth;
 constexpr int BlankTailLines = 50;
 
 void processMessages()
@@ -43,8 +44,8 @@ void processMessagesButInput()
 
 }
 
-PromptEngine::PromptEngine(MainControls &controls, Formatting &formatting, ControlSource &source)
-    : m_c(controls), P(*controls.prompt), m_formatting(formatting), m_source(source)
+PromptEngine::PromptEngine(MainControls &controls, Hooks hooks)
+    : m_c(controls), P(*controls.prompt), m_hooks(std::move(hooks))
 {
 }
 
@@ -157,7 +158,7 @@ bool PromptEngine::setUpRun()
     scrollToTop(paneA, P.TopLine);
     P.RecycleLines = P.NextLine - 1 - P.TopLine;
     P.ErrorMarkCount = 0;
-    m_source.ApplyAtPromptStart();
+    m_hooks.applyControlSource();
     m_c.Form->setUpdatesEnabled(true);
     // The first picture of the run is drawn here, not in the middle of the first steps.
     m_c.Form->repaint();
@@ -276,13 +277,13 @@ void PromptEngine::leaveRun()
         restoreWindow();
     } else {
         m_c.Form->setUpdatesEnabled(false);
-        m_c.Form->PanesAligned = true;
-        m_c.Form->AlignControls();
+        m_c.Client->PanesAligned = true;
+        m_c.Client->AlignControls();
     }
     const int start = paneA->LineIndex(std::min(P.TopLine, paneA->GetLineCount() - 1));
     paneA->SetSelection(std::max(start, 0), 0);
     P.CurrentSpeed = 0;
-    P.InsertErrorMarks(*paneA);
+    P.InsertErrorMarks([paneA](qint32 line) { paneA->InsertAtLineStart(line, QString(ErrorMarker)); });
     P.Reverse = 0;
     m_c.Label1->setText(QStringLiteral(">"));
 }
@@ -295,7 +296,6 @@ void PromptEngine::stripWindow()
     if (m_stripped)
         return;
     m_stripped = true;
-    TMainForm *form = m_c.Form;
     m_c.ToolBar1->hide();
     m_c.MainMenu->hide();
     m_c.StatusBar->hide();
@@ -305,12 +305,12 @@ void PromptEngine::stripWindow()
     m_c.RichEdit1->setCursorWidth(0);
     m_c.RichEdit1->SetPaintCache(true);
     m_c.RichEdit2->SetPaintCache(true);
-    form->PanesAligned = false;
+    m_c.Client->PanesAligned = false;
 }
 
 void PromptEngine::restoreWindow()
 {
-    TMainForm *form = m_c.Form;
+    QMainWindow *form = m_c.Form;
     m_stripped = false;
     setPanesTakeMouse(true);
     m_c.ToolBar1->show();
@@ -324,14 +324,14 @@ void PromptEngine::restoreWindow()
     form->unsetCursor();
     m_c.RichEdit1->viewport()->unsetCursor();
     m_c.MainMenu->show();
-    form->PanesAligned = true;
-    form->AlignControls();
-    form->setWindowTitle(QStringLiteral("Corvanta (V1.1.0)"));
+    m_c.Client->PanesAligned = true;
+    m_c.Client->AlignControls();
+    form->setWindowTitle(MainWindowTitle());
 }
 
 void PromptEngine::setBorder(bool on)
 {
-    TMainForm *form = m_c.Form;
+    QMainWindow *form = m_c.Form;
     // Changed on the native window in place: changing the widget's flags would hide
     // and map the window again, and the operator's keys could go nowhere meanwhile.
     if (QWindow *window = form->windowHandle(); window && form->isVisible()) {
@@ -523,12 +523,12 @@ int PromptEngine::editorClientWidth() const
 
 void PromptEngine::FormResize()
 {
-    m_formatting.ShowSelectionFormat();
-    TMainForm *form = m_c.Form;
+    m_hooks.showSelectionFormat();
+    QMainWindow *form = m_c.Form;
     // The window's own rebuild resizes it; only a new size while the text scrolls
     // calls for new panes.
     if (!P.Prompting || m_settingUp || form->size() == m_runWindowSize) {
-        form->AlignControls();
+        m_c.Client->AlignControls();
         return;
     }
     // A new window size ends the run; it starts again at the top with panes laid out
@@ -537,8 +537,8 @@ void PromptEngine::FormResize()
     P.TopLine = 0;
     P.Prompting = 0;
     P.LoopRunning = 0;
-    form->PanesAligned = true;
-    form->AlignControls();
+    m_c.Client->PanesAligned = true;
+    m_c.Client->AlignControls();
     form->unsetCursor();
     m_c.Timer1->start();
     m_c.Timer2->start();

@@ -3,8 +3,8 @@
 #include <QRect>
 #include <QSize>
 
-class ControlSource;
-class Formatting;
+#include <functional>
+
 class TRichEdit;
 struct MainControls;
 struct PromptState;
@@ -14,7 +14,14 @@ struct PromptState;
 class PromptEngine
 {
 public:
-    PromptEngine(MainControls &controls, Formatting &formatting, ControlSource &source);
+    // What the prompter asks of other parts of the program, connected by the frame.
+    struct Hooks
+    {
+        std::function<void()> applyControlSource;   // open or close the controller's port
+        std::function<void()> showSelectionFormat;  // the tool bar follows the editor again
+    };
+
+    PromptEngine(MainControls &controls, Hooks hooks);
 
     // Starts prompting; returns when the operator has left it (after any number of
     // automatic restarts, which loop here rather than nest).
@@ -60,8 +67,7 @@ private:
 
     MainControls &m_c;
     PromptState &P;
-    Formatting &m_formatting;
-    ControlSource &m_source;
+    Hooks m_hooks;
     bool m_stripped = false;
     bool m_settingUp = false;
     bool m_active = false;

@@ -1,7 +1,11 @@
 #include "prompt/PromptState.h"
 
-#include "app/TRichEdit.h"
-#include "editor/MarkerChars.h"
+void PromptState::ResetPosition(qint32 lineCount)
+{
+    TopLine = 0;
+    NextLine = 0;
+    LineCount = lineCount;
+}
 
 void PromptState::RecordErrorMark()
 {
@@ -15,14 +19,10 @@ void PromptState::ClearErrorMarks()
     ErrorMarkLines.fill(0);
 }
 
-void PromptState::InsertErrorMarks(TRichEdit &editor)
+void PromptState::InsertErrorMarks(const std::function<void(qint32 line)> &insertMarkerAt)
 {
     for (int i = 0; i < ErrorMarkCount; ++i) {
-        const int start = editor.LineIndex(ErrorMarkLines[i]);
-        if (start >= 0) {
-            editor.SetSelection(start, 0);
-            editor.SetSelText(QString(ErrorMarker));
-        }
+        insertMarkerAt(ErrorMarkLines[i]);
         ErrorMarkLines[i] = 0;
     }
     ErrorMarkCount = 0;

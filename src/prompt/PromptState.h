@@ -3,8 +3,7 @@
 #include <QtGlobal>
 
 #include <array>
-
-class TRichEdit;
+#include <functional>
 
 // The one record the scroll loop shares with every handler that runs while prompting.
 struct PromptState
@@ -61,8 +60,11 @@ struct PromptState
     qint32 RatePrevSpeed = 0;
     qint32 RatePrevDelay = 0;
 
+    // A new script: prompting starts again from its first line.
+    void ResetPosition(qint32 lineCount);
     void RecordErrorMark();
     void ClearErrorMarks();
-    // Puts the error marker at the start of every recorded line and empties the list.
-    void InsertErrorMarks(TRichEdit &editor);
+    // Hands every recorded line to insertMarkerAt (which puts the error marker at its
+    // start), in the order recorded, and empties the list.
+    void InsertErrorMarks(const std::function<void(qint32 line)> &insertMarkerAt);
 };

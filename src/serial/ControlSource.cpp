@@ -1,9 +1,9 @@
 #include "serial/ControlSource.h"
 
-#include "app/MainControls.h"
-#include "app/Settings.h"
-#include "app/TStatusBar.h"
-#include "serial/TCommPortDriver.h"
+#include "controls/MainControls.h"
+#include "settings/Settings.h"
+#include "controls/TStatusBar.h"
+#include "controls/TCommPortDriver.h"
 
 #include <QAction>
 

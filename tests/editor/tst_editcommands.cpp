@@ -1,7 +1,7 @@
 #include "FakeDialogs.h"
 
 #include "app/TMainForm.h"
-#include "app/TRichEdit.h"
+#include "controls/TRichEdit.h"
 #include "editor/EditCommands.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 #include "FakeDialogs.h"
 
 #include "app/TMainForm.h"
-#include "app/TRichEdit.h"
-#include "app/TUpDown.h"
+#include "controls/TRichEdit.h"
+#include "controls/TUpDown.h"
 #include "editor/Formatting.h"
 
 #include <QAction>

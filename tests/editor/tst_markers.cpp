@@ -1,8 +1,8 @@
 #include "FakeDialogs.h"
 
 #include "app/TMainForm.h"
-#include "app/TRichEdit.h"
-#include "editor/MarkerChars.h"
+#include "controls/TRichEdit.h"
+#include "formats/MarkerChars.h"
 #include "editor/MarkerSearch.h"
 #include "editor/MarkerSearchState.h"
 

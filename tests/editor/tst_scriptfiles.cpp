@@ -1,10 +1,10 @@
 #include "FakeDialogs.h"
 
 #include "app/TMainForm.h"
-#include "app/TPanel.h"
-#include "app/TRichEdit.h"
-#include "app/TStatusBar.h"
-#include "editor/MarkerChars.h"
+#include "controls/TPanel.h"
+#include "controls/TRichEdit.h"
+#include "controls/TStatusBar.h"
+#include "formats/MarkerChars.h"
 #include "editor/ScriptFiles.h"
 #include "editor/Tsaving.h"
 
@@ -494,7 +494,7 @@ void tst_ScriptFiles::saveAsOverwrite()
 void tst_ScriptFiles::saveUntitledWithSaveAsCancelled()
 {
     Tsaving saving;
-    m_form->Controls().saving = &saving;
+    m_form->Files->SavingWindow = &saving;
     edit()->setPlainText(QStringLiteral("draft"));
     edit()->SetModified(true);
     m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
@@ -505,13 +505,13 @@ void tst_ScriptFiles::saveUntitledWithSaveAsCancelled()
     QVERIFY(edit()->Modified());
     QCOMPARE(files()->ScriptFileName, QStringLiteral("Untitled"));
     QCOMPARE(panel(0), QStringLiteral(" Saving.."));
-    m_form->Controls().saving = nullptr;
+    m_form->Files->SavingWindow = nullptr;
 }
 
 void tst_ScriptFiles::saveShowsSavingWindow()
 {
     Tsaving saving;
-    m_form->Controls().saving = &saving;
+    m_form->Files->SavingWindow = &saving;
     const QString path = m_dir->file(QStringLiteral("named.rtf"));
     files()->SetScriptFileName(path);
     edit()->setPlainText(QStringLiteral("saved words"));
@@ -525,13 +525,13 @@ void tst_ScriptFiles::saveShowsSavingWindow()
     QVERIFY(!edit()->Modified());
     QTRY_VERIFY_WITH_TIMEOUT(!saving.isVisible(), 3000);
     QCOMPARE(saving.ProgressBar1->value(), 100);
-    m_form->Controls().saving = nullptr;
+    m_form->Files->SavingWindow = nullptr;
 }
 
 void tst_ScriptFiles::failedSaveKeepsOldFile()
 {
     Tsaving saving;
-    m_form->Controls().saving = &saving;
+    m_form->Files->SavingWindow = &saving;
     const QString path = m_dir->file(QStringLiteral("precious.rtf"));
     writeFile(path, "{\\rtf1 the old script\\par}");
     files()->SetScriptFileName(path);
@@ -562,7 +562,7 @@ void tst_ScriptFiles::failedSaveKeepsOldFile()
     QCOMPARE(m_dialogs->errors.value(1), QStringLiteral("Cannot create file %1.RTF.").arg(nowhere));
     QCOMPARE(files()->ScriptFileName, path);
     QVERIFY(edit()->Modified());
-    m_form->Controls().saving = nullptr;
+    m_form->Files->SavingWindow = nullptr;
 }
 
 void tst_ScriptFiles::fixturesSurviveSaveAndOpen_data()

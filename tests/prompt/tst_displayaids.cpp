@@ -1,9 +1,9 @@
 #include "FakeDialogs.h"
 
 #include "app/TMainForm.h"
-#include "app/TPanel.h"
-#include "app/TRichEdit.h"
-#include "app/TStatusBar.h"
+#include "controls/TPanel.h"
+#include "controls/TRichEdit.h"
+#include "controls/TStatusBar.h"
 #include "prompt/DisplayAids.h"
 #include "prompt/ReadingTime.h"
 

@@ -1,8 +1,8 @@
 #include "FakeDialogs.h"
 
 #include "app/TMainForm.h"
-#include "app/TPanel.h"
-#include "app/TRichEdit.h"
+#include "controls/TPanel.h"
+#include "controls/TRichEdit.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,9 +1,9 @@
 #include "FakeDialogs.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "app/TMainForm.h"
-#include "app/TRichEdit.h"
-#include "app/TStatusBar.h"
+#include "controls/TRichEdit.h"
+#include "controls/TStatusBar.h"
 #include "prompt/PromptEngine.h"
 
 #include <QElapsedTimer>

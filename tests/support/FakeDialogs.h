@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Dialogs.h"
+#include "controls/Dialogs.h"
 
 #include <QDir>
 #include <QStringList>

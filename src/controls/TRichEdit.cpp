@@ -1,0 +1,772 @@
+#include "controls/TRichEdit.h"
+
+#include "controls/WidgetColours.h"
+#include "formats/RtfReader.h"
+#include "formats/RtfWriter.h"
+#include "formats/ScriptDocumentIO.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QBuffer>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+#include <QTextLayout>
+#include <QtMath>
+#include <QTextList>
+
+TRichEdit::TRichEdit(QWidget *parent)
+    : QTextEdit(parent)
+{
+    // Whole-pixel line positions: no document margin, no frame.
+    document()->setDocumentMargin(0);
+    // Changing the margin counts as an edit; a new control holds no unsaved work.
+    document()->setModified(false);
+    document()->setUndoRedoEnabled(true);
+    setFrameStyle(QFrame::NoFrame);
+    setTabChangesFocus(false);
+    setAcceptRichText(true);
+    setAutoFillBackground(true);
+    viewport()->setAutoFillBackground(true);
+
+    // Keep the selection visible when another control has the focus.
+    QPalette pal = palette();
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::HighlightedText));
+    setPalette(pal);
+
+    connect(document(), &QTextDocument::contentsChange, this, [this] {
+        invalidateLines();
+        m_cache = QPixmap();
+    });
+    connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
+            [this] { invalidateLines(); });
+    connect(document(), &QTextDocument::contentsChanged, this, [this] {
+        // The measuring control needs its answer during the change itself.
+        if (OnResizeRequest) {
+            ensureLayout();
+            const QSizeF size = document()->size();
+            OnResizeRequest(QRect(0, 0, qCeil(size.width()), qCeil(size.height())));
+        }
+    });
+    connect(this, &QTextEdit::selectionChanged, this, [this] {
+        if (OnSelectionChange)
+            OnSelectionChange();
+    });
+    connect(this, &QTextEdit::cursorPositionChanged, this, [this] {
+        if (OnSelectionChange && !textCursor().hasSelection())
+            OnSelectionChange();
+    });
+}
+
+// ---- Content ----
+
+void TRichEdit::LoadFromFile(const QString &path)
+{
+    ScriptDocumentIO::load(document(), path, PlainText);
+    document()->setDocumentMargin(0);
+    invalidateLines();
+}
+
+void TRichEdit::SaveToFile(const QString &path) const
+{
+    ScriptDocumentIO::save(document(), path, PlainText);
+}
+
+void TRichEdit::Clear()
+{
+    clear();
+    invalidateLines();
+}
+
+void TRichEdit::AppendLine(const QString &line)
+{
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    if (!document()->isEmpty())
+        cursor.insertBlock();
+    cursor.insertText(line);
+}
+
+QString TRichEdit::Text() const
+{
+    return document()->toPlainText();
+}
+
+QString TRichEdit::LineText(int line) const
+{
+    int inBlock = 0;
+    const QTextBlock block = blockOfLine(line, &inBlock);
+    if (!block.isValid())
+        return {};
+    const QTextLine tl = block.layout()->lineAt(inBlock);
+    return block.text().mid(tl.textStart(), tl.textLength());
+}
+
+void TRichEdit::SetLineText(int line, const QString &text)
+{
+    int inBlock = 0;
+    const QTextBlock block = blockOfLine(line, &inBlock);
+    if (!block.isValid())
+        return;
+    const QTextLine tl = block.layout()->lineAt(inBlock);
+    QTextCursor cursor(document());
+    cursor.setPosition(block.position() + tl.textStart());
+    cursor.setPosition(block.position() + tl.textStart() + tl.textLength(), QTextCursor::KeepAnchor);
+    cursor.insertText(text);
+}
+
+void TRichEdit::InsertAtLineStart(int line, const QString &text)
+{
+    const int start = line >= 0 ? LineIndex(line) : -1;
+    if (start < 0)
+        return;
+    SetSelection(start, 0);
+    SetSelText(text);
+}
+
+// ---- Selection ----
+
+int TRichEdit::SelStart() const
+{
+    return textCursor().selectionStart();
+}
+
+int TRichEdit::SelLength() const
+{
+    const QTextCursor c = textCursor();
+    return c.selectionEnd() - c.selectionStart();
+}
+
+void TRichEdit::SetSelStart(int position)
+{
+    SetSelection(position, 0);
+}
+
+void TRichEdit::SetSelLength(int length)
+{
+    SetSelection(SelStart(), length);
+}
+
+void TRichEdit::SetSelection(int start, int length)
+{
+    const int last = document()->characterCount() - 1;
+    start = std::clamp(start, 0, last);
+    const int end = std::clamp(start + std::max(length, 0), start, last);
+    QTextCursor c = textCursor();
+    c.setPosition(start);
+    c.setPosition(end, QTextCursor::KeepAnchor);
+    setTextCursor(c);
+    ensureCursorVisible();
+}
+
+void TRichEdit::CollapseSelection()
+{
+    const int view = verticalScrollBar()->value();
+    QTextCursor c = textCursor();
+    c.setPosition(c.selectionStart());
+    setTextCursor(c);
+    verticalScrollBar()->setValue(view);
+}
+
+void TRichEdit::SelectAll()
+{
+    selectAll();
+}
+
+QString TRichEdit::SelText() const
+{
+    QString text = textCursor().selectedText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return text;
+}
+
+void TRichEdit::SetSelText(const QString &text)
+{
+    QTextCursor c = textCursor();
+    // The new text takes the format found at the selection's start.
+    QTextCursor at(document());
+    at.setPosition(c.selectionStart());
+    if (c.hasSelection())
+        at.movePosition(QTextCursor::NextCharacter);
+    const QTextCharFormat format = c.hasSelection() ? at.charFormat() : c.charFormat();
+    c.insertText(text, format);
+    setTextCursor(c);
+}
+
+// ---- Character format ----
+
+QColor TRichEdit::ToQColor(qint32 bgr)
+{
+    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+
+qint32 TRichEdit::FromQColor(const QColor &color)
+{
+    return color.red() | (color.green() << 8) | (color.blue() << 16);
+}
+
+namespace {
+
+TextAttributes attributesOf(const QTextCharFormat &format, const QFont &base)
+{
+    TextAttributes a;
+    const QFont font = format.font().resolve(base);
+    a.Name = font.family();
+    a.Size = format.hasProperty(QTextFormat::FontPointSize) ? format.fontPointSize() : font.pointSizeF();
+    if (a.Size <= 0 && font.pixelSize() > 0)
+        a.Size = font.pixelSize() * 72.0 / 96.0;
+    a.Color = format.foreground().style() == Qt::NoBrush ? -1 : TRichEdit::FromQColor(format.foreground().color());
+    a.Bold = font.bold();
+    a.Italic = font.italic();
+    a.Underline = font.underline();
+    return a;
+}
+
+unsigned sameAs(const TextAttributes &a, const TextAttributes &b)
+{
+    unsigned c = 0;
+    if (a.Name == b.Name) c |= TextAttributes::caFace;
+    if (qFuzzyCompare(a.Size, b.Size)) c |= TextAttributes::caSize;
+    if (a.Color == b.Color) c |= TextAttributes::caColor;
+    if (a.Bold == b.Bold) c |= TextAttributes::caBold;
+    if (a.Italic == b.Italic) c |= TextAttributes::caItalic;
+    if (a.Underline == b.Underline) c |= TextAttributes::caUnderline;
+    return c;
+}
+
+}
+
+TextAttributes TRichEdit::AttributesOf(const QTextCharFormat &format) const
+{
+    return attributesOf(format, document()->defaultFont());
+}
+
+TextAttributes TRichEdit::AttributesAt(int position) const
+{
+    QTextCursor c(document());
+    c.setPosition(std::clamp(position, 0, document()->characterCount() - 1));
+    if (!c.atBlockEnd())
+        c.movePosition(QTextCursor::NextCharacter);
+    return AttributesOf(c.charFormat());
+}
+
+TextAttributes TRichEdit::SelAttributes() const
+{
+    const QTextCursor c = textCursor();
+    const QFont base = document()->defaultFont();
+    if (!c.hasSelection())
+        return attributesOf(c.charFormat(), base);
+
+    const int start = c.selectionStart();
+    const int end = c.selectionEnd();
+    QTextCursor first(document());
+    first.setPosition(start);
+    first.movePosition(QTextCursor::NextCharacter);
+    TextAttributes result = attributesOf(first.charFormat(), base);
+    unsigned consistent = TextAttributes::caAll;
+    for (QTextBlock b = document()->findBlock(start); b.isValid() && b.position() < end && consistent;
+         b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            if (f.position() + f.length() <= start || f.position() >= end)
+                continue;
+            consistent &= sameAs(result, attributesOf(f.charFormat(), base));
+        }
+    }
+    result.ConsistentAttributes = consistent;
+    return result;
+}
+
+void TRichEdit::mergeSelFormat(const QTextCharFormat &format)
+{
+    QTextCursor c = textCursor();
+    if (c.hasSelection())
+        c.mergeCharFormat(format);
+    else
+        mergeCurrentCharFormat(format);
+}
+
+void TRichEdit::SetSelFontName(const QString &name)
+{
+    QTextCharFormat f;
+    f.setFontFamilies({name});
+    mergeSelFormat(f);
+}
+
+void TRichEdit::SetSelSize(double points)
+{
+    if (points <= 0)
+        return;
+    QTextCharFormat f;
+    f.setFontPointSize(points);
+    mergeSelFormat(f);
+}
+
+void TRichEdit::SetSelColor(qint32 bgr)
+{
+    QTextCharFormat f;
+    f.setForeground(ToQColor(bgr));
+    mergeSelFormat(f);
+}
+
+void TRichEdit::SetSelBold(bool on)
+{
+    QTextCharFormat f;
+    f.setFontWeight(on ? QFont::Bold : QFont::Normal);
+    mergeSelFormat(f);
+}
+
+void TRichEdit::SetSelItalic(bool on)
+{
+    QTextCharFormat f;
+    f.setFontItalic(on);
+    mergeSelFormat(f);
+}
+
+void TRichEdit::SetSelUnderline(bool on)
+{
+    QTextCharFormat f;
+    f.setFontUnderline(on);
+    mergeSelFormat(f);
+}
+
+void TRichEdit::SetSelStyle(bool bold, bool italic, bool underline)
+{
+    QTextCharFormat f;
+    f.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+    f.setFontItalic(italic);
+    f.setFontUnderline(underline);
+    mergeSelFormat(f);
+}
+
+void TRichEdit::SetBaseFont(const QString &name, double points, qint32 bgr)
+{
+    QFont font(name);
+    font.setPointSizeF(points);
+    document()->setDefaultFont(font);
+    setFont(font);
+    SetPaletteColour(this, QPalette::Text, bgr);
+}
+
+qint32 TRichEdit::BackgroundColor() const
+{
+    return FromQColor(palette().color(QPalette::Base));
+}
+
+void TRichEdit::SetBackgroundColor(qint32 bgr)
+{
+    SetPaletteColour(this, QPalette::Base, bgr);
+    SetPaletteColour(this, QPalette::Window, bgr);
+}
+
+// ---- Paragraph format ----
+
+void TRichEdit::mergeBlockFormat(const QTextBlockFormat &format)
+{
+    QTextCursor c = textCursor();
+    c.mergeBlockFormat(format);
+}
+
+Qt::Alignment TRichEdit::ParagraphAlignment() const
+{
+    return textCursor().blockFormat().alignment() & (Qt::AlignLeft | Qt::AlignRight | Qt::AlignHCenter | Qt::AlignJustify);
+}
+
+void TRichEdit::SetParagraphAlignment(Qt::Alignment alignment)
+{
+    QTextBlockFormat f;
+    f.setAlignment(alignment | Qt::AlignAbsolute);
+    mergeBlockFormat(f);
+}
+
+bool TRichEdit::Bullets() const
+{
+    return textCursor().currentList() != nullptr;
+}
+
+void TRichEdit::SetBullets(bool on)
+{
+    QTextCursor c = textCursor();
+    c.beginEditBlock();
+    if (on) {
+        if (!c.currentList()) {
+            QTextListFormat list;
+            list.setStyle(QTextListFormat::ListDisc);
+            c.createList(list);
+        }
+    } else {
+        const int end = c.selectionEnd();
+        for (QTextBlock b = document()->findBlock(c.selectionStart()); b.isValid() && b.position() <= end;
+             b = b.next()) {
+            if (QTextList *list = b.textList())
+                list->remove(b);
+            QTextCursor bc(b);
+            QTextBlockFormat f = b.blockFormat();
+            f.setIndent(0);
+            bc.setBlockFormat(f);
+        }
+    }
+    c.endEditBlock();
+}
+
+double TRichEdit::RightIndent() const
+{
+    return textCursor().blockFormat().rightMargin() * 72.0 / logicalDpiX();
+}
+
+void TRichEdit::SetRightIndent(double points)
+{
+    QTextBlockFormat f;
+    f.setRightMargin(std::max(0.0, points) * logicalDpiX() / 72.0);
+    mergeBlockFormat(f);
+}
+
+// ---- Line messages ----
+
+void TRichEdit::invalidateLines() const
+{
+    m_linesValid = false;
+}
+
+void TRichEdit::ensureLayout() const
+{
+    // A hidden control (the staging control, a window not yet shown) has not been
+    // given its text width; lay it out at the width it would have.
+    if (!isVisible()) {
+        QTextDocument *doc = document();
+        qreal width = -1;
+        if (lineWrapMode() == QTextEdit::WidgetWidth) {
+            width = this->width() - 2 * frameWidth();
+            if (verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn)
+                width -= style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+            width = std::max<qreal>(width, 1);
+        }
+        if (doc->textWidth() != width)
+            doc->setTextWidth(width);
+    }
+    // The document lays itself out lazily; asking for the last block's rectangle
+    // lays out everything before it.
+    document()->documentLayout()->blockBoundingRect(document()->lastBlock());
+}
+
+const TRichEdit::LineMap &TRichEdit::lines() const
+{
+    if (m_linesValid)
+        return m_lines;
+    ensureLayout();
+    m_lines.firstLine.resize(document()->blockCount());
+    int total = 0;
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+        m_lines.firstLine[b.blockNumber()] = total;
+        total += std::max(1, b.layout()->lineCount());
+    }
+    m_lines.total = total;
+    m_linesValid = true;
+    return m_lines;
+}
+
+QTextBlock TRichEdit::blockOfLine(int line, int *lineInBlock) const
+{
+    const LineMap &map = lines();
+    if (line < 0 || line >= map.total)
+        return {};
+    const auto it = std::upper_bound(map.firstLine.begin(), map.firstLine.end(), line);
+    const int blockNumber = int(it - map.firstLine.begin()) - 1;
+    *lineInBlock = line - map.firstLine[blockNumber];
+    return document()->findBlockByNumber(blockNumber);
+}
+
+int TRichEdit::GetLineCount() const
+{
+    return lines().total;
+}
+
+int TRichEdit::LineIndex(int line) const
+{
+    if (line < 0)
+        line = LineFromChar(-1);
+    int inBlock = 0;
+    const QTextBlock block = blockOfLine(line, &inBlock);
+    if (!block.isValid())
+        return -1;
+    const QTextLayout *layout = block.layout();
+    return block.position() + (layout->lineCount() > 0 ? layout->lineAt(inBlock).textStart() : 0);
+}
+
+int TRichEdit::LineFromChar(int position) const
+{
+    if (position < 0)
+        position = textCursor().selectionStart();
+    const LineMap &map = lines();
+    position = std::clamp(position, 0, document()->characterCount() - 1);
+    const QTextBlock block = document()->findBlock(position);
+    if (!block.isValid())
+        return 0;
+    const QTextLayout *layout = block.layout();
+    const int inBlock = layout->lineCount() > 0
+        ? std::max(0, layout->lineForTextPosition(position - block.position()).lineNumber())
+        : 0;
+    return map.firstLine[block.blockNumber()] + inBlock;
+}
+
+int TRichEdit::LineTop(int line) const
+{
+    int inBlock = 0;
+    const QTextBlock block = blockOfLine(line, &inBlock);
+    if (!block.isValid())
+        return 0;
+    const qreal top = document()->documentLayout()->blockBoundingRect(block).top();
+    const QTextLayout *layout = block.layout();
+    return qRound(top + (layout->lineCount() > 0 ? layout->lineAt(inBlock).y() : 0));
+}
+
+int TRichEdit::GetFirstVisibleLine() const
+{
+    const LineMap &map = lines();
+    const int v = verticalScrollBar()->value();
+    const QAbstractTextDocumentLayout *layout = document()->documentLayout();
+    // Blocks are stacked top to bottom: find the first whose bottom lies below v.
+    int lo = 0, hi = document()->blockCount() - 1;
+    while (lo < hi) {
+        const int mid = (lo + hi) / 2;
+        if (layout->blockBoundingRect(document()->findBlockByNumber(mid)).bottom() > v)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    const QTextBlock block = document()->findBlockByNumber(lo);
+    const qreal top = layout->blockBoundingRect(block).top();
+    const QTextLayout *tl = block.layout();
+    for (int i = 0; i < tl->lineCount(); ++i) {
+        const QTextLine line = tl->lineAt(i);
+        if (top + line.y() + line.height() > v + 0.5)
+            return map.firstLine[lo] + i;
+    }
+    return map.firstLine[lo];
+}
+
+void TRichEdit::LineScroll(int count)
+{
+    const int target = std::clamp(GetFirstVisibleLine() + count, 0, std::max(0, GetLineCount() - 1));
+    const int top = LineTop(target);
+    QScrollBar *bar = verticalScrollBar();
+    // The scroll range follows the layout lazily; make sure it reaches the target.
+    if (top > bar->maximum())
+        bar->setRange(0, top);
+    bar->setValue(top);
+}
+
+// ---- Control ----
+
+bool TRichEdit::Modified() const
+{
+    return document()->isModified();
+}
+
+void TRichEdit::SetModified(bool modified)
+{
+    document()->setModified(modified);
+}
+
+void TRichEdit::SetWordWrap(bool on)
+{
+    setLineWrapMode(on ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+    invalidateLines();
+}
+
+void TRichEdit::SetScrollBar(bool on)
+{
+    setVerticalScrollBarPolicy(on ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+}
+
+void TRichEdit::SetPaintCache(bool on)
+{
+    m_paintCache = on;
+    m_cache = QPixmap();
+    viewport()->update();
+}
+
+void TRichEdit::paintEvent(QPaintEvent *event)
+{
+    if (!m_paintCache) {
+        QTextEdit::paintEvent(event);
+        return;
+    }
+    // Lines are drawn into the picture as they first come into view, whole lines at a
+    // time, so a pane moving a pixel a step draws a line once instead of every step.
+    const int scroll = verticalScrollBar()->value();
+    const qreal ratio = viewport()->devicePixelRatioF();
+    if (m_cache.isNull() || m_cache.size() != viewport()->size() * ratio || m_cacheScroll != scroll) {
+        m_cache = QPixmap(viewport()->size() * ratio);
+        m_cache.setDevicePixelRatio(ratio);
+        m_cache.fill(palette().color(QPalette::Base));
+        m_cached = QRegion();
+        m_cacheScroll = scroll;
+    }
+    const QRegion missing = event->region() - m_cached;
+    if (!missing.isEmpty())
+        renderLines(missing.boundingRect());
+    QPainter painter(viewport());
+    for (const QRect &r : event->region())
+        painter.drawPixmap(r, m_cache, QRectF(r.topLeft() * ratio, r.size() * ratio));
+}
+
+void TRichEdit::renderLines(const QRect &area)
+{
+    // Widen the area to the display lines it touches.
+    const int scroll = m_cacheScroll;
+    int top = area.top() + scroll;
+    int bottom = area.bottom() + 1 + scroll;
+    QAbstractTextDocumentLayout *layout = document()->documentLayout();
+    const QTextBlock first = document()->findBlock(layout->hitTest(QPointF(0, top), Qt::FuzzyHit));
+    const QTextBlock last = document()->findBlock(layout->hitTest(QPointF(0, bottom), Qt::FuzzyHit));
+    for (const QTextBlock &b : {first, last}) {
+        if (!b.isValid() || !b.layout())
+            continue;
+        const qreal blockTop = layout->blockBoundingRect(b).top();
+        for (int i = 0; i < b.layout()->lineCount(); ++i) {
+            const QTextLine line = b.layout()->lineAt(i);
+            const int lt = qFloor(blockTop + line.y());
+            const int lb = qCeil(blockTop + line.y() + line.height());
+            if (lt <= top && lb > top)
+                top = lt;
+            if (lt < bottom && lb >= bottom)
+                bottom = lb;
+        }
+    }
+    const QRect band(0, top - scroll, viewport()->width(), bottom - top);
+    QPainter painter(&m_cache);
+    painter.setClipRect(band);
+    painter.fillRect(band, palette().color(QPalette::Base));
+    painter.translate(0, -scroll);
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.palette = palette();
+    context.clip = QRectF(0, top, viewport()->width(), bottom - top);
+    layout->draw(&painter, context);
+    m_cached += band;
+}
+
+void TRichEdit::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange)
+        m_cache = QPixmap();
+    QTextEdit::changeEvent(event);
+}
+
+void TRichEdit::resizeEvent(QResizeEvent *event)
+{
+    QTextEdit::resizeEvent(event);
+    invalidateLines();
+}
+
+// ---- Keys ----
+
+namespace {
+
+QChar characterOf(const QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape: return QChar(27);
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return QChar(13);
+    case Qt::Key_Backspace: return QChar(8);
+    case Qt::Key_Tab: return QChar(9);
+    default: break;
+    }
+    const QString text = event->text();
+    return text.isEmpty() ? QChar() : text.at(0);
+}
+
+}
+
+bool TRichEdit::event(QEvent *e)
+{
+    if (e->type() == QEvent::ShortcutOverride && KeepAllKeys && KeepAllKeys()) {
+        e->accept();
+        return true;
+    }
+    return QTextEdit::event(e);
+}
+
+void TRichEdit::keyPressEvent(QKeyEvent *event)
+{
+    int key = event->key();
+    if (OnKeyDown)
+        OnKeyDown(key, event->modifiers());
+    // As with the native control, the character of a key still arrives after a
+    // swallowed key-down.
+    QChar ch = characterOf(event);
+    if (!ch.isNull() && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && OnKeyPress)
+        OnKeyPress(ch);
+    if (key == 0 || (ch.isNull() && !characterOf(event).isNull())) {
+        event->accept();
+        return;
+    }
+    if (!event->text().isEmpty() && !event->text().at(0).isNull() && event->text().at(0) >= QChar(' ')
+        && document()->characterCount() > MaxLength) {
+        event->accept();
+        return;
+    }
+    QTextEdit::keyPressEvent(event);
+}
+
+// ---- Clipboard ----
+
+namespace {
+
+const QString RtfMime = QStringLiteral("text/rtf");
+const QString RtfMimeAlias = QStringLiteral("application/rtf");
+
+}
+
+QMimeData *TRichEdit::createMimeDataFromSelection() const
+{
+    // Formatted text travels as RTF, which other programs read, besides HTML and plain text.
+    const QTextDocumentFragment fragment = textCursor().selection();
+    auto *mime = new QMimeData;
+    mime->setText(fragment.toPlainText());
+    mime->setHtml(fragment.toHtml());
+    QTextDocument selection;
+    selection.setDefaultFont(document()->defaultFont());
+    QTextCursor(&selection).insertFragment(fragment);
+    const QByteArray rtf = RtfWriter::toRtf(&selection);
+    mime->setData(RtfMime, rtf);
+    mime->setData(RtfMimeAlias, rtf);
+    return mime;
+}
+
+bool TRichEdit::canInsertFromMimeData(const QMimeData *source) const
+{
+    return source->hasFormat(RtfMime) || source->hasFormat(RtfMimeAlias) || QTextEdit::canInsertFromMimeData(source);
+}
+
+void TRichEdit::insertFromMimeData(const QMimeData *source)
+{
+    if (isReadOnly() || document()->characterCount() + source->text().size() > MaxLength)
+        return;
+    const QString format = source->hasFormat(RtfMime) ? RtfMime : RtfMimeAlias;
+    if (source->hasFormat(format)) {
+        QBuffer buffer;
+        buffer.setData(source->data(format));
+        buffer.open(QIODevice::ReadOnly);
+        QTextCursor cursor = textCursor();
+        cursor.beginEditBlock();
+        cursor.removeSelectedText();
+        RtfReader reader;
+        const bool read = reader.read(&buffer, cursor);
+        cursor.endEditBlock();
+        if (read) {
+            setTextCursor(cursor);
+            ensureCursorVisible();
+            return;
+        }
+    }
+    QTextEdit::insertFromMimeData(source);
+}

@@ -1,0 +1,154 @@
+#pragma once
+
+#include <QColor>
+#include <QPixmap>
+#include <QRegion>
+#include <QTextEdit>
+
+#include <functional>
+#include <vector>
+
+// Character attributes as the editor reports them for the selection (or the typing
+// format when nothing is selected). Colours are 0x00BBGGRR; a negative colour means
+// the text has no colour of its own.
+struct TextAttributes
+{
+    enum Consistent : unsigned {
+        caFace = 1, caSize = 2, caColor = 4, caBold = 8, caItalic = 16, caUnderline = 32,
+        caAll = caFace | caSize | caColor | caBold | caItalic | caUnderline
+    };
+
+    QString Name;
+    double Size = 0;
+    qint32 Color = 0;
+    bool Bold = false;
+    bool Italic = false;
+    bool Underline = false;
+    unsigned ConsistentAttributes = caAll;
+};
+
+// The rich-text control every text view is built on: a QTextEdit with the operations
+// the program needs, line numbering over display lines (a wrapped paragraph counts one
+// line per screen row), and key notifications that can swallow a key.
+class TRichEdit : public QTextEdit
+{
+    Q_OBJECT
+
+public:
+    static constexpr int MaxLength = 120000000;
+
+    explicit TRichEdit(QWidget *parent = nullptr);
+
+    // Content
+    bool PlainText = false;
+    void LoadFromFile(const QString &path);
+    void SaveToFile(const QString &path) const;
+    void Clear();
+    void AppendLine(const QString &line);
+    QString Text() const;
+    QString LineText(int line) const;
+    void SetLineText(int line, const QString &text);
+    // Puts the caret at the start of a display line and types text there; nothing
+    // when the line does not exist.
+    void InsertAtLineStart(int line, const QString &text);
+
+    // Selection (0-based positions)
+    int SelStart() const;
+    int SelLength() const;
+    void SetSelStart(int position);
+    void SetSelLength(int length);
+    void SetSelection(int start, int length);
+    void SelectAll();
+    // Length 0 at the selection's start, without scrolling the view.
+    void CollapseSelection();
+    QString SelText() const;
+    void SetSelText(const QString &text);
+
+    // Character format of the selection
+    TextAttributes SelAttributes() const;
+    // Attributes of the character at a position, and of a format within this document.
+    TextAttributes AttributesAt(int position) const;
+    TextAttributes AttributesOf(const QTextCharFormat &format) const;
+    void SetSelFontName(const QString &name);
+    void SetSelSize(double points);
+    void SetSelColor(qint32 bgr);
+    void SetSelBold(bool on);
+    void SetSelItalic(bool on);
+    void SetSelUnderline(bool on);
+    void SetSelStyle(bool bold, bool italic, bool underline);
+    void SetBaseFont(const QString &name, double points, qint32 bgr);
+    qint32 BackgroundColor() const;
+    void SetBackgroundColor(qint32 bgr);
+
+    // Paragraph format of the selected paragraphs
+    Qt::Alignment ParagraphAlignment() const;
+    void SetParagraphAlignment(Qt::Alignment alignment);
+    bool Bullets() const;
+    void SetBullets(bool on);
+    double RightIndent() const;
+    void SetRightIndent(double points);
+
+    // Line messages over display lines
+    int GetLineCount() const;
+    int LineIndex(int line) const;
+    int LineFromChar(int position) const;
+    int GetFirstVisibleLine() const;
+    void LineScroll(int lines);
+    int LineTop(int line) const;
+
+    // Control
+    bool Modified() const;
+    void SetModified(bool modified);
+    void SetWordWrap(bool on);
+    // While on, the visible text is drawn once into a picture and repainted from it, so
+    // that moving the control costs no text drawing (prompting moves it every step).
+    void SetPaintCache(bool on);
+    void SetScrollBar(bool on);
+
+    // Colour conversions between 0x00BBGGRR and QColor
+    static QColor ToQColor(qint32 bgr);
+    static qint32 FromQColor(const QColor &color);
+
+    // Notifications. Setting the key (or character) to 0 makes the control ignore it.
+    std::function<void(int &key, Qt::KeyboardModifiers shift)> OnKeyDown;
+    std::function<void(QChar &key)> OnKeyPress;
+    std::function<void()> OnSelectionChange;
+    std::function<void(const QRect &rect)> OnResizeRequest;
+    // Consulted on shortcut overrides: true keeps every key for this control,
+    // so window shortcuts do not act (used while prompting).
+    std::function<bool()> KeepAllKeys;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    bool event(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    QMimeData *createMimeDataFromSelection() const override;
+    bool canInsertFromMimeData(const QMimeData *source) const override;
+    void insertFromMimeData(const QMimeData *source) override;
+
+private:
+    struct LineMap {
+        std::vector<int> firstLine; // display line index of each block's first line
+        int total = 0;
+    };
+
+    const LineMap &lines() const;
+    void invalidateLines() const;
+    void ensureLayout() const;
+    QTextBlock blockOfLine(int line, int *lineInBlock) const;
+    void mergeSelFormat(const QTextCharFormat &format);
+    void mergeBlockFormat(const QTextBlockFormat &format);
+    void enforceMaxLength();
+
+    void renderLines(const QRect &area);
+
+    bool m_paintCache = false;
+    QPixmap m_cache;
+    QRegion m_cached; // the part of m_cache that holds text, in viewport coordinates
+    int m_cacheScroll = -1;
+
+    mutable LineMap m_lines;
+    mutable bool m_linesValid = false;
+};

@@ -1,0 +1,400 @@
+#include "formats/RtfWriter.h"
+
+#include "core/Windows1252.h"
+
+#include <QColor>
+#include <QFont>
+#include <QHash>
+#include <QIODevice>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFragment>
+#include <QTextList>
+
+#include <cmath>
+
+namespace {
+
+constexpr int kListIndentTwips = 720;
+constexpr int kListHangTwips = 360;
+
+struct RunProps
+{
+    int font = 0;
+    int halfPoints = 24;
+    int foreground = 0;
+    int background = 0;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool strike = false;
+};
+
+int twips(qreal points)
+{
+    return int(std::lround(points * 20));
+}
+
+QString familyOf(const QTextCharFormat &format)
+{
+    const QStringList families = format.fontFamilies().toStringList();
+    if (!families.isEmpty() && !families.first().isEmpty())
+        return families.first();
+    return format.property(QTextFormat::FontFamily).toString();
+}
+
+// Builds the body first and the font and colour tables from what the body used.
+class RtfBuilder
+{
+public:
+    explicit RtfBuilder(const QTextDocument *document);
+    QByteArray build();
+
+private:
+    void writeBlock(const QTextBlock &block);
+    void writeParagraphFormat(const QTextBlock &block);
+    void writeListLabel(const QTextBlock &block, const QTextList *list);
+    void writeRun(int formatIndex, const QTextCharFormat &format);
+    void writeText(const QString &text);
+    void writeEscapedText(const QString &text, QByteArray &out, bool &needDelimiter);
+    void word(const char *name);
+    void word(const char *name, int value);
+    int fontIndex(const QString &family);
+    int colourIndex(const QBrush &brush);
+    const RunProps &runProps(int formatIndex, const QTextCharFormat &format);
+    QByteArray header();
+
+    const QTextDocument *m_document;
+    QByteArray m_body;
+    bool m_needDelimiter = false;
+    QString m_defaultFamily;
+    qreal m_defaultPointSize;
+
+    QStringList m_fonts;
+    QHash<QString, int> m_fontIndex;
+    QList<QColor> m_colours;
+    QHash<QRgb, int> m_colourIndex;
+    QHash<int, RunProps> m_runs;
+    RunProps m_current;
+    bool m_hasCurrent = false;
+};
+
+RtfBuilder::RtfBuilder(const QTextDocument *document)
+    : m_document(document)
+{
+    const QFont font = document->defaultFont();
+    m_defaultFamily = font.family().isEmpty() ? QStringLiteral("Arial") : font.family();
+    m_defaultPointSize = font.pointSizeF() > 0 ? font.pointSizeF() : 12.0;
+}
+
+QByteArray RtfBuilder::build()
+{
+    m_body.reserve(m_document->characterCount() * 5 / 4 + 256);
+    for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next())
+        writeBlock(block);
+    QByteArray out = header();
+    out += m_body;
+    out += "}\r\n";
+    return out;
+}
+
+// Every paragraph, the last one included, ends with \par, as WordPad writes it.
+void RtfBuilder::writeBlock(const QTextBlock &block)
+{
+    writeParagraphFormat(block);
+    bool empty = true;
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        if (!fragment.isValid())
+            continue;
+        writeRun(fragment.charFormatIndex(), fragment.charFormat());
+        writeText(fragment.text());
+        empty = false;
+    }
+    if (empty)
+        writeRun(block.charFormatIndex(), block.charFormat());
+    word("par");
+    m_body += "\r\n";
+    m_needDelimiter = false;
+}
+
+void RtfBuilder::writeParagraphFormat(const QTextBlock &block)
+{
+    const QTextBlockFormat format = block.blockFormat();
+    const QTextList *list = block.textList();
+    word("pard");
+    int left = twips(format.leftMargin());
+    int first = twips(format.textIndent());
+    if (list) {
+        writeListLabel(block, list);
+        const int indent = std::max(1, list->format().indent());
+        left += kListIndentTwips * indent;
+        first -= kListHangTwips;
+        if (indent > 1)
+            word("ilvl", indent - 1);
+    }
+    if (first)
+        word("fi", first);
+    if (left)
+        word("li", left);
+    if (const int right = twips(format.rightMargin()))
+        word("ri", right);
+    if (const int before = twips(format.topMargin()))
+        word("sb", before);
+    if (const int after = twips(format.bottomMargin()))
+        word("sa", after);
+    const Qt::Alignment align = format.alignment() & Qt::AlignHorizontal_Mask;
+    if (align & Qt::AlignJustify)
+        word("qj");
+    else if (align & Qt::AlignHCenter)
+        word("qc");
+    else if (align & (Qt::AlignRight | Qt::AlignTrailing))
+        word("qr");
+    if (format.hasProperty(QTextFormat::BackgroundBrush)) {
+        if (const int shading = colourIndex(format.background()))
+            word("cbpat", shading);
+    }
+}
+
+// The {\pntext} group is the label for readers without lists; {\*\pn} is the list itself.
+void RtfBuilder::writeListLabel(const QTextBlock &block, const QTextList *list)
+{
+    const QTextListFormat::Style style = list->format().style();
+    QByteArray label;
+    QByteArray kind;
+    int labelFont = 0;
+    switch (style) {
+    case QTextListFormat::ListCircle:
+        labelFont = fontIndex(QStringLiteral("Courier New"));
+        label = "o";
+        kind = "\\pnlvlblt";
+        break;
+    case QTextListFormat::ListSquare:
+        labelFont = fontIndex(QStringLiteral("Wingdings"));
+        label = "\\'a7";
+        kind = "\\pnlvlblt";
+        break;
+    case QTextListFormat::ListDisc:
+        labelFont = fontIndex(QStringLiteral("Symbol"));
+        label = "\\'b7";
+        kind = "\\pnlvlblt";
+        break;
+    default: {
+        bool unused = false;
+        writeEscapedText(list->itemText(block), label, unused);
+        const char *numbering = style == QTextListFormat::ListLowerAlpha ? "\\pnlcltr"
+            : style == QTextListFormat::ListUpperAlpha                   ? "\\pnucltr"
+            : style == QTextListFormat::ListLowerRoman                   ? "\\pnlcrm"
+            : style == QTextListFormat::ListUpperRoman                   ? "\\pnucrm"
+                                                                         : "\\pndec";
+        kind = QByteArray("\\pnlvlbody") + numbering;
+        break;
+    }
+    }
+    const QByteArray font = QByteArray::number(labelFont);
+    m_body += "{\\pntext\\f" + font + ' ' + label + "\\tab}{\\*\\pn" + kind + "\\pnf" + font
+        + "\\pnindent0";
+    if (kind.startsWith("\\pnlvlblt"))
+        m_body += "{\\pntxtb " + label + "}}";
+    else
+        m_body += "\\pnstart1{\\pntxta.}}";
+    m_needDelimiter = false;
+}
+
+const RunProps &RtfBuilder::runProps(int formatIndex, const QTextCharFormat &format)
+{
+    auto it = m_runs.constFind(formatIndex);
+    if (it != m_runs.cend())
+        return *it;
+    RunProps props;
+    const QString family = familyOf(format);
+    props.font = fontIndex(family.isEmpty() ? m_defaultFamily : family);
+    const qreal points = format.fontPointSize() > 0 ? format.fontPointSize() : m_defaultPointSize;
+    props.halfPoints = std::max(1, int(std::lround(points * 2)));
+    props.bold = format.fontWeight() >= QFont::DemiBold;
+    props.italic = format.fontItalic();
+    props.underline = format.underlineStyle() != QTextCharFormat::NoUnderline || format.fontUnderline();
+    props.strike = format.fontStrikeOut();
+    if (format.hasProperty(QTextFormat::ForegroundBrush))
+        props.foreground = colourIndex(format.foreground());
+    if (format.hasProperty(QTextFormat::BackgroundBrush))
+        props.background = colourIndex(format.background());
+    return *m_runs.insert(formatIndex, props);
+}
+
+// Writes only what changed since the last run, as WordPad does.
+void RtfBuilder::writeRun(int formatIndex, const QTextCharFormat &format)
+{
+    const RunProps props = runProps(formatIndex, format);
+    const bool all = !m_hasCurrent;
+    const RunProps &cur = m_current;
+    if (all || props.font != cur.font)
+        word("f", props.font);
+    if (all || props.halfPoints != cur.halfPoints)
+        word("fs", props.halfPoints);
+    if (all ? props.foreground != 0 : props.foreground != cur.foreground)
+        word("cf", props.foreground);
+    if (all ? props.background != 0 : props.background != cur.background)
+        word("highlight", props.background);
+    if (all ? props.bold : props.bold != cur.bold)
+        props.bold ? word("b") : word("b", 0);
+    if (all ? props.italic : props.italic != cur.italic)
+        props.italic ? word("i") : word("i", 0);
+    if (all ? props.underline : props.underline != cur.underline)
+        props.underline ? word("ul") : word("ulnone");
+    if (all ? props.strike : props.strike != cur.strike)
+        props.strike ? word("strike") : word("strike", 0);
+    m_current = props;
+    m_hasCurrent = true;
+}
+
+void RtfBuilder::writeText(const QString &text)
+{
+    writeEscapedText(text, m_body, m_needDelimiter);
+}
+
+void RtfBuilder::writeEscapedText(const QString &text, QByteArray &out, bool &needDelimiter)
+{
+    static const char hex[] = "0123456789abcdef";
+    auto control = [&](const char *s) {
+        out += s;
+        needDelimiter = true;
+    };
+    auto literal = [&](char c) {
+        if (needDelimiter) {
+            out += ' ';
+            needDelimiter = false;
+        }
+        out += c;
+    };
+    auto unicode = [&](char16_t c) {
+        out += "\\u";
+        out += QByteArray::number(c > 0x7FFF ? int(c) - 0x10000 : int(c));
+        out += '?';
+        needDelimiter = false;
+    };
+
+    for (const QChar qc : text) {
+        const char16_t c = qc.unicode();
+        if (c >= 0x20 && c < 0x7F) {
+            if (c == '\\' || c == '{' || c == '}') {
+                out += '\\';
+                out += char(c);
+                needDelimiter = false;
+            } else {
+                literal(char(c));
+            }
+            continue;
+        }
+        switch (c) {
+        case '\t': control("\\tab"); continue;
+        case 0x2028: control("\\line"); continue;
+        case 0x00A0: out += "\\~"; needDelimiter = false; continue;
+        case 0x00AD: out += "\\-"; needDelimiter = false; continue;
+        case 0x2011: out += "\\_"; needDelimiter = false; continue;
+        case 0x2029: case 0xFDD0: case 0xFDD1: case 0xFFFC:
+            continue;  // block, frame and object marks are structure, not text
+        default:
+            break;
+        }
+        if (c < 0x20)
+            continue;
+        const int byte = Windows1252::fromUnicode(c);
+        if (byte >= 0x80) {
+            out += "\\'";
+            out += hex[byte >> 4];
+            out += hex[byte & 15];
+            needDelimiter = false;
+        } else {
+            unicode(c);  // surrogate halves come one at a time, as RTF wants them
+        }
+    }
+}
+
+void RtfBuilder::word(const char *name)
+{
+    m_body += '\\';
+    m_body += name;
+    m_needDelimiter = true;
+}
+
+void RtfBuilder::word(const char *name, int value)
+{
+    m_body += '\\';
+    m_body += name;
+    m_body += QByteArray::number(value);
+    m_needDelimiter = true;
+}
+
+int RtfBuilder::fontIndex(const QString &family)
+{
+    auto it = m_fontIndex.constFind(family);
+    if (it != m_fontIndex.cend())
+        return *it;
+    m_fonts.append(family);
+    return *m_fontIndex.insert(family, int(m_fonts.size() - 1));
+}
+
+// Index 0 of the colour table is the automatic colour.
+int RtfBuilder::colourIndex(const QBrush &brush)
+{
+    if (brush.style() == Qt::NoBrush)
+        return 0;
+    const QColor colour = brush.color();
+    if (!colour.isValid())
+        return 0;
+    const QRgb rgb = colour.rgb() & 0xFFFFFF;
+    auto it = m_colourIndex.constFind(rgb);
+    if (it != m_colourIndex.cend())
+        return *it;
+    m_colours.append(QColor(rgb));
+    return *m_colourIndex.insert(rgb, int(m_colours.size()));
+}
+
+QByteArray RtfBuilder::header()
+{
+    QByteArray out = "{\\rtf1\\ansi\\ansicpg1252\\deff0\\nouicompat\\deflang1033{\\fonttbl";
+    for (int i = 0; i < m_fonts.size(); ++i) {
+        const QString &name = m_fonts.at(i);
+        const bool symbol = name == u"Symbol" || name == u"Wingdings";
+        out += "{\\f" + QByteArray::number(i) + (symbol ? "\\fnil\\fcharset2 " : "\\fnil\\fcharset0 ");
+        bool needDelimiter = false;
+        QString clean = name;
+        clean.remove(u';');
+        writeEscapedText(clean, out, needDelimiter);
+        out += ";}";
+    }
+    out += "}\r\n";
+    if (!m_colours.isEmpty()) {
+        out += "{\\colortbl ;";
+        for (const QColor &c : std::as_const(m_colours)) {
+            out += "\\red" + QByteArray::number(c.red()) + "\\green" + QByteArray::number(c.green())
+                + "\\blue" + QByteArray::number(c.blue()) + ';';
+        }
+        out += "}\r\n";
+    }
+    out += "{\\*\\generator Corvanta;}\\viewkind4\\uc1 \r\n";
+    return out;
+}
+
+} // namespace
+
+QByteArray RtfWriter::toRtf(const QTextDocument *document)
+{
+    return RtfBuilder(document).build();
+}
+
+bool RtfWriter::write(QIODevice *device, const QTextDocument *document)
+{
+    m_errorString.clear();
+    if (!device || !device->isWritable()) {
+        m_errorString = QStringLiteral("The device is not open for writing.");
+        return false;
+    }
+    const QByteArray rtf = toRtf(document);
+    if (device->write(rtf) != rtf.size()) {
+        m_errorString = device->errorString();
+        return false;
+    }
+    return true;
+}

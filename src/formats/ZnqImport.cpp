@@ -1,0 +1,109 @@
+#include "formats/ZnqImport.h"
+
+#include "core/CorvantaError.h"
+#include "core/Windows1252.h"
+#include "formats/MarkerChars.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+
+void importLine(const unsigned char *p, qsizetype len, QString &out)
+{
+    qsizetype i = 0;
+    while (i < len) {
+        unsigned char b = p[i];
+        if (b == 0x7F) {
+            // The byte after a marker is never a marker itself: a second 0x7F is kept as it is.
+            out.append(JumpMarker);
+            if (++i >= len)
+                break;
+            b = p[i];
+        }
+        if (b == 0x1B) {
+            const bool dash = i + 1 < len && p[i + 1] == '-';
+            i += dash ? 3 : 2;
+            continue;
+        }
+        if (b >= 0x20)
+            out.append(QChar(Windows1252::toUnicode(b)));
+        ++i;
+    }
+}
+
+[[noreturn]] void throwRuntimeError(int error)
+{
+    switch (error) {
+    case ENOENT:
+        throw CorvantaError(QStringLiteral("File not found"));
+    case EACCES:
+        throw CorvantaError(QStringLiteral("File access denied"));
+    default:
+        throw CorvantaError(QStringLiteral("I/O error %1").arg(error));
+    }
+}
+
+// Plain POSIX calls, because the messages carry the system's error number.
+QByteArray readWholeFile(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throwRuntimeError(errno);
+    QByteArray bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            bytes.append(buffer, n);
+        } else if (n == 0) {
+            break;
+        } else if (errno != EINTR) {
+            const int error = errno;
+            ::close(fd);
+            throwRuntimeError(error);
+        }
+    }
+    ::close(fd);
+    return bytes;
+}
+
+} // namespace
+
+QString ZnqImport::import(const QByteArray &bytes)
+{
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const qsizetype size = bytes.size();
+    QString out;
+    out.reserve(size);
+    qsizetype lineStart = 0;
+    bool firstLine = true;
+    while (lineStart < size) {
+        qsizetype lineEnd = lineStart;
+        while (lineEnd < size && data[lineEnd] != '\n' && data[lineEnd] != '\r')
+            ++lineEnd;
+        qsizetype from = lineStart;
+        if (firstLine && lineEnd > lineStart && data[lineStart] == 0xFF)
+            from = std::min(lineStart + 3, lineEnd);
+        importLine(data + from, lineEnd - from, out);
+        firstLine = false;
+        lineStart = lineEnd;
+        if (lineStart < size && data[lineStart] == '\r')
+            ++lineStart;
+        if (lineStart < size && data[lineStart] == '\n')
+            ++lineStart;
+    }
+    out.squeeze();
+    return out;
+}
+
+QString ZnqImport::importFile(const QString &path)
+{
+    return import(readWholeFile(path));
+}

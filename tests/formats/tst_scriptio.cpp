@@ -1,0 +1,271 @@
+#include "core/CorvantaError.h"
+#include "formats/RtfReader.h"
+#include "formats/ScriptDocumentIO.h"
+
+#include <QTextList>
+
+#include <QBuffer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+// Loading and saving whole scripts: format choice, fallbacks, error texts, and safety of the
+// old file and the open document.
+class tst_ScriptIO : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void load_data();
+    void load();
+    void loadKeepsFormatting_data();
+    void loadKeepsFormatting();
+    void loadErrors_data();
+    void loadErrors();
+    void saveAndReload_data();
+    void saveAndReload();
+    void saveErrorKeepsOldFile();
+    void fiftyMegabyteLine();
+
+private:
+    QString write(const QString &name, const QByteArray &bytes);
+    QTemporaryDir m_dir;
+};
+
+namespace {
+
+QByteArray fixture(const QString &name)
+{
+    QFile file(QStringLiteral(CORVANTA_TEST_FIXTURES "/rtf/") + name);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("missing fixture");
+    return file.readAll();
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString properties(QTextFormat format)
+{
+    format.clearProperty(QTextFormat::ObjectIndex);  // numbers differ between documents
+    QString out;
+    QDebug debug(&out);
+    const auto all = format.properties();
+    for (auto it = all.cbegin(); it != all.cend(); ++it)
+        debug << it.key() << it.value();
+    return out;
+}
+
+// Every block and run with all its properties, lists by style and label.
+QStringList shape(const QTextDocument &doc)
+{
+    QStringList lines;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        QString line = properties(b.blockFormat());
+        if (const QTextList *list = b.textList())
+            line += QStringLiteral(" list %1 %2 %3").arg(list->format().style()).arg(list->format().indent()).arg(list->itemText(b));
+        if (b.length() == 1)
+            line += QStringLiteral(" empty ") + properties(b.charFormat());
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            line += QStringLiteral(" [%1] %2").arg(it.fragment().text(), properties(it.fragment().charFormat()));
+        lines << line;
+    }
+    return lines;
+}
+
+QString errorOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const CorvantaError &e) {
+        return e.text();
+    }
+    return QString();
+}
+
+} // namespace
+
+void tst_ScriptIO::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+}
+
+QString tst_ScriptIO::write(const QString &name, const QByteArray &bytes)
+{
+    const QString path = m_dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write test file");
+    return path;
+}
+
+void tst_ScriptIO::load_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("plainText");
+    QTest::addColumn<QString>("text");
+
+    const QByteArray rtf = fixture(QStringLiteral("wordpad_charset.rtf"));
+    QTest::newRow("rtf") << rtf << false << QString::fromUtf8(fixture(QStringLiteral("wordpad_charset.txt")));
+    QTest::newRow("rtf in plain mode stays source") << rtf << true << QString::fromLatin1(rtf).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QTest::newRow("plain text falls back") << QByteArray("one \xBB\r\ntwo \xA4") << false << QString::fromUtf8("one »\ntwo ¤");
+    QTest::newRow("utf-8 text") << QByteArray("\xEF\xBB\xBFjump \xC2\xBB") << false << QString::fromUtf8("jump »");
+    QTest::newRow("empty file") << QByteArray() << false << QString();
+    QTest::newRow("truncated rtf") << QByteArray("{\\rtf1 {\\b bold} and mo") << false << "bold and mo";
+    QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1A\n\0\0", 10) << false << QString::fromUtf8("\u2030PNG\n\u001A\n").append(QChar(0)).append(QChar(0));
+}
+
+void tst_ScriptIO::load()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, plainText);
+    QFETCH(QString, text);
+    const QString path = write(QStringLiteral("load.any"), bytes);
+    QTextDocument doc;
+    doc.setPlainText(QStringLiteral("old"));
+    ScriptDocumentIO::load(&doc, path, plainText);
+    QCOMPARE(doc.toRawText().replace(QChar::ParagraphSeparator, u'\n'), text);
+    QVERIFY(!doc.isUndoAvailable());
+}
+
+void tst_ScriptIO::loadKeepsFormatting_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("bullets") << fixture(QStringLiteral("bullets.rtf"));
+    QTest::newRow("colours") << fixture(QStringLiteral("colours.rtf"));
+    QTest::newRow("wordpad") << fixture(QStringLiteral("wordpad_align_bullets.rtf"));
+    QTest::newRow("empty paragraphs") << QByteArray("{\\rtf1\\qc\\fs120 centred\\par\\par\\pard\\fs40 x\\par\\qr\\fs100\\par}");
+}
+
+// Loading goes through a scratch document; what arrives is what the reader made.
+void tst_ScriptIO::loadKeepsFormatting()
+{
+    QFETCH(QByteArray, bytes);
+    QTextDocument direct;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QTextCursor cursor(&direct);
+    QVERIFY(RtfReader().read(&buffer, cursor));
+
+    QTextDocument loaded;
+    QTextCursor(&loaded).insertText(QStringLiteral("old text"));
+    ScriptDocumentIO::load(&loaded, write(QStringLiteral("format.rtf"), bytes), false);
+    QCOMPARE(shape(loaded), shape(direct));
+}
+
+void tst_ScriptIO::loadErrors_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing") << "missing.rtf" << "Cannot open file %1";
+    QTest::newRow("folder") << "." << "Cannot open file %1";
+}
+
+// A failed load names the path and leaves the document as it was.
+void tst_ScriptIO::loadErrors()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, message);
+    const QString path = m_dir.filePath(name);
+    QTextDocument doc;
+    QTextCursor(&doc).insertText(QStringLiteral("keep me"));
+    QCOMPARE(errorOf([&] { ScriptDocumentIO::load(&doc, path, false); }),
+             message.arg(QDir::toNativeSeparators(path)));
+    QCOMPARE(doc.toPlainText(), QStringLiteral("keep me"));
+    QVERIFY(doc.isUndoAvailable());
+}
+
+void tst_ScriptIO::saveAndReload_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("plainText");
+    QTest::addColumn<QByteArray>("start");
+
+    QTest::newRow("rtf") << QString::fromUtf8("Jump » here\nerror ¤ 😀") << false << QByteArray("{\\rtf1\\ansi\\ansicpg1252");
+    QTest::newRow("plain windows-1252") << QString::fromUtf8("Jump » here\nerror ¤") << true << QByteArray("Jump \xBB here\r\nerror \xA4");
+    QTest::newRow("plain utf-8") << QString::fromUtf8("Greek αβγ\n") << true << QByteArray("\xEF\xBB\xBFGreek \xCE\xB1");
+}
+
+void tst_ScriptIO::saveAndReload()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, plainText);
+    QFETCH(QByteArray, start);
+    QTextDocument doc;
+    QTextCursor cursor(&doc);
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    cursor.insertText(text, bold);
+    const QString path = m_dir.filePath(QStringLiteral("saved"));
+    write(QStringLiteral("saved"), "old contents");
+
+    ScriptDocumentIO::save(&doc, path, plainText);
+    QVERIFY2(contents(path).startsWith(start), contents(path).left(80).constData());
+    QTextDocument back;
+    ScriptDocumentIO::load(&back, path, false);
+    QCOMPARE(back.toPlainText(), text);
+    QCOMPARE(back.begin().charFormat().fontWeight() >= QFont::DemiBold, false);
+    QTextCursor first(&back);
+    first.movePosition(QTextCursor::NextCharacter);
+    QCOMPARE(first.charFormat().fontWeight() >= QFont::DemiBold, !plainText);
+}
+
+// A write that fails half way (here: the file size limit) leaves the old file whole.
+void tst_ScriptIO::saveErrorKeepsOldFile()
+{
+    const QString path = write(QStringLiteral("precious.rtf"), "old contents");
+    QTextDocument doc;
+    doc.setPlainText(QString(20000, u'x'));
+
+    QCOMPARE(errorOf([&] { ScriptDocumentIO::save(&doc, m_dir.filePath(QStringLiteral("no/such/dir.rtf")), false); }),
+             QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("no/such/dir.rtf")))));
+
+    // A large script fails while it is written, a small one only when the buffer is flushed.
+    for (int length : {20000, 6000}) {
+        doc.setPlainText(QString(length, u'x'));
+        struct rlimit old {};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &old) == 0);
+        struct rlimit small = old;
+        small.rlim_cur = 4096;
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
+        const QString error = errorOf([&] { ScriptDocumentIO::save(&doc, path, false); });
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+
+        QCOMPARE(error, QStringLiteral("Failed to Save Stream"));
+        QCOMPARE(contents(path), QByteArray("old contents"));
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).filter(QStringLiteral("precious")),
+                 QStringList{QStringLiteral("precious.rtf")});
+    }
+}
+
+void tst_ScriptIO::fiftyMegabyteLine()
+{
+    const QByteArray line(50 * 1024 * 1024, 'a');
+    for (const QByteArray &bytes : {line, "{\\rtf1 " + line + "}"}) {
+        const QString path = write(QStringLiteral("big"), bytes);
+        QTextDocument doc;
+        QElapsedTimer timer;
+        timer.start();
+        ScriptDocumentIO::load(&doc, path, false);
+        qInfo() << "50 MB line loaded in" << timer.elapsed() << "ms";
+        QCOMPARE(doc.blockCount(), 1);
+        QCOMPARE(doc.characterCount(), line.size() + 1);
+    }
+    QFile::remove(m_dir.filePath(QStringLiteral("big")));
+}
+
+QTEST_GUILESS_MAIN(tst_ScriptIO)
+#include "tst_scriptio.moc"
