@@ -1,5 +1,6 @@
 #include "controls/TRichEdit.h"
 
+#include "controls/ScriptLayout.h"
 #include "controls/WidgetColours.h"
 #include "formats/RtfReader.h"
 #include "formats/RtfWriter.h"
@@ -24,6 +25,7 @@
 TRichEdit::TRichEdit(QWidget *parent)
     : QTextEdit(parent)
 {
+    document()->setDocumentLayout(new ScriptLayout(document()));
     // Whole-pixel line positions: no document margin, no frame.
     document()->setDocumentMargin(0);
     // Changing the margin counts as an edit; a new control holds no unsaved work.
@@ -41,12 +43,7 @@ TRichEdit::TRichEdit(QWidget *parent)
     pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::HighlightedText));
     setPalette(pal);
 
-    connect(document(), &QTextDocument::contentsChange, this, [this] {
-        invalidateLines();
-        m_cache = QPixmap();
-    });
-    connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
-            [this] { invalidateLines(); });
+    connect(document(), &QTextDocument::contentsChange, this, [this] { m_cache = QPixmap(); });
     connect(document(), &QTextDocument::contentsChanged, this, [this] {
         // The measuring control needs its answer during the change itself.
         if (OnResizeRequest) {
@@ -71,7 +68,6 @@ void TRichEdit::LoadFromFile(const QString &path)
 {
     ScriptDocumentIO::load(document(), path, PlainText);
     document()->setDocumentMargin(0);
-    invalidateLines();
 }
 
 void TRichEdit::SaveToFile(const QString &path) const
@@ -82,7 +78,6 @@ void TRichEdit::SaveToFile(const QString &path) const
 void TRichEdit::Clear()
 {
     clear();
-    invalidateLines();
 }
 
 void TRichEdit::AppendLine(const QString &line)
@@ -430,62 +425,39 @@ void TRichEdit::SetRightIndent(double points)
 
 // ---- Line messages ----
 
-void TRichEdit::invalidateLines() const
+const ScriptLayout &TRichEdit::layout() const
 {
-    m_linesValid = false;
+    ensureLayout();
+    return *static_cast<const ScriptLayout *>(document()->documentLayout());
 }
 
 void TRichEdit::ensureLayout() const
 {
     // A hidden control (the staging control, a window not yet shown) has not been
     // given its text width; lay it out at the width it would have.
-    if (!isVisible()) {
-        QTextDocument *doc = document();
-        qreal width = -1;
-        if (lineWrapMode() == QTextEdit::WidgetWidth) {
-            width = this->width() - 2 * frameWidth();
-            if (verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn)
-                width -= style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
-            width = std::max<qreal>(width, 1);
-        }
-        if (doc->textWidth() != width)
-            doc->setTextWidth(width);
+    if (isVisible())
+        return;
+    QTextDocument *doc = document();
+    qreal width = -1;
+    if (lineWrapMode() == QTextEdit::WidgetWidth) {
+        width = this->width() - 2 * frameWidth();
+        if (verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn)
+            width -= style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+        width = std::max<qreal>(width, 1);
     }
-    // The document lays itself out lazily; asking for the last block's rectangle
-    // lays out everything before it.
-    document()->documentLayout()->blockBoundingRect(document()->lastBlock());
-}
-
-const TRichEdit::LineMap &TRichEdit::lines() const
-{
-    if (m_linesValid)
-        return m_lines;
-    ensureLayout();
-    m_lines.firstLine.resize(document()->blockCount());
-    int total = 0;
-    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
-        m_lines.firstLine[b.blockNumber()] = total;
-        total += std::max(1, b.layout()->lineCount());
-    }
-    m_lines.total = total;
-    m_linesValid = true;
-    return m_lines;
+    if (doc->textWidth() != width)
+        doc->setTextWidth(width);
 }
 
 QTextBlock TRichEdit::blockOfLine(int line, int *lineInBlock) const
 {
-    const LineMap &map = lines();
-    if (line < 0 || line >= map.total)
-        return {};
-    const auto it = std::upper_bound(map.firstLine.begin(), map.firstLine.end(), line);
-    const int blockNumber = int(it - map.firstLine.begin()) - 1;
-    *lineInBlock = line - map.firstLine[blockNumber];
-    return document()->findBlockByNumber(blockNumber);
+    const int number = layout().BlockOfLine(line, lineInBlock);
+    return number < 0 ? QTextBlock() : document()->findBlockByNumber(number);
 }
 
 int TRichEdit::GetLineCount() const
 {
-    return lines().total;
+    return layout().LineCount();
 }
 
 int TRichEdit::LineIndex(int line) const
@@ -496,60 +468,35 @@ int TRichEdit::LineIndex(int line) const
     const QTextBlock block = blockOfLine(line, &inBlock);
     if (!block.isValid())
         return -1;
-    const QTextLayout *layout = block.layout();
-    return block.position() + (layout->lineCount() > 0 ? layout->lineAt(inBlock).textStart() : 0);
+    const QTextLayout *tl = block.layout();
+    return block.position() + (inBlock < tl->lineCount() ? tl->lineAt(inBlock).textStart() : 0);
 }
 
 int TRichEdit::LineFromChar(int position) const
 {
     if (position < 0)
         position = textCursor().selectionStart();
-    const LineMap &map = lines();
+    const ScriptLayout &map = layout();
     position = std::clamp(position, 0, document()->characterCount() - 1);
     const QTextBlock block = document()->findBlock(position);
     if (!block.isValid())
         return 0;
-    const QTextLayout *layout = block.layout();
-    const int inBlock = layout->lineCount() > 0
-        ? std::max(0, layout->lineForTextPosition(position - block.position()).lineNumber())
+    const QTextLayout *tl = block.layout();
+    const int inBlock = tl->lineCount() > 0
+        ? std::max(0, tl->lineForTextPosition(position - block.position()).lineNumber())
         : 0;
-    return map.firstLine[block.blockNumber()] + inBlock;
+    return map.FirstLineOf(block.blockNumber()) + inBlock;
 }
 
 int TRichEdit::LineTop(int line) const
 {
-    int inBlock = 0;
-    const QTextBlock block = blockOfLine(line, &inBlock);
-    if (!block.isValid())
-        return 0;
-    const qreal top = document()->documentLayout()->blockBoundingRect(block).top();
-    const QTextLayout *layout = block.layout();
-    return qRound(top + (layout->lineCount() > 0 ? layout->lineAt(inBlock).y() : 0));
+    return qRound(layout().LineTop(line));
 }
 
 int TRichEdit::GetFirstVisibleLine() const
 {
-    const LineMap &map = lines();
-    const int v = verticalScrollBar()->value();
-    const QAbstractTextDocumentLayout *layout = document()->documentLayout();
-    // Blocks are stacked top to bottom: find the first whose bottom lies below v.
-    int lo = 0, hi = document()->blockCount() - 1;
-    while (lo < hi) {
-        const int mid = (lo + hi) / 2;
-        if (layout->blockBoundingRect(document()->findBlockByNumber(mid)).bottom() > v)
-            hi = mid;
-        else
-            lo = mid + 1;
-    }
-    const QTextBlock block = document()->findBlockByNumber(lo);
-    const qreal top = layout->blockBoundingRect(block).top();
-    const QTextLayout *tl = block.layout();
-    for (int i = 0; i < tl->lineCount(); ++i) {
-        const QTextLine line = tl->lineAt(i);
-        if (top + line.y() + line.height() > v + 0.5)
-            return map.firstLine[lo] + i;
-    }
-    return map.firstLine[lo];
+    // A line counts as visible once more than half a pixel of it shows.
+    return layout().LineBelow(verticalScrollBar()->value() + 0.5);
 }
 
 void TRichEdit::LineScroll(int count)
@@ -557,10 +504,19 @@ void TRichEdit::LineScroll(int count)
     const int target = std::clamp(GetFirstVisibleLine() + count, 0, std::max(0, GetLineCount() - 1));
     const int top = LineTop(target);
     QScrollBar *bar = verticalScrollBar();
-    // The scroll range follows the layout lazily; make sure it reaches the target.
+    // The scroll range follows the document size with a delay; make sure it reaches the target.
     if (top > bar->maximum())
         bar->setRange(0, top);
     bar->setValue(top);
+}
+
+void TRichEdit::HoldLayout(bool on)
+{
+    auto *script = static_cast<ScriptLayout *>(document()->documentLayout());
+    if (on)
+        script->Suspend();
+    else
+        script->Resume();
 }
 
 // ---- Control ----
@@ -578,7 +534,6 @@ void TRichEdit::SetModified(bool modified)
 void TRichEdit::SetWordWrap(bool on)
 {
     setLineWrapMode(on ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
-    invalidateLines();
 }
 
 void TRichEdit::SetScrollBar(bool on)
@@ -660,11 +615,7 @@ void TRichEdit::changeEvent(QEvent *event)
     QTextEdit::changeEvent(event);
 }
 
-void TRichEdit::resizeEvent(QResizeEvent *event)
-{
-    QTextEdit::resizeEvent(event);
-    invalidateLines();
-}
+
 
 // ---- Keys ----
 

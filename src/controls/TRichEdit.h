@@ -6,7 +6,8 @@
 #include <QTextEdit>
 
 #include <functional>
-#include <vector>
+
+class ScriptLayout;
 
 // Character attributes as the editor reports them for the selection (or the typing
 // format when nothing is selected). Colours are 0x00BBGGRR; a negative colour means
@@ -96,6 +97,10 @@ public:
     void LineScroll(int lines);
     int LineTop(int line) const;
 
+    // Holds the layout back while on (as many times off as on); the document is laid out
+    // once when the last hold ends. Nothing may ask for lines or positions meanwhile.
+    void HoldLayout(bool on);
+
     // Control
     bool Modified() const;
     void SetModified(bool modified);
@@ -121,7 +126,6 @@ public:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     bool event(QEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
     QMimeData *createMimeDataFromSelection() const override;
@@ -129,13 +133,7 @@ protected:
     void insertFromMimeData(const QMimeData *source) override;
 
 private:
-    struct LineMap {
-        std::vector<int> firstLine; // display line index of each block's first line
-        int total = 0;
-    };
-
-    const LineMap &lines() const;
-    void invalidateLines() const;
+    const ScriptLayout &layout() const;
     void ensureLayout() const;
     QTextBlock blockOfLine(int line, int *lineInBlock) const;
     void mergeSelFormat(const QTextCharFormat &format);
@@ -148,7 +146,4 @@ private:
     QPixmap m_cache;
     QRegion m_cached; // the part of m_cache that holds text, in viewport coordinates
     int m_cacheScroll = -1;
-
-    mutable LineMap m_lines;
-    mutable bool m_linesValid = false;
 };

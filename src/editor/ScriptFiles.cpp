@@ -200,6 +200,9 @@ void ScriptFiles::FileOpen()
 void ScriptFiles::loadChosenFile(const QString &path, int filterIndex)
 {
     TRichEdit *edit = m_c.RichEdit1;
+    // The script is laid out once, with its one face and size.
+    edit->HoldLayout(true);
+    auto layOut = qScopeGuard([edit] { edit->HoldLayout(false); });
     // A failed load keeps the script's form, or the next Save would write a
     // formatted script as plain text.
     auto keepForm = qScopeGuard([edit, form = edit->PlainText] { edit->PlainText = form; });
