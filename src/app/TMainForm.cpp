@@ -128,6 +128,9 @@ void TMainForm::createClient()
     RichEdit3->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     RichEdit3->setFocusPolicy(Qt::NoFocus);
     RichEdit3->setFixedHeight(10);
+    // Pane B shows the script itself, not a copy: one document, one layout. It is created
+    // before pane A, so it goes first when the window is taken down.
+    RichEdit2->setDocument(RichEdit1->document());
     RichEdit4 = makeEdit("RichEdit4");
     RichEdit4->hide();
 
@@ -347,6 +350,7 @@ void TMainForm::createMenus()
     QAction *smoothing = addItem(scrollSettings, "FontSmoothing1", QStringLiteral("Font Smoothing"));
     smoothing->setCheckable(true);
     smoothing->setChecked(true);
+    addItem(scrollSettings, "SteadySpeed1", QStringLiteral("Steady Speed"))->setCheckable(true);
 
     // A menu-bar entry without a menu: choosing it starts prompting.
     QAction *prompt2 = MainMenu->addAction(QStringLiteral("&Prompt"));
@@ -432,6 +436,7 @@ void TMainForm::fillControls()
     m_controls.COM11 = Action(QStringLiteral("COM11"));
     m_controls.Com21 = Action(QStringLiteral("Com21"));
     m_controls.FontSmoothing1 = Action(QStringLiteral("FontSmoothing1"));
+    m_controls.SteadySpeed1 = Action(QStringLiteral("SteadySpeed1"));
     m_controls.Timer1 = Timer1;
     m_controls.Timer2 = Timer2;
     m_controls.Timer3 = Timer3;
@@ -557,6 +562,7 @@ void TMainForm::connectCommands()
 
     wire({"Prompt1", "Prompt2", "SpeedButton26"}, [engine] { engine->SpeedButton1Click(); });
     wire({"FontSmoothing1"}, [aids, untoggle] { untoggle("FontSmoothing1"); aids->FontSmoothing1Click(); });
+    wire({"SteadySpeed1"}, [aids, untoggle] { untoggle("SteadySpeed1"); aids->SteadySpeed1Click(); });
     wire({"ScrollControls1"}, [source] { source->ScrollControls1Click(); });
     wire({"COM11"}, [source] { source->COM11Click(); });
     wire({"Com21"}, [source] { source->Com21Click(); });
@@ -660,6 +666,7 @@ SettingsConsumers TMainForm::SettingsTargets()
     targets.setInBufSize = [this](qint32 size) { CommPortDriver1->ComPortInBufSize = size; };
     targets.setPollingDelay = [this](qint32 period) { CommPortDriver1->ComPortPollingDelay = period; };
     targets.setFontSmoothing = [this](bool on) { Action(QStringLiteral("FontSmoothing1"))->setChecked(on); };
+    targets.setSteadySpeed = [this](bool on) { Action(QStringLiteral("SteadySpeed1"))->setChecked(on); };
     targets.setArrowTop = [this](qint32 top) { Label1->move(Label1->x(), top); };
     return targets;
 }

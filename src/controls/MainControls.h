@@ -59,6 +59,7 @@ struct MainControls
     QAction *COM11 = nullptr;
     QAction *Com21 = nullptr;
     QAction *FontSmoothing1 = nullptr;
+    QAction *SteadySpeed1 = nullptr;
 
     QTimer *Timer1 = nullptr;
     QTimer *Timer2 = nullptr;

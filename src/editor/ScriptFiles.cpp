@@ -327,11 +327,6 @@ void ScriptFiles::Insert2Click()
     status(QStringLiteral(" Inserting.."));
     insertIntoEditor(choice.path, choice.filterIndex);
 
-    // Pane B shows the script as it is now.
-    ScriptTransfer::Copy(*edit->document(), *m_c.RichEdit2->document(), edit->PlainText);
-    const QFont base = edit->document()->defaultFont();
-    m_c.RichEdit2->SetBaseFont(base.family(), base.pointSizeF(), textColourOf(m_c.RichEdit2));
-
     edit->SetSelection(edit->LineIndex(line), 0);
     status(QStringLiteral(" ready.."));
 }

@@ -56,6 +56,15 @@ void DisplayAids::FontSmoothing1Click()
                          item->isChecked() ? QStringLiteral("YES") : QStringLiteral("NO"));
 }
 
+void DisplayAids::SteadySpeed1Click()
+{
+    QAction *item = m_c.SteadySpeed1;
+    item->setChecked(!item->isChecked());
+    if (SettingsFileExists())
+        WriteSettingsKey(*m_c.settings, QStringLiteral("SCROLLING"), QStringLiteral("METHOD"),
+                         item->isChecked() ? QStringLiteral("FRAME") : QStringLiteral("WIN"));
+}
+
 void DisplayAids::Timer1Timer()
 {
     updateRates();

@@ -15,6 +15,7 @@ public:
     void Panel1MouseUp(Qt::MouseButton button, int x, int y);
     void Panel1DblClick();
     void FontSmoothing1Click();
+    void SteadySpeed1Click();
     void Timer1Timer();
     void Timer3Timer();
 

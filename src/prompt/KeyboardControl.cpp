@@ -4,6 +4,8 @@
 #include "controls/MainControls.h"
 #include "controls/TRichEdit.h"
 #include "controls/WidgetColours.h"
+#include "formats/MarkerChars.h"
+#include "prompt/KeyRules.h"
 #include "prompt/PromptEngine.h"
 #include "prompt/PromptState.h"
 #include "settings/Settings.h"
@@ -41,32 +43,13 @@ void KeyboardControl::RichEditoldKeyPress(QChar &key)
         }
         return;
     }
-    const KeyboardSpeedTable &table = m_c.settings->KeyboardSpeedTable;
-    if (key == QLatin1Char(' '))
-        P.RecordErrorMark();
-    if (key == QChar(27)) {
-        P.Prompting = 0;
-        P.LoopRunning = 0;
-        P.RepeatPrompt = 0;
-    }
-    if (key == QLatin1Char('0'))
-        P.CurrentSpeed = table[0].Speed;
-    if (key >= QLatin1Char('1') && key <= QLatin1Char('9')) {
-        const int row = key.unicode() - '0';
-        P.CurrentDelay = table[row].Delay;
-        P.CurrentSpeed = table[row].Speed;
-    }
-    P.ActiveDelay = P.CurrentDelay;
-    if (P.ShowSpeedLabels) {
-        m_c.Label2->setText(QString::number(P.CurrentDelay));
-        m_c.Label3->setText(QString::number(P.CurrentSpeed));
-    }
-    if (key == QChar(13)) {
-        if (P.TopLine > 0 && P.CurrentSpeed > 0)
-            P.FirstWrapPending = 0;
-        P.Reverse = P.Reverse == 0 ? 1 : 0;
-        m_c.Label1->setText(P.Reverse ? QStringLiteral("<") : QStringLiteral(">"));
-    }
+    const KeyRules::Display display = KeyRules::CharacterKey(P, m_c.settings->KeyboardSpeedTable, key);
+    if (!display.delayLabel.isEmpty())
+        m_c.Label2->setText(display.delayLabel);
+    if (!display.speedLabel.isEmpty())
+        m_c.Label3->setText(display.speedLabel);
+    if (!display.arrow.isEmpty())
+        m_c.Label1->setText(display.arrow);
     key = QChar();
 }
 
@@ -83,20 +66,23 @@ void KeyboardControl::RichEdit1KeyDown(int &key, Qt::KeyboardModifiers shift)
 
 void KeyboardControl::promptKeyDown(int &key, Qt::KeyboardModifiers shift)
 {
-    const int pressed = key;
-    // Whatever happens below, the key never reaches the editor while prompting.
+    const KeyRules::Command command = KeyRules::KeyDown(P, key, shift);
+    // Whatever happens, the key never reaches the editor while prompting.
     key = 0;
-    if (shift == Qt::ControlModifier && pressed == Qt::Key_R) {
+    switch (command) {
+    case KeyRules::Command::RereadSettings:
         m_rereadSettings();
-    } else if (shift == Qt::ControlModifier && pressed == Qt::Key_Home) {
-        P.TopLine = 0;
-        P.NextLine = 1;
+        break;
+    case KeyRules::Command::RestartFromTop:
+        // The lines flagged so far are marked before the text starts again from the top.
+        P.InsertErrorMarks([this](qint32 line) { m_c.RichEdit1->InsertAtLineStart(line, QString(ErrorMarker)); });
         m_c.RichEdit1->SetSelection(0, 0);
-        P.Reverse = 0;
-        m_engine.SpeedButton1Click();
-    } else if (pressed == Qt::Key_F10) {
-        P.Prompting = 0;
-        P.LoopRunning = 0;
+        m_c.Label1->setText(KeyRules::ArrowFor(P.Reverse));
+        m_engine.ReplaceRun();
+        break;
+    case KeyRules::Command::LayOutAgain:
+    case KeyRules::Command::None:
+        break;
     }
 }
 

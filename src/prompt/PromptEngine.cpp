@@ -7,14 +7,17 @@
 #include "controls/TStatusBar.h"
 #include "core/Version.h"
 #include "formats/MarkerChars.h"
-#include "formats/ScriptTransfer.h"
+#include "prompt/KeyRules.h"
 #include "prompt/PromptState.h"
+#include "prompt/ScrollRules.h"
 #include "settings/Settings.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QScopeGuard>
+#include <QScreen>
+#include <QThread>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -53,12 +56,14 @@ PromptEngine::PromptEngine(MainControls &controls, Hooks hooks)
 
 void PromptEngine::SpeedButton1Click()
 {
-    const bool outer = !m_active;
+    // Runs are replaced, never nested: a second start while prompting has nothing to do.
+    if (m_active)
+        return;
     m_active = true;
     // Whatever happens, the operator gets the editor back.
-    auto giveBack = qScopeGuard([this, outer] {
-        if (outer)
-            m_active = false;
+    auto giveBack = qScopeGuard([this] {
+        m_active = false;
+        P.RestartPending = 0;
         m_c.Form->setUpdatesEnabled(true);
         if (m_stripped)
             restoreWindow();
@@ -67,7 +72,8 @@ void PromptEngine::SpeedButton1Click()
     });
     try {
         // A run that ends while RepeatPrompt is still set is followed at once by a new one.
-        while (runOnce() == RunEnd::Left && P.RepeatPrompt) {
+        for (RunEnd end = runOnce(); end == RunEnd::Replaced || (end == RunEnd::Left && P.RepeatPrompt);
+             end = runOnce()) {
         }
     } catch (...) {
         P.Prompting = 0;
@@ -77,8 +83,15 @@ void PromptEngine::SpeedButton1Click()
     }
 }
 
+void PromptEngine::ReplaceRun()
+{
+    P.RestartPending = 1;
+    P.LoopRunning = 0;
+}
+
 PromptEngine::RunEnd PromptEngine::runOnce()
 {
+    P.RestartPending = 0;
     m_settingUp = true;
     const bool started = setUpRun();
     m_settingUp = false;
@@ -88,6 +101,10 @@ PromptEngine::RunEnd PromptEngine::runOnce()
         return RunEnd::Empty;
     }
     scrollLoop();
+    // A replaced run ends where it stands: the new one starts from the caret that the
+    // replacing command placed, with its direction.
+    if (P.RestartPending)
+        return RunEnd::Replaced;
     leaveRun();
     return RunEnd::Left;
 }
@@ -137,18 +154,16 @@ bool PromptEngine::setUpRun()
     appendBlankTail();
     m_c.Form->setWindowTitle(QStringLiteral("Prompting.."));
     P.LoopRunning = 1;
-    // An Escape while the window was rebuilt has cleared RepeatPrompt: one step, then leave.
+    // An Escape while the window was rebuilt has cleared RepeatPrompt: leave at once.
     if (!P.RepeatPrompt) {
         P.Prompting = 0;
         P.LoopRunning = 0;
     }
 
+    // Pane B shows the same document as pane A (they share it), so it needs no copy.
     const int height = clientHeight();
     movePane(paneA, 0, height);
     movePane(paneB, P.PaneBTop, height);
-    ScriptTransfer::Copy(*paneA->document(), *paneB->document(), paneA->PlainText);
-    paneB->document()->setDefaultFont(paneA->document()->defaultFont());
-    paneB->setFont(paneA->font());
 
     layOutPaneA();
     layOutPaneB();
@@ -166,91 +181,121 @@ bool PromptEngine::setUpRun()
     return true;
 }
 
+namespace {
+
+// A text control as the scroll rules see it.
+class PaneOf : public PromptPane
+{
+public:
+    explicit PaneOf(TRichEdit *edit) : m_edit(edit) {}
+    int FirstVisibleLine() const override { return m_edit->GetFirstVisibleLine(); }
+    void LineScroll(int lines) override { m_edit->LineScroll(lines); }
+    int Height() const override { return m_edit->height(); }
+
+private:
+    TRichEdit *m_edit;
+};
+
+}
+
 void PromptEngine::scrollLoop()
 {
-    do {
+    PaneOf paneA(m_c.RichEdit1);
+    PaneOf paneB(m_c.RichEdit2);
+    m_clock.start();
+    m_pacer.reset();
+    if (steadySpeed()) {
+        const QScreen *screen = m_c.Form->screen();
+        m_pacer.emplace(screen ? screen->refreshRate() : 0.0, m_clock.nsecsElapsed());
+    }
+    for (;;) {
+        waitForStep();
+        // The operator stopped, or a replacing command ended the run: nothing moves again.
+        if (!P.LoopRunning)
+            break;
+        if (OnStep)
+            OnStep(false);
+        showPanes();
+        ScrollRules::Step(P, paneA, paneB);
+        if (OnStep)
+            OnStep(true);
+        // The line cursor runs ahead of the text; reaching the end early changes nothing
+        // on screen. The run goes on until the operator ends it.
+        if (P.NextLine >= P.LineCount)
+            ScrollRules::RebaseLineCursor(P);
+        scheduleNextStep();
+    }
+}
+
+bool PromptEngine::steadySpeed() const
+{
+    return m_c.SteadySpeed1 && m_c.SteadySpeed1->isChecked();
+}
+
+void PromptEngine::waitForStep()
+{
+    if (m_pacer)
+        waitForFrame();
+    else
         processMessages();
-        ++m_steps;
-        ++P.TickSteps;
-        P.TickScanLines += P.CurrentSpeed;
-
-        if (P.CurrentDelay > 0)
-            P.ActiveDelay = P.CurrentDelay;
-        if (P.ActiveDelay > 0) {
-            // The busy-wait is the speed control: it must really run.
-            volatile qint32 count = P.ActiveDelay;
-            while (count > 0)
-                count = count - 1;
-        }
-
-        // Motion fill-in: show the text at the positions a long jump would skip.
-        const bool smoothing = m_c.FontSmoothing1->isChecked() && P.Reverse == 0;
-        const int speed = P.CurrentSpeed;
-        if (smoothing && speed >= 3)
-            placePanes(speed == 3 ? 1 : 2);
-        placePanes(0);
-        if (smoothing && speed >= 2)
-            placePanes(speed >= 5 ? -2 : -1);
-
-        if (P.Reverse == 0)
-            forwardStep();
-        else
-            reverseStep();
-    } while (P.LoopRunning && P.NextLine < P.LineCount);
+    ++m_steps;
+    ++P.TickSteps;
+    P.TickScanLines += P.CurrentSpeed;
+    if (P.CurrentDelay > 0)
+        P.ActiveDelay = P.CurrentDelay;
+    if (!m_pacer)
+        busyWait();
 }
 
-void PromptEngine::forwardStep()
+void PromptEngine::busyWait()
 {
-    P.PaneAPrevTop = P.PaneATop;
-    P.PaneBPrevTop = P.PaneBTop;
-    if (P.TopLine < P.LineCount - P.RecycleLines) {
-        P.PaneATop -= P.CurrentSpeed;
-        P.PaneBTop -= P.CurrentSpeed;
-    } else {
-        P.CurrentSpeed = 0; // the end of the script: stand still
-    }
-    P.PaneAWrapped = P.PaneAPrevTop >= 0 && P.PaneATop < 0;
-    P.PaneBWrapped = P.PaneBPrevTop >= 0 && P.PaneBTop < 0;
-    if (P.PaneAWrapped) {
-        P.TopLine = m_c.RichEdit1->GetFirstVisibleLine();
-        P.PaneBTop = m_c.RichEdit1->height();
-        if (!P.FirstWrapPending) {
-            m_c.RichEdit2->LineScroll(P.RecycleLines);
-            P.NextLine += P.RecycleLines;
+    if (P.ActiveDelay <= 0)
+        return;
+    // The busy-wait is the speed control of this method: it must really run.
+    volatile qint32 count = P.ActiveDelay;
+    while (count > 0)
+        count = count - 1;
+}
+
+void PromptEngine::waitForFrame()
+{
+    // Sleep in the event loop until the step is due: keys, controller data and timers
+    // are handled meanwhile, and no processor time is spent waiting.
+    QTimer wake;
+    wake.setTimerType(Qt::PreciseTimer);
+    wake.setSingleShot(true);
+    for (;;) {
+        processMessages();
+        const qint64 remaining = m_pacer->Due() - m_clock.nsecsElapsed();
+        if (remaining <= 0 || !P.LoopRunning)
+            return;
+        if (remaining > 1500000) {
+            wake.start(int((remaining - 500000) / 1000000));
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        } else {
+            QThread::usleep(std::max<qint64>(50, remaining / 1000 - 50));
         }
-        P.FirstWrapPending = 0;
-    }
-    if (P.PaneBWrapped) {
-        P.TopLine = m_c.RichEdit2->GetFirstVisibleLine();
-        P.PaneATop = m_c.RichEdit2->height();
-        m_c.RichEdit1->LineScroll(P.RecycleLines);
-        P.NextLine += P.RecycleLines;
     }
 }
 
-void PromptEngine::reverseStep()
+void PromptEngine::scheduleNextStep()
 {
-    P.PaneAPrevTop = P.PaneATop;
-    P.PaneBPrevTop = P.PaneBTop;
-    const bool aMayMove = P.PaneATop < -P.CurrentSpeed || m_c.RichEdit1->GetFirstVisibleLine() != 0;
-    const bool bMayMove = P.PaneBTop < -P.CurrentSpeed || m_c.RichEdit2->GetFirstVisibleLine() != 0;
-    if (!aMayMove || !bMayMove)
-        return; // the start of the script
-    P.PaneATop += P.CurrentSpeed;
-    P.PaneBTop += P.CurrentSpeed;
-    P.PaneAWrapped = P.PaneAPrevTop <= 0 && P.PaneATop > 0;
-    P.PaneBWrapped = P.PaneBPrevTop <= 0 && P.PaneBTop > 0;
-    if (P.PaneAWrapped) {
-        P.TopLine = m_c.RichEdit1->GetFirstVisibleLine();
-        P.PaneBTop = -m_c.RichEdit1->height();
-        m_c.RichEdit2->LineScroll(-P.RecycleLines);
-        P.NextLine -= P.RecycleLines;
-    }
-    if (P.PaneBWrapped) {
-        P.TopLine = m_c.RichEdit2->GetFirstVisibleLine();
-        P.PaneATop = -m_c.RichEdit2->height();
-        m_c.RichEdit1->LineScroll(-P.RecycleLines);
-        P.NextLine -= P.RecycleLines;
+    if (m_pacer)
+        m_pacer->NextStep(P.ActiveDelay, m_clock.nsecsElapsed());
+}
+
+void PromptEngine::showPanes()
+{
+    const bool smoothing = m_c.FontSmoothing1->isChecked() && !m_pacer;
+    const QList<int> offsets = ScrollRules::FillInOffsets(P.CurrentSpeed, smoothing, P.Reverse != 0);
+    for (int offset : offsets) {
+        movePane(m_c.RichEdit1, P.PaneATop + offset, P.PaneAHeight);
+        movePane(m_c.RichEdit2, P.PaneBTop + offset, P.PaneBHeight);
+        // The in-between positions are what smoothing is for: each must reach the screen.
+        // A single position reaches it with the window's next update, which the loop's
+        // message processing delivers as often as the display takes them.
+        if (offsets.size() > 1)
+            QCoreApplication::sendPostedEvents(m_c.Form, QEvent::UpdateRequest);
     }
 }
 
@@ -262,14 +307,9 @@ void PromptEngine::leaveRun()
     processMessagesButInput();
 
     // The line that was at the top of the window, from whichever pane showed it.
-    const int fa = paneA->GetFirstVisibleLine();
-    const int fb = m_c.RichEdit2->GetFirstVisibleLine();
     const double points = paneA->SelAttributes().Size;
     const int h = std::max(1, int(points * paneA->logicalDpiY() / 72));
-    if (fb > fa || fa == P.TopLine)
-        P.TopLine = (-P.PaneATop) / h + fa + 2;
-    else
-        P.TopLine = (-P.PaneBTop) / h + fb + 2;
+    P.TopLine = ScrollRules::LeavingTopLine(P, paneA->GetFirstVisibleLine(), m_c.RichEdit2->GetFirstVisibleLine(), h);
 
     // Only a run the operator leaves gives the editor back; an automatic restart keeps
     // the prompter on screen and only lays the panes out again.
@@ -285,7 +325,7 @@ void PromptEngine::leaveRun()
     P.CurrentSpeed = 0;
     P.InsertErrorMarks([paneA](qint32 line) { paneA->InsertAtLineStart(line, QString(ErrorMarker)); });
     P.Reverse = 0;
-    m_c.Label1->setText(QStringLiteral(">"));
+    m_c.Label1->setText(KeyRules::ArrowFor(0));
 }
 
 // ---- Window shape ----
@@ -293,6 +333,8 @@ void PromptEngine::leaveRun()
 void PromptEngine::stripWindow()
 {
     setPanesTakeMouse(false);
+    // The prompter places the panes itself, on every run, the first or a restart.
+    m_c.Client->PanesAligned = false;
     if (m_stripped)
         return;
     m_stripped = true;
@@ -305,7 +347,6 @@ void PromptEngine::stripWindow()
     m_c.RichEdit1->setCursorWidth(0);
     m_c.RichEdit1->SetPaintCache(true);
     m_c.RichEdit2->SetPaintCache(true);
-    m_c.Client->PanesAligned = false;
 }
 
 void PromptEngine::restoreWindow()
@@ -390,15 +431,11 @@ void PromptEngine::MeasurePageLines()
 void PromptEngine::alignPageStart()
 {
     TRichEdit *paneA = m_c.RichEdit1;
-    if (P.TopLine > P.PageLines) {
-        P.TopLine -= P.TopLine % std::max(1, P.PageLines);
-        P.NextLine = P.TopLine + 1;
+    if (ScrollRules::AlignStartLine(P)) {
+        paneA->SetSelection(1, 0);
+    } else {
         paneA->setFocus();
         paneA->SetSelection(paneA->LineIndex(P.TopLine), 0);
-    } else {
-        P.TopLine = 0;
-        P.NextLine = 1;
-        paneA->SetSelection(1, 0);
     }
     scrollToTop(paneA, P.TopLine);
 }
@@ -493,16 +530,6 @@ void PromptEngine::scrollToTop(TRichEdit *pane, int line)
 void PromptEngine::movePane(TRichEdit *pane, int top, int height)
 {
     pane->setGeometry(MarginWidth, top, P.PaneWidth > 0 ? P.PaneWidth : pane->width(), height);
-}
-
-void PromptEngine::placePanes(int offset)
-{
-    // Moving opaque panes shifts the pixels already drawn. They reach the screen with
-    // the window's next update, which the loop's message processing delivers as often
-    // as the display takes them; forcing one per step would flood the display server
-    // and hold up the operator's keys behind it.
-    movePane(m_c.RichEdit1, P.PaneATop + offset, P.PaneAHeight);
-    movePane(m_c.RichEdit2, P.PaneBTop + offset, P.PaneBHeight);
 }
 
 int PromptEngine::clientHeight() const

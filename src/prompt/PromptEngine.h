@@ -1,9 +1,13 @@
 #pragma once
 
+#include "prompt/FramePacer.h"
+
+#include <QElapsedTimer>
 #include <QRect>
 #include <QSize>
 
 #include <functional>
+#include <optional>
 
 class TRichEdit;
 struct MainControls;
@@ -11,6 +15,8 @@ struct PromptState;
 
 // Prompt mode: strips the window to two panes holding one page of the script each and
 // moves them up step by step, recycling the pane that leaves the top underneath the other.
+// Runs follow each other in one loop: an automatic restart (F10, a resize) and a run that
+// replaces the running one (Ctrl+Home, the controller's jump) never nest.
 class PromptEngine
 {
 public:
@@ -23,11 +29,14 @@ public:
 
     PromptEngine(MainControls &controls, Hooks hooks);
 
-    // Starts prompting; returns when the operator has left it (after any number of
-    // automatic restarts, which loop here rather than nest).
+    // Starts prompting; returns when the operator has left it.
     void SpeedButton1Click();
     void Prompt1Click() { SpeedButton1Click(); }
     void Prompt2Click() { SpeedButton1Click(); }
+
+    // Ends the running run and starts a new one from the editor's caret line, after the
+    // caller has put the caret there; the error marks are the caller's to insert.
+    void ReplaceRun();
 
     // Sets PageLines to the lines, from line 0, that fill the window's client height.
     void MeasurePageLines();
@@ -37,11 +46,14 @@ public:
     // True from the start of prompting until the editor is given back.
     bool Active() const { return m_active; }
 
-    // Steps the loop has made since prompting started (for measurements).
+    // Steps the loop has made since the program started (for measurements).
     qint64 StepsMade() const { return m_steps; }
 
+    // Called just before and just after every step's move (for tests and measurements).
+    std::function<void(bool after)> OnStep;
+
 private:
-    enum class RunEnd { Left, Empty };
+    enum class RunEnd { Left, Replaced, Empty };
 
     RunEnd runOnce();
     bool setUpRun();
@@ -53,9 +65,11 @@ private:
     void layOutPaneA();
     void layOutPaneB();
     void scrollLoop();
-    void placePanes(int offset);
-    void forwardStep();
-    void reverseStep();
+    void waitForStep();
+    void busyWait();
+    void waitForFrame();
+    void scheduleNextStep();
+    void showPanes();
     void leaveRun();
     int measureLine(TRichEdit *pane, int line, bool withStyle);
     void scrollToTop(TRichEdit *pane, int line);
@@ -64,6 +78,7 @@ private:
     int editorClientWidth() const;
     void setPanesTakeMouse(bool take);
     void setBorder(bool on);
+    bool steadySpeed() const;
 
     MainControls &m_c;
     PromptState &P;
@@ -74,4 +89,6 @@ private:
     QSize m_runWindowSize;
     int m_lastA = 0;
     qint64 m_steps = 0;
+    QElapsedTimer m_clock;
+    std::optional<FramePacer> m_pacer;
 };

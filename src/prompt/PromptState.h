@@ -20,6 +20,10 @@ struct PromptState
     qint32 Reverse = 0;
     quint8 FirstWrapPending = 0;
     quint8 ShowSpeedLabels = 0;
+    // Set by a command that replaces the running run (Ctrl+Home, the controller's jump):
+    // the loop ends, and the next run starts from the editor's caret without the
+    // ending steps of the one it replaces.
+    quint8 RestartPending = 0;
 
     // Script position
     qint32 TopLine = 0;

@@ -99,6 +99,11 @@ void readScrolling(Settings &settings, const SettingsConsumers &consumers, const
         settings.Resolution = QStringLiteral("640x480");
     give(consumers.setFontSmoothing,
          in.text(Scrolling, QStringLiteral("FONT SMOOTHING"), QStringLiteral("Font smoothing error")) == u"YES");
+    // FRAME in either case picks the steady method; anything else is the classic one.
+    const bool frame = in.text(Scrolling, QStringLiteral("METHOD"), QStringLiteral("WIN"))
+                           .trimmed().compare(u"FRAME", Qt::CaseInsensitive) == 0;
+    settings.DisplayMethod = frame ? QStringLiteral("FRAME") : QStringLiteral("WIN");
+    give(consumers.setSteadySpeed, frame);
 }
 
 void readWindow(Settings &settings, const SettingsConsumers &consumers, const SettingsReader &in)

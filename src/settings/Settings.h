@@ -44,6 +44,8 @@ struct SettingsConsumers
     std::function<void(qint32)> setInBufSize;
     std::function<void(qint32)> setPollingDelay;
     std::function<void(bool)> setFontSmoothing;
+    // The steady, display-paced scroll method (METHOD=FRAME) rather than the busy-wait.
+    std::function<void(bool)> setSteadySpeed;
     std::function<void(qint32)> setArrowTop;
 };
 

@@ -87,7 +87,7 @@ void tst_MainForm::menuBar_data()
     QTest::newRow("tools") << "&Tools"
         << "Spell1|&Spell|F7; Prompt1|&Prompt|F10; -; ScrollControl1|Scroll Control [ScrollControls1|&Keyboard; "
            "COM11|Serial Port &1; Com21|Serial Port &2]; ScrollSettings1|Scroll Settings. "
-           "[FontSmoothing1|Font Smoothing]";
+           "[FontSmoothing1|Font Smoothing; SteadySpeed1|Steady Speed]";
     QTest::newRow("help") << "&Help"
         << "Introduction1|Introduction|F1; -; Settingup1|Setting up; Openascript1|Open a script; "
            "HelpSearchItem|Save a script; KeyboardShortcuts1|Keyboard Shortcuts; "

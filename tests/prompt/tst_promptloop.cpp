@@ -101,7 +101,7 @@ private Q_SLOTS:
     void endOfScriptStop();
     void escapeInsertsMarksAndPlacesCaret();
     void hundredAndFiftyFlags();
-    void ctrlHomeRestartsWithoutMarks();
+    void ctrlHomeRestartsAndKeepsMarks();
     void restartsKeepThePrompter_data();
     void restartsKeepThePrompter();
     void ctrlRAppliesEditedTable();
@@ -366,22 +366,32 @@ void tst_PromptLoop::hundredAndFiftyFlags()
     QCOMPARE(m_form->RichEdit1->Text().count(QChar(0x00A4)), 100);
 }
 
-void tst_PromptLoop::ctrlHomeRestartsWithoutMarks()
+// Ctrl+Home starts again from the top in the same loop; the lines flagged before it keep
+// their marks (dropping them would lose the operator's notes).
+void tst_PromptLoop::ctrlHomeRestartsAndKeepsMarks()
 {
     loadLines(200);
     RunDriver driver(*m_form);
     const PromptState &p = m_form->Prompt;
-    int nestedStart = -1;
+    int restartTop = -1, flagged = -1;
     driver.when([] { return true; }, [&] { driver.key(Qt::Key_9); });
     driver.when([&] { return p.TopLine >= 10; }, [&] {
+        flagged = p.TopLine;
         driver.key(Qt::Key_Space);
         driver.key(Qt::Key_Home, Qt::ControlModifier);
     });
-    // Runs inside the nested run started by Ctrl+Home.
-    driver.when([] { return true; }, [&] { nestedStart = p.TopLine; });
+    driver.when([&] { return p.TopLine == 0; }, [&] {
+        restartTop = p.TopLine;
+        QCOMPARE(p.ErrorMarkCount, 0);
+        driver.key(Qt::Key_Space); // flagged after the restart: line 0
+    });
+    driver.when([&] { return p.ErrorMarkCount == 1; }, [] {});
     QVERIFY(driver.run(15000));
-    QCOMPARE(nestedStart, 0);
-    QCOMPARE(m_form->RichEdit1->Text().count(QChar(0x00A4)), 0);
+    QCOMPARE(restartTop, 0);
+    TRichEdit *editor = m_form->RichEdit1;
+    QCOMPARE(editor->Text().count(QChar(0x00A4)), 2);
+    QVERIFY(editor->LineText(0).startsWith(QChar(0x00A4)));
+    QVERIFY(editor->LineText(flagged).startsWith(QChar(0x00A4)));
     QVERIFY(!p.Prompting);
     QVERIFY(m_form->ToolBar1->isVisible());
 }

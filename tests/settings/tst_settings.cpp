@@ -109,6 +109,7 @@ struct Applied
     QList<qint32> pollingDelays;
     QList<bool> fontSmoothing;
     QList<qint32> arrowTops;
+    QList<bool> steadySpeed;
 
     SettingsConsumers consumers()
     {
@@ -118,6 +119,7 @@ struct Applied
         c.setPollingDelay = [this](qint32 v) { pollingDelays << v; };
         c.setFontSmoothing = [this](bool v) { fontSmoothing << v; };
         c.setArrowTop = [this](qint32 v) { arrowTops << v; };
+        c.setSteadySpeed = [this](bool v) { steadySpeed << v; };
         return c;
     }
 };
@@ -202,6 +204,8 @@ private Q_SLOTS:
     void controlSourceOnlyChecks();
     void keywordValues_data();
     void keywordValues();
+    void scrollMethod_data();
+    void scrollMethod();
     void integers_data();
     void integers();
     void readingStopsAtFirstBadInteger_data();
@@ -299,7 +303,9 @@ void TestSettings::firstStartThenNextStart()
     QCOMPARE(applied.arrowTops, QList<qint32>{200});
     QCOMPARE(next.Resolution, QStringLiteral("640x480"));
     QVERIFY(!next.MaximizeWhenPrompting);
-    QVERIFY(next.MenuLanguage.isEmpty() && next.DisplayMethod.isEmpty());
+    QVERIFY(next.MenuLanguage.isEmpty());
+    QCOMPARE(next.DisplayMethod, QStringLiteral("WIN"));
+    QCOMPARE(applied.steadySpeed, QList<bool>{false});
 }
 
 void TestSettings::defaultFileCannotBeWritten_data()
@@ -432,6 +438,37 @@ void TestSettings::keywordValues()
     QCOMPARE(applied.fontSmoothing, QList<bool>{fontSmoothing});
     QCOMPARE(settings.MaximizeWhenPrompting, maximize);
     QCOMPARE(settings.Resolution, resolution);
+}
+
+void TestSettings::scrollMethod_data()
+{
+    QTest::addColumn<bool>("remove");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("steady");
+
+    QTest::newRow("WIN") << false << "WIN" << false;
+    QTest::newRow("FRAME") << false << "FRAME" << true;
+    QTest::newRow("frame") << false << "frame" << true;
+    QTest::newRow("Frame with blanks") << false << " Frame " << true;
+    QTest::newRow("win") << false << "win" << false;
+    QTest::newRow("garbage") << false << "FRAMES" << false;
+    QTest::newRow("empty") << false << "" << false;
+    QTest::newRow("missing") << true << "" << false;
+}
+
+// METHOD picks the scroll method; anything but FRAME is the classic one, never an error.
+void TestSettings::scrollMethod()
+{
+    QFETCH(bool, remove);
+    QFETCH(QString, value);
+    QFETCH(bool, steady);
+
+    writeIni(defaultWith(QStringLiteral("SCROLLING"), QStringLiteral("METHOD"), remove, value));
+    Settings settings;
+    Applied applied;
+    ReadSettings(settings, applied.consumers());
+    QCOMPARE(applied.steadySpeed, QList<bool>{steady});
+    QCOMPARE(settings.DisplayMethod, steady ? QStringLiteral("FRAME") : QStringLiteral("WIN"));
 }
 
 void TestSettings::integers_data()
