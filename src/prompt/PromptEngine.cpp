@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QPointer>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QThread>
@@ -27,6 +28,9 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QWindow>
+
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -47,10 +51,52 @@ void processMessagesButInput()
 
 }
 
+// Keeps the keys that reach the panes while a run is being set up or left, and hands
+// them over, in order, when the loop listens again. Keys from the window system wait by
+// themselves; this also holds those already on their way.
+class PromptEngine::KeyHold : public QObject
+{
+public:
+    explicit KeyHold(std::initializer_list<QObject *> targets)
+    {
+        for (QObject *target : targets)
+            target->installEventFilter(this);
+    }
+
+    ~KeyHold() override { Release(); }
+
+    void Hold() { m_holding = true; }
+
+    void Release()
+    {
+        m_holding = false;
+        for (auto &[target, event] : m_keys) {
+            if (target)
+                QCoreApplication::postEvent(target, event.release());
+        }
+        m_keys.clear();
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (!m_holding || (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease))
+            return false;
+        m_keys.emplace_back(watched, std::unique_ptr<QEvent>(static_cast<QKeyEvent *>(event)->clone()));
+        return true;
+    }
+
+private:
+    bool m_holding = false;
+    std::vector<std::pair<QPointer<QObject>, std::unique_ptr<QEvent>>> m_keys;
+};
+
 PromptEngine::PromptEngine(MainControls &controls, Hooks hooks)
     : m_c(controls), P(*controls.prompt), m_hooks(std::move(hooks))
 {
 }
+
+PromptEngine::~PromptEngine() = default;
 
 // ---- Entering, looping, leaving ----
 
@@ -60,8 +106,10 @@ void PromptEngine::SpeedButton1Click()
     if (m_active)
         return;
     m_active = true;
+    m_keyHold = std::make_unique<KeyHold>(std::initializer_list<QObject *>{m_c.RichEdit1, m_c.RichEdit2});
     // Whatever happens, the operator gets the editor back.
     auto giveBack = qScopeGuard([this] {
+        m_keyHold.reset();
         m_active = false;
         P.RestartPending = 0;
         m_c.Form->setUpdatesEnabled(true);
@@ -92,6 +140,8 @@ void PromptEngine::ReplaceRun()
 PromptEngine::RunEnd PromptEngine::runOnce()
 {
     P.RestartPending = 0;
+    ++m_runs;
+    m_keyHold->Hold();
     m_settingUp = true;
     const bool started = setUpRun();
     m_settingUp = false;
@@ -100,7 +150,9 @@ PromptEngine::RunEnd PromptEngine::runOnce()
         m_c.Form->setUpdatesEnabled(true);
         return RunEnd::Empty;
     }
+    m_keyHold->Release();
     scrollLoop();
+    m_keyHold->Hold();
     // A replaced run ends where it stands: the new one starts from the caret that the
     // replacing command placed, with its direction.
     if (P.RestartPending)

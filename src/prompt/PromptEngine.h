@@ -7,6 +7,7 @@
 #include <QSize>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class TRichEdit;
@@ -28,6 +29,7 @@ public:
     };
 
     PromptEngine(MainControls &controls, Hooks hooks);
+    ~PromptEngine();
 
     // Starts prompting; returns when the operator has left it.
     void SpeedButton1Click();
@@ -46,8 +48,9 @@ public:
     // True from the start of prompting until the editor is given back.
     bool Active() const { return m_active; }
 
-    // Steps the loop has made since the program started (for measurements).
+    // Steps the loop has made, and runs set up, since the program started (for measurements).
     qint64 StepsMade() const { return m_steps; }
+    qint64 RunsStarted() const { return m_runs; }
 
     // Called just before and just after every step's move (for tests and measurements).
     std::function<void(bool after)> OnStep;
@@ -89,6 +92,9 @@ private:
     QSize m_runWindowSize;
     int m_lastA = 0;
     qint64 m_steps = 0;
+    qint64 m_runs = 0;
+    class KeyHold;
+    std::unique_ptr<KeyHold> m_keyHold;
     QElapsedTimer m_clock;
     std::optional<FramePacer> m_pacer;
 };

@@ -4,7 +4,10 @@
 #include "app/TMainForm.h"
 #include "controls/TRichEdit.h"
 #include "controls/TStatusBar.h"
+#include "controls/ClientArea.h"
+#include "prompt/DisplayAids.h"
 #include "prompt/PromptEngine.h"
+#include "prompt/ScrollRules.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -95,23 +98,35 @@ private Q_SLOTS:
     void pageAlignment_data();
     void pageAlignment();
     void digitKeysAndKeptDelay();
+    void defaultTableRowsBecomeSpeeds_data();
+    void defaultTableRowsBecomeSpeeds();
+    void everyStepFollowsTheRules();
+    void clockStandsStillWhileLabelsHidden();
     void enterTogglesDirection();
     void forwardRunKeepsPanesContinuous();
     void reverseStopsAtTheTop();
     void endOfScriptStop();
+    void longRunNeverStopsPartWay();
+    void runAtTheEndHoldsStill();
+    void smoothingDrawsEveryPosition();
+    void restartLeavesPanesFree();
     void escapeInsertsMarksAndPlacesCaret();
     void hundredAndFiftyFlags();
     void ctrlHomeRestartsAndKeepsMarks();
+    void escapeAfterCtrlHomeLandsOnScreenLine();
+    void thousandsOfCtrlHomeStayFlat();
     void restartsKeepThePrompter_data();
     void restartsKeepThePrompter();
     void ctrlRAppliesEditedTable();
-    void keysDuringSetUpNeverReachTheScript();
+    void keysDuringSetUpWaitForTheLoop();
     void escapeDuringSetUpEndsPrompting();
     void emptyScriptDoesNothing();
+    void steadySpeedMovesAtTheDisplayRate();
 
 private:
     void loadLines(int count);
     int lineHeight() const;
+    int lineOnScreen() const;
 
     std::unique_ptr<ScopedWorkDir> m_dir;
     std::unique_ptr<FakeDialogs> m_dialogs;
@@ -147,6 +162,14 @@ void tst_PromptLoop::loadLines(int count)
         lines << QStringLiteral("Line %1").arg(i);
     m_form->RichEdit1->setPlainText(lines.join(QLatin1Char('\n')));
     m_form->RichEdit1->SetSelection(0, 0);
+}
+
+// The first line of whichever pane covers the top of the window.
+int tst_PromptLoop::lineOnScreen() const
+{
+    const PromptState &p = m_form->Prompt;
+    const bool aOnTop = p.PaneATop <= 0 && p.PaneATop + p.PaneAHeight > 0;
+    return (aOnTop ? m_form->RichEdit1 : m_form->RichEdit2)->GetFirstVisibleLine();
 }
 
 int tst_PromptLoop::lineHeight() const
@@ -289,25 +312,152 @@ void tst_PromptLoop::reverseStopsAtTheTop()
     QVERIFY(driver.run(15000));
 }
 
+// The text stops for good only at the end of the script, in the first and only run.
 void tst_PromptLoop::endOfScriptStop()
 {
     loadLines(12);
     const int scriptLines = 12;
     RunDriver driver(*m_form);
     const PromptState &p = m_form->Prompt;
+    const qint64 runsBefore = m_form->Engine->RunsStarted();
     driver.when([] { return true; }, [&] { driver.key(Qt::Key_9); });
-    // The padded script ends the run part-way and it restarts further on; in the end the
-    // text stands still with the script's last line passed.
     int still = 0, lastTop = -1;
     driver.when([&] {
         still = p.TopLine == lastTop && p.CurrentSpeed == 0 ? still + 1 : 0;
         lastTop = p.TopLine;
-        return p.TopLine >= scriptLines && still > 50;
-    }, [] {});
+        return still > 50;
+    }, [&] {
+        QVERIFY(p.TopLine >= p.LineCount - p.RecycleLines);
+        QVERIFY(p.TopLine >= scriptLines);
+        QCOMPARE(m_form->Engine->RunsStarted(), runsBefore + 1);
+    });
     QVERIFY(driver.run(20000));
-    // The blank tail was appended once, however many runs there were.
-    QCOMPARE(m_form->RichEdit1->Text().count(QStringLiteral("\n \n")) >= 1, true);
+    // The blank tail was appended once.
     QCOMPARE(m_form->RichEdit1->GetLineCount(), scriptLines + 50);
+}
+
+// The line cursor runs ahead of the text and reaches the end of a long script half-way;
+// the run goes on from where it is, with its speed and direction, to the real end.
+void tst_PromptLoop::longRunNeverStopsPartWay()
+{
+    loadLines(300);
+    RunDriver driver(*m_form);
+    const PromptState &p = m_form->Prompt;
+    const qint64 runsBefore = m_form->Engine->RunsStarted();
+    const int h = lineHeight();
+    int lastPosition = -1, backwards = 0, speedLost = 0;
+    bool moving = false;
+    driver.atStep([&] {
+        moving = moving || p.CurrentSpeed == 9;
+        if (!moving)
+            return;
+        // How far down the script the window's top is, in pixels.
+        const bool aOnTop = p.PaneATop <= 0 && p.PaneATop + p.PaneAHeight > 0;
+        const int position = lineOnScreen() * h - (aOnTop ? p.PaneATop : p.PaneBTop);
+        if (position < lastPosition)
+            ++backwards;
+        lastPosition = position;
+        if (p.CurrentSpeed != 9 && p.TopLine < p.LineCount - p.RecycleLines)
+            ++speedLost;
+    });
+    driver.when([] { return true; }, [&] { driver.key(Qt::Key_9); });
+    driver.when([&] { return p.CurrentSpeed == 9; }, [] {});
+    driver.when([&] { return p.TopLine >= p.LineCount - p.RecycleLines; }, [&] {
+        QCOMPARE(m_form->Engine->RunsStarted(), runsBefore + 1);
+    });
+    QVERIFY(driver.run(60000));
+    QCOMPARE(backwards, 0);
+    QCOMPARE(speedLost, 0);
+}
+
+// A run that starts with its layout already at the padded end holds still and listens,
+// instead of ending and being rebuilt again and again.
+void tst_PromptLoop::runAtTheEndHoldsStill()
+{
+    loadLines(60);
+    TRichEdit *editor = m_form->RichEdit1;
+    RunDriver driver(*m_form);
+    const PromptState &p = m_form->Prompt;
+    // First run: to the end, then F10 lays the panes out again at the end.
+    driver.when([] { return true; }, [&] { driver.key(Qt::Key_9); });
+    driver.when([&] { return p.TopLine >= p.LineCount - p.RecycleLines && p.CurrentSpeed == 0; },
+                [&] { driver.key(Qt::Key_F10); });
+    qint64 runs = 0;
+    QElapsedTimer clock;
+    driver.when([&] { return p.Prompting && p.NextLine >= p.LineCount; }, [&] {
+        runs = m_form->Engine->RunsStarted();
+        clock.start();
+    });
+    driver.when([&] { return clock.isValid() && clock.elapsed() > 700; }, [&] {
+        QCOMPARE(m_form->Engine->RunsStarted(), runs); // no rebuilds meanwhile
+        driver.key(Qt::Key_Return);
+        driver.key(Qt::Key_9);
+    });
+    int topBefore = -1;
+    driver.when([&] { return p.Reverse == 1 && p.CurrentSpeed == 9; }, [&] { topBefore = p.TopLine; });
+    driver.when([&] { return p.TopLine < topBefore; }, [&] {
+        QCOMPARE(m_form->Engine->RunsStarted(), runs);
+    });
+    QVERIFY(driver.run(30000));
+    QVERIFY(editor->GetLineCount() > 60);
+}
+
+// With smoothing, each step shows the text at two or three positions: every one of them
+// must reach the screen, or the setting changes nothing.
+void tst_PromptLoop::smoothingDrawsEveryPosition()
+{
+    loadLines(300);
+    struct UpdateCounter : QObject
+    {
+        int updates = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::UpdateRequest)
+                ++updates;
+            return false;
+        }
+    } counter;
+    m_form->installEventFilter(&counter);
+    QAction *smoothing = m_form->Action(QStringLiteral("FontSmoothing1"));
+    QList<double> perStep;
+    for (bool on : {true, false}) {
+        smoothing->setChecked(on);
+        RunDriver driver(*m_form);
+        const PromptState &p = m_form->Prompt;
+        int updates = 0;
+        qint64 steps = 0;
+        driver.when([] { return true; }, [&] { driver.key(Qt::Key_6); });
+        driver.when([&] { return p.CurrentSpeed == 6; }, [&] {
+            updates = counter.updates;
+            steps = m_form->Engine->StepsMade();
+        });
+        driver.when([&] { return m_form->Engine->StepsMade() > steps + 100; }, [&] {
+            perStep << double(counter.updates - updates) / double(m_form->Engine->StepsMade() - steps);
+        });
+        QVERIFY(driver.run(20000));
+    }
+    QVERIFY2(perStep[0] >= 2.5, qPrintable(QString::number(perStep[0])));
+    QVERIFY2(perStep[1] <= 1.5, qPrintable(QString::number(perStep[1])));
+}
+
+// After an automatic restart the prompter still places the panes itself: were they tied to
+// the client area, any layout pass would snap both to the editor's size for a step.
+void tst_PromptLoop::restartLeavesPanesFree()
+{
+    loadLines(200);
+    RunDriver driver(*m_form);
+    const PromptState &p = m_form->Prompt;
+    auto *client = m_form->findChild<ClientArea *>(QStringLiteral("Client"));
+    const qint64 runs = m_form->Engine->RunsStarted();
+    driver.when([] { return true; }, [&] {
+        QVERIFY(!client->PanesAligned);
+        driver.key(Qt::Key_F10);
+    });
+    driver.when([&] { return m_form->Engine->RunsStarted() == runs + 2 && p.Prompting; }, [&] {
+        QVERIFY(!client->PanesAligned);
+    });
+    QVERIFY(driver.run());
+    QVERIFY(client->PanesAligned);
 }
 
 void tst_PromptLoop::escapeInsertsMarksAndPlacesCaret()
@@ -470,19 +620,24 @@ void tst_PromptLoop::ctrlRAppliesEditedTable()
     QCOMPARE(m_dialogs->errors, QStringList());
 }
 
-void tst_PromptLoop::keysDuringSetUpNeverReachTheScript()
+void tst_PromptLoop::keysDuringSetUpWaitForTheLoop()
 {
     loadLines(20);
-    // Keys pressed while the window is being rebuilt wait for the loop: a digit is a speed,
-    // never a character typed into the script.
-    QTimer::singleShot(0, this, [this] {
+    // A key pressed while the window is being rebuilt waits for the loop: the digit is a
+    // speed, never a character typed into the script.
+    bool posted = false;
+    QTimer::singleShot(0, this, [&] {
+        QVERIFY(m_form->Engine->Active() && !m_form->Prompt.LoopRunning);
         QKeyEvent press(QEvent::KeyPress, Qt::Key_5, Qt::NoModifier, QStringLiteral("5"));
         QCoreApplication::postEvent(m_form->RichEdit1, press.clone());
+        posted = true;
     });
     const QString before = m_form->RichEdit1->Text();
     RunDriver driver(*m_form);
-    driver.when([] { return true; }, [] {});
+    const PromptState &p = m_form->Prompt;
+    driver.when([&] { return p.CurrentSpeed == 5; }, [] {});
     QVERIFY(driver.run());
+    QVERIFY(posted);
     QVERIFY(m_form->RichEdit1->Text().startsWith(before));
     QCOMPARE(m_form->RichEdit1->Text().count(QLatin1Char('5')), before.count(QLatin1Char('5')));
 }
@@ -514,6 +669,239 @@ void tst_PromptLoop::emptyScriptDoesNothing()
     QVERIFY(m_form->RichEdit1->Text().isEmpty());
     QVERIFY(m_form->Timer1->isActive());
     QVERIFY(m_form->Timer2->isActive());
+}
+
+void tst_PromptLoop::defaultTableRowsBecomeSpeeds_data()
+{
+    QTest::addColumn<int>("digit");
+    QTest::newRow("5") << 5;
+    QTest::newRow("6") << 6;
+    QTest::newRow("9") << 9;
+}
+
+// The default table's fast rows have no delay: after a slow row they must take effect at
+// once and move the text by their speed every step.
+void tst_PromptLoop::defaultTableRowsBecomeSpeeds()
+{
+    QFETCH(int, digit);
+    loadLines(300);
+    Settings defaults;
+    WriteDefaultSettings(defaults);
+    m_form->SettingsRecord->KeyboardSpeedTable = defaults.KeyboardSpeedTable;
+    const SpeedEntry row = defaults.KeyboardSpeedTable[digit];
+    QCOMPARE(row.Delay, 0);
+    RunDriver driver(*m_form);
+    const PromptState &p = m_form->Prompt;
+    QList<int> moves;
+    m_form->Engine->OnStep = [&](bool after) {
+        if (after && !p.PaneAWrapped && !p.PaneBWrapped)
+            moves << p.PaneAPrevTop - p.PaneATop;
+    };
+    driver.when([] { return true; }, [&] { driver.key(Qt::Key_1); });
+    driver.when([&] { return p.ActiveDelay == 2000000; }, [&] { driver.key(Qt::Key_0 + digit); });
+    driver.when([&] { return p.CurrentSpeed == row.Speed; }, [&] {
+        QCOMPARE(p.CurrentDelay, 0);
+        QCOMPARE(p.ActiveDelay, 0);
+        moves.clear();
+    });
+    driver.when([&] { return moves.size() >= 20; }, [&] {
+        QVERIFY(std::all_of(moves.begin(), moves.end(), [&](int m) { return m == row.Speed; }));
+    });
+    QVERIFY(driver.run(20000));
+}
+
+// One real run, checked step by step: each step does what the scroll rules say, given the
+// state and the panes just before it, and the panes are where the state says.
+void tst_PromptLoop::everyStepFollowsTheRules()
+{
+    loadLines(200);
+    m_form->Action(QStringLiteral("FontSmoothing1"))->setChecked(false);
+    RunDriver driver(*m_form);
+    const PromptState &p = m_form->Prompt;
+    TRichEdit *a = m_form->RichEdit1;
+    TRichEdit *b = m_form->RichEdit2;
+    struct Fake : PromptPane
+    {
+        int first = 0, height = 0, lines = 0;
+        int FirstVisibleLine() const override { return first; }
+        void LineScroll(int n) override { first = std::clamp(first + n, 0, lines - 1); }
+        int Height() const override { return height; }
+    };
+    PromptState before;
+    Fake fa, fb;
+    int steps = 0, crossings = 0, reverseCrossings = 0;
+    QStringList faults;
+    m_form->Engine->OnStep = [&](bool after) {
+        if (!after) {
+            before = p;
+            fa.first = a->GetFirstVisibleLine();
+            fb.first = b->GetFirstVisibleLine();
+            fa.height = a->height();
+            fb.height = b->height();
+            fa.lines = fb.lines = a->GetLineCount();
+            return;
+        }
+        ++steps;
+        ScrollRules::Step(before, fa, fb);
+        const QList<int> expected{before.PaneATop, before.PaneBTop, fa.first, fb.first, before.TopLine,
+                                  before.NextLine, before.CurrentSpeed};
+        const QList<int> got{p.PaneATop, p.PaneBTop, a->GetFirstVisibleLine(), b->GetFirstVisibleLine(),
+                             p.TopLine, p.NextLine, p.CurrentSpeed};
+        if (expected != got && faults.size() < 3)
+            faults << QStringLiteral("step %1: expected %2, got %3").arg(steps).arg(QDebug::toString(expected), QDebug::toString(got));
+        // The panes were shown where the state had them before the step.
+        if ((a->y() != p.PaneAPrevTop || b->y() != p.PaneBPrevTop) && faults.size() < 3)
+            faults << QStringLiteral("step %1: panes at %2/%3, state %4/%5").arg(steps).arg(a->y()).arg(b->y()).arg(p.PaneAPrevTop).arg(p.PaneBPrevTop);
+        if (p.PaneAWrapped || p.PaneBWrapped)
+            ++(p.Reverse ? reverseCrossings : crossings);
+    };
+    driver.when([] { return true; }, [&] { driver.key(Qt::Key_9); });
+    driver.when([&] { return crossings >= 8; }, [&] { driver.key(Qt::Key_Return); });
+    driver.when([&] { return reverseCrossings >= 4; }, [] {});
+    QVERIFY(driver.run(30000));
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
+    QVERIFY(steps > 100);
+}
+
+// While the labels are hidden the clock stands still during a run; it runs with them.
+void tst_PromptLoop::clockStandsStillWhileLabelsHidden()
+{
+    loadLines(100);
+    for (bool labels : {false, true}) {
+        if (labels)
+            m_form->Aids->Panel1DblClick();
+        QCOMPARE(m_form->Label2->isVisible(), labels);
+        RunDriver driver(*m_form);
+        driver.when([] { return true; }, [&] { QCOMPARE(m_form->Timer1->isActive(), labels); });
+        QVERIFY(driver.run());
+        QVERIFY(m_form->Timer1->isActive());
+    }
+}
+
+// After any number of Ctrl+Home presses, Escape puts the caret on the line on screen.
+void tst_PromptLoop::escapeAfterCtrlHomeLandsOnScreenLine()
+{
+    loadLines(300);
+    RunDriver driver(*m_form);
+    const PromptState &p = m_form->Prompt;
+    int presses = 0, onScreen = -1;
+    driver.when([] { return true; }, [&] { driver.key(Qt::Key_9); });
+    for (int i = 0; i < 3; ++i) {
+        driver.when([&] { return p.TopLine >= 3 * p.PageLines; }, [&] {
+            driver.key(Qt::Key_Space);
+            driver.key(Qt::Key_Home, Qt::ControlModifier);
+            driver.key(Qt::Key_9);
+            ++presses;
+        });
+        driver.when([&] { return p.TopLine == 0; }, [] {});
+    }
+    driver.when([&] { return p.TopLine >= 5 * p.PageLines; }, [&] {
+        driver.key(Qt::Key_0);
+    });
+    driver.when([&] { return p.CurrentSpeed == 0; }, [&] {
+        onScreen = lineOnScreen();
+        driver.key(Qt::Key_Escape);
+    });
+    QVERIFY(driver.run(30000));
+    QCOMPARE(presses, 3);
+    const int caretLine = m_form->RichEdit1->LineFromChar(-1);
+    QVERIFY2(caretLine >= onScreen && caretLine <= onScreen + p.PageLines,
+             qPrintable(QStringLiteral("caret %1, on screen %2").arg(caretLine).arg(onScreen)));
+    QCOMPARE(m_form->RichEdit1->Text().count(QChar(0x00A4)), 3);
+}
+
+namespace {
+
+long residentKilobytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return 0;
+}
+
+}
+
+// A long day of Ctrl+Home presses: the runs follow each other in one loop, so neither the
+// stack nor memory grows with them.
+void tst_PromptLoop::thousandsOfCtrlHomeStayFlat()
+{
+    loadLines(30);
+    m_form->SettingsRecord->KeyboardSpeedTable[9] = {9, 0};
+    RunDriver driver(*m_form);
+    const PromptState &p = m_form->Prompt;
+    const int total = 5000;
+    int presses = 0;
+    quintptr deepest = ~quintptr(0), shallowest = 0;
+    long memoryAfterWarmUp = 0, memoryAtEnd = 0;
+    m_form->Engine->OnStep = [&](bool) {
+        const int here = 0;
+        const quintptr at = quintptr(&here);
+        deepest = std::min(deepest, at);
+        shallowest = std::max(shallowest, at);
+    };
+    QTimer presser;
+    presser.setInterval(0);
+    connect(&presser, &QTimer::timeout, this, [&] {
+        if (!p.LoopRunning || presses >= total)
+            return;
+        ++presses;
+        if (presses == 100)
+            memoryAfterWarmUp = residentKilobytes();
+        QKeyEvent home(QEvent::KeyPress, Qt::Key_Home, Qt::ControlModifier);
+        QCoreApplication::sendEvent(m_form->RichEdit1, &home);
+    });
+    driver.when([] { return true; }, [&] {
+        driver.key(Qt::Key_9);
+        presser.start();
+    });
+    driver.when([&] { return presses >= total; }, [&] { memoryAtEnd = residentKilobytes(); });
+    QVERIFY(driver.run(240000));
+    presser.stop();
+    QCOMPARE(presses, total);
+    QVERIFY(m_form->Engine->RunsStarted() >= total);
+    QVERIFY2(shallowest - deepest < 16 * 1024, qPrintable(QString::number(shallowest - deepest)));
+    QVERIFY2(memoryAtEnd - memoryAfterWarmUp < 20 * 1024,
+             qPrintable(QStringLiteral("%1 kB to %2 kB").arg(memoryAfterWarmUp).arg(memoryAtEnd)));
+}
+
+// The steady method moves the text at the display's pace: one step a frame, and one more
+// frame for each 1,000,000 of delay.
+void tst_PromptLoop::steadySpeedMovesAtTheDisplayRate()
+{
+    loadLines(400);
+    m_form->Action(QStringLiteral("SteadySpeed1"))->setChecked(true);
+    m_form->SettingsRecord->KeyboardSpeedTable[2] = {2, 500000};
+    const double refresh = m_form->screen()->refreshRate() > 0 ? m_form->screen()->refreshRate() : 60.0;
+    RunDriver driver(*m_form);
+    const PromptState &p = m_form->Prompt;
+    QElapsedTimer clock;
+    qint64 steps = 0;
+    int moved = 0;
+    m_form->Engine->OnStep = [&](bool after) {
+        if (after && clock.isValid() && !p.PaneAWrapped && !p.PaneBWrapped)
+            moved += p.PaneAPrevTop - p.PaneATop;
+    };
+    driver.when([] { return true; }, [&] { driver.key(Qt::Key_2); });
+    driver.when([&] { return p.CurrentSpeed == 2; }, [&] {
+        steps = m_form->Engine->StepsMade();
+        clock.start();
+    });
+    double pixelsPerSecond = 0, stepsPerSecond = 0;
+    driver.when([&] { return clock.isValid() && clock.elapsed() >= 2000; }, [&] {
+        const double seconds = clock.nsecsElapsed() / 1e9;
+        stepsPerSecond = (m_form->Engine->StepsMade() - steps) / seconds;
+        pixelsPerSecond = moved / seconds;
+    });
+    QVERIFY(driver.run(20000));
+    const double expectedSteps = refresh / 1.5;
+    QVERIFY2(qAbs(stepsPerSecond - expectedSteps) / expectedSteps < 0.05, qPrintable(QString::number(stepsPerSecond)));
+    // Crossing steps are left out of the pixel count; at most a few in two seconds.
+    QVERIFY2(pixelsPerSecond > 2 * expectedSteps * 0.85 && pixelsPerSecond < 2 * expectedSteps * 1.05,
+             qPrintable(QString::number(pixelsPerSecond)));
 }
 
 QTEST_MAIN(tst_PromptLoop)
