@@ -536,6 +536,18 @@ void TRichEdit::SetWordWrap(bool on)
     setLineWrapMode(on ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
 }
 
+void TRichEdit::SetWrapWidth(int pixels)
+{
+    if (pixels > 0) {
+        if (lineWrapMode() != QTextEdit::FixedPixelWidth || lineWrapColumnOrWidth() != pixels) {
+            setLineWrapColumnOrWidth(pixels);
+            setLineWrapMode(QTextEdit::FixedPixelWidth);
+        }
+    } else if (lineWrapMode() == QTextEdit::FixedPixelWidth) {
+        setLineWrapMode(QTextEdit::WidgetWidth);
+    }
+}
+
 void TRichEdit::SetScrollBar(bool on)
 {
     setVerticalScrollBarPolicy(on ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);

@@ -105,6 +105,9 @@ public:
     bool Modified() const;
     void SetModified(bool modified);
     void SetWordWrap(bool on);
+    // Wraps the text at a fixed width in pixels, whatever the control's own width; 0 wraps
+    // at the control's width again.
+    void SetWrapWidth(int pixels);
     // While on, the visible text is drawn once into a picture and repainted from it, so
     // that moving the control costs no text drawing (prompting moves it every step).
     void SetPaintCache(bool on);

@@ -387,6 +387,10 @@ void PromptEngine::stripWindow()
     setPanesTakeMouse(false);
     // The prompter places the panes itself, on every run, the first or a restart.
     m_c.Client->PanesAligned = false;
+    // The text keeps the width it has in the editor whatever the panes' scroll bars and
+    // sizes do meanwhile: laying a long script out again takes seconds.
+    m_c.RichEdit1->SetWrapWidth(P.PaneWidth);
+    m_c.RichEdit2->SetWrapWidth(P.PaneWidth);
     if (m_stripped)
         return;
     m_stripped = true;
@@ -419,6 +423,8 @@ void PromptEngine::restoreWindow()
     m_c.MainMenu->show();
     m_c.Client->PanesAligned = true;
     m_c.Client->AlignControls();
+    m_c.RichEdit1->SetWrapWidth(0);
+    m_c.RichEdit2->SetWrapWidth(0);
     form->setWindowTitle(MainWindowTitle());
 }
 
