@@ -7,8 +7,6 @@
 #include "editor/Tcolorform.h"
 
 #include <QLabel>
-#include <QTextCursor>
-#include <QTextDocument>
 
 namespace {
 
@@ -76,12 +74,6 @@ void Colours::Inverse()
     const qint32 background = BackgroundColour();
     edit->SelectAll();
     edit->SetSelColor(background);
-    // An empty script keeps the new colour for what is typed next.
-    if (edit->document()->isEmpty()) {
-        QTextCharFormat format;
-        format.setForeground(TRichEdit::ToQColor(background));
-        QTextCursor(edit->document()).mergeBlockCharFormat(format);
-    }
     edit->CollapseSelection();
     SetScriptBackground(m_c, text);
     // The cue arrow takes the old background, unless the margin has that colour too.

@@ -33,6 +33,7 @@ void tst_TextCase::toggled_data()
     QTest::newRow("question mark decides, capitals") << QStringLiteral("A?BC") << QStringLiteral("a?bc");
     QTest::newRow("'>' is below '?'") << QStringLiteral("A>bc") << QStringLiteral("A>BC");
     QTest::newRow("nothing decides: the second") << QStringLiteral("1. 2") << QStringLiteral("1. 2");
+    QTest::newRow("nothing decides, a letter first") << QStringLiteral("a. 1") << QStringLiteral("a. 1");
     QTest::newRow("line break below '?'") << QStringLiteral("X\nyz") << QStringLiteral("X\nYZ");
     QTest::newRow("accented lower") << QStringLiteral("\u00e9l\u00e8ve \u00e0 \u0153uvre")
                                     << QStringLiteral("\u00c9L\u00c8VE \u00c0 \u0152UVRE");

@@ -52,6 +52,8 @@ private Q_SLOTS:
     void findDialog();
     void replaceDialog_data();
     void replaceDialog();
+    void replacementsOverEarlierOnes_data();
+    void replacementsOverEarlierOnes();
     void hitsAlwaysMatchTheScript();
     void replaceAllAgreesWithPlainReplace();
     void documentReplaceKeepsFormatAndIsOneUndo();
@@ -215,6 +217,38 @@ void tst_SearchRules::replaceDialog()
         seen << editor.shown() + QStringLiteral(" @") + QString::number(foundPos) + (found ? QString() : QStringLiteral(" none"));
     }
     QCOMPARE(seen, expected);
+}
+
+// Replacements that reach into text an earlier replacement put in: the snapshot text
+// under both is gone, and what follows is found where it now stands.
+void tst_SearchRules::replacementsOverEarlierOnes_data()
+{
+    QTest::addColumn<QList<int>>("edits"); // start, length, inserted length; in threes
+    QTest::addColumn<QString>("needle");
+    QTest::addColumn<int>("expectedStart"); // -1: no hit
+
+    // "abcdefgh": cd becomes WXYZ ("abWXYZefgh"), then Ze is removed ("abWXYfgh").
+    const QList<int> intoNewText{2, 2, 4, 5, 2, 0};
+    QTest::newRow("text under both is gone") << intoNewText << QStringLiteral("e") << -1;
+    QTest::newRow("text after both moved") << intoNewText << QStringLiteral("f") << 5;
+    // Then an insertion right after the first replacement's text ("abWXYZ12efgh").
+    QTest::newRow("insertion at the end of new text") << QList<int>{2, 2, 4, 6, 0, 2} << QStringLiteral("ef") << 8;
+    // A replacement covering two earlier ones and the text between them.
+    QTest::newRow("spanning two") << QList<int>{1, 1, 3, 6, 1, 0, 0, 7, 1} << QStringLiteral("gh") << 1;
+    QTest::newRow("spanning two, inside gone") << QList<int>{1, 1, 3, 6, 1, 0, 0, 7, 1} << QStringLiteral("e") << -1;
+}
+
+void tst_SearchRules::replacementsOverEarlierOnes()
+{
+    QFETCH(QList<int>, edits);
+    QFETCH(QString, needle);
+    QFETCH(int, expectedStart);
+    SearchPass pass;
+    pass.Start(QStringLiteral("abcdefgh"));
+    for (qsizetype i = 0; i + 2 < edits.size(); i += 3)
+        pass.Replaced(edits.at(i), edits.at(i + 1), edits.at(i + 2));
+    const SearchPass::Hit hit = pass.FindNext(needle);
+    QCOMPARE(hit.found ? hit.start : -1, expectedStart);
 }
 
 // Whatever mix of Find Next, Replace and Replace All: every hit selected is the text
