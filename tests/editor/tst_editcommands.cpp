@@ -25,6 +25,7 @@ private Q_SLOTS:
     void pasteWithoutTextChangesNothing_data();
     void pasteWithoutTextChangesNothing();
     void pasteIntoTextWithoutOwnColour();
+    void pasteKeyRunsScriptPaste();
 };
 
 void tst_EditCommands::copiedTextCarriesRtf()
@@ -253,6 +254,38 @@ void tst_EditCommands::pasteIntoTextWithoutOwnColour()
     editor->SetSelection(6, 5);
     QCOMPARE(editor->SelAttributes().Color, -1);
     QVERIFY(editor->SelAttributes().Bold);
+}
+
+// Ctrl+V in the editor is the script's Paste, not the control's own.
+void tst_EditCommands::pasteKeyRunsScriptPaste()
+{
+    ScopedWorkDir dir;
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    TRichEdit *editor = form.RichEdit1;
+    editor->SetBaseFont(QStringLiteral("Arial"), 60, 0xFFFFFF);
+    editor->setPlainText(QStringLiteral("one two"));
+    TRichEdit source;
+    source.setPlainText(QStringLiteral("word"));
+    source.SelectAll();
+    source.SetSelFontName(QStringLiteral("Courier New"));
+    source.copy();
+    editor->setFocus();
+    editor->SetSelection(4, 0);
+    QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(editor->Text(), QStringLiteral("one wordtwo"));
+    editor->SetSelection(4, 4);
+    QCOMPARE(editor->SelAttributes().Name, QStringLiteral("Arial"));
+    QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
+    // A control without a paste command of its window pastes by itself.
+    TRichEdit other;
+    other.show();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QGuiApplication::clipboard()->setText(QStringLiteral("x"));
+    QTest::keyClick(&other, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(other.Text(), QStringLiteral("x"));
 }
 
 QTEST_MAIN(tst_EditCommands)
