@@ -11,6 +11,7 @@
 #include "controls/ToolBarPictures.h"
 #include "controls/TUpDown.h"
 #include "controls/WidgetColours.h"
+#include "editor/Colours.h"
 #include "editor/EditCommands.h"
 #include "editor/Formatting.h"
 #include "editor/Markers.h"
@@ -18,6 +19,7 @@
 #include "prompt/DisplayAids.h"
 #include "prompt/KeyboardControl.h"
 #include "prompt/PromptEngine.h"
+#include "search/FindReplace.h"
 #include "serial/ControlSource.h"
 #include "controls/TCommPortDriver.h"
 
@@ -454,6 +456,8 @@ void TMainForm::createSubsystems()
     Files->OnScriptLoaded = [this](int lineCount) { Prompt.ResetPosition(lineCount); };
     MarkerCommands = std::make_unique<Markers>(m_controls);
     Edit = std::make_unique<EditCommands>(m_controls);
+    ColourCommands = std::make_unique<Colours>(m_controls);
+    FindAndReplace = std::make_unique<FindReplace>(m_controls);
     Source = std::make_unique<ControlSource>(m_controls);
     Engine = std::make_unique<PromptEngine>(
         m_controls, PromptEngine::Hooks{[this] { Source->ApplyAtPromptStart(); },
@@ -493,12 +497,6 @@ void TMainForm::wire(std::initializer_list<const char *> names, const std::funct
 QStringList TMainForm::CommandsNotBuiltYet()
 {
     return {
-        // Colours, inverse and case
-        QStringLiteral("BackgroundColor1"), QStringLiteral("UpperLowercase1"), QStringLiteral("Inverse1"),
-        QStringLiteral("SpeedButton20"), QStringLiteral("SpeedButton21"), QStringLiteral("SpeedButton7"),
-        // Find and replace
-        QStringLiteral("Search1"), QStringLiteral("Replace1"), QStringLiteral("SpeedButton22"),
-        QStringLiteral("SpeedButton24"),
         // Spelling
         QStringLiteral("Spell1"), QStringLiteral("SpeedButton25"), QStringLiteral("SpellCheck2"),
         // Help and about
@@ -517,6 +515,8 @@ void TMainForm::connectCommands()
     ScriptFiles *files = Files.get();
     Formatting *format = Format.get();
     EditCommands *edit = Edit.get();
+    Colours *colours = ColourCommands.get();
+    FindReplace *find = FindAndReplace.get();
     Markers *markers = MarkerCommands.get();
     PromptEngine *engine = Engine.get();
     DisplayAids *aids = Aids.get();
@@ -542,6 +542,18 @@ void TMainForm::connectCommands()
     wire({"N6"}, [edit] { edit->N6Click(); });
     wire({"Date1"}, [edit] { edit->Date1Click(); });
     wire({"Time1"}, [edit] { edit->Time1Click(); });
+
+    wire({"Search1"}, [find] { find->SearchClick(); });
+    wire({"SpeedButton22"}, [find] { find->SpeedButton6Click(); });
+    wire({"Replace1"}, [find] { find->Replace1Click(); });
+    wire({"SpeedButton24"}, [find] { find->SpeedButton3Click(); });
+
+    wire({"BackgroundColor1"}, [colours] { colours->BackgroundColor1Click(); });
+    wire({"SpeedButton21"}, [colours] { colours->SpeedButton5Click(); });
+    wire({"Inverse1"}, [colours] { colours->Inverse1Click(); });
+    wire({"SpeedButton20"}, [colours] { colours->SpeedButton8Click(); });
+    // The menu item runs the button's click.
+    wire({"UpperLowercase1", "SpeedButton7"}, [colours] { colours->SpeedButton7Click(); });
 
     wire({"Bold1"}, [format] { format->Bold1Click(); });
     wire({"Underline1"}, [format] { format->Underline1Click(); });

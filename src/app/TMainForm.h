@@ -14,9 +14,11 @@
 
 class QMenu;
 class ClientArea;
+class Colours;
 class ControlSource;
 class DisplayAids;
 class EditCommands;
+class FindReplace;
 class Formatting;
 class KeyboardControl;
 class Markers;
@@ -61,6 +63,8 @@ public:
     std::unique_ptr<Formatting> Format;
     std::unique_ptr<Markers> MarkerCommands;
     std::unique_ptr<EditCommands> Edit;
+    std::unique_ptr<Colours> ColourCommands;
+    std::unique_ptr<FindReplace> FindAndReplace;
     std::unique_ptr<ControlSource> Source;
     std::unique_ptr<PromptEngine> Engine;
     std::unique_ptr<KeyboardControl> Keys;

@@ -1,8 +1,10 @@
 #include "app/TMainForm.h"
+#include "editor/Colours.h"
 #include "editor/ScriptFiles.h"
 #include "editor/Tcolorform.h"
 #include "editor/Tsaving.h"
 #include "help/Thelpform.h"
+#include "search/FindReplace.h"
 #include "search/Tfinddialogbox.h"
 #include "search/Treplacedialogbox.h"
 
@@ -26,6 +28,9 @@ int main(int argc, char *argv[])
     Tsaving savingWindow;
     Tfinddialogbox findDialog;
     mainForm.Files->SavingWindow = &savingWindow;
+    mainForm.ColourCommands->ColorForm = &colorForm;
+    mainForm.FindAndReplace->FindDialog = &findDialog;
+    mainForm.FindAndReplace->ReplaceDialog = &replaceDialog;
 
     mainForm.show();
     mainForm.activateWindow();

@@ -655,6 +655,13 @@ bool TRichEdit::event(QEvent *e)
         e->accept();
         return true;
     }
+    // Paste is a command of the window where it has one (the script's paste reformats
+    // the text): its shortcut must not be taken over by the control's own paste.
+    // Without such a command the key comes back here as a key press and pastes.
+    if (e->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent *>(e)->matches(QKeySequence::Paste)) {
+        e->ignore();
+        return true;
+    }
     return QTextEdit::event(e);
 }
 

@@ -1,7 +1,11 @@
 #include "controls/WidgetColours.h"
 
+#include "controls/ClientArea.h"
+#include "controls/MainControls.h"
 #include "controls/TRichEdit.h"
 
+#include <QLabel>
+#include <QMainWindow>
 #include <QWidget>
 
 void SetPaletteColour(QWidget *widget, QPalette::ColorRole role, qint32 bgr)
@@ -17,4 +21,16 @@ void SetBackground(QWidget *widget, qint32 bgr)
     SetPaletteColour(widget, QPalette::Window, bgr);
     SetPaletteColour(widget, QPalette::Base, bgr);
     widget->setAutoFillBackground(true);
+}
+
+void SetScriptBackground(const MainControls &c, qint32 bgr)
+{
+    c.RichEdit1->SetBackgroundColor(bgr);
+    c.RichEdit2->SetBackgroundColor(bgr);
+    if (c.Form)
+        SetBackground(c.Form, bgr);
+    if (c.Client)
+        SetBackground(c.Client, bgr);
+    SetBackground(c.Panel1, bgr);
+    SetPaletteColour(c.Label1, QPalette::WindowText, bgr == 0 ? 0xFFFFFF : 0);
 }

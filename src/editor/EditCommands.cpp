@@ -7,6 +7,31 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QLocale>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace {
+
+// Text without a colour of its own shows in the control's text colour.
+void clearColours(QTextDocument *document)
+{
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            QTextCharFormat format = fragment.charFormat();
+            format.clearForeground();
+            cursor.setPosition(fragment.position());
+            cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+            cursor.setCharFormat(format);
+        }
+    }
+    cursor.endEditBlock();
+}
+
+}
 
 void EditCommands::EditUndo()
 {
@@ -40,8 +65,12 @@ void EditCommands::EditPaste()
     staging->SetBackgroundColor(editor->BackgroundColor());
     const TextAttributes atCaret = editor->SelAttributes();
     const QFont base = editor->document()->defaultFont();
+    // At a caret in text without a colour of its own, the pasted text has none either,
+    // or it would keep the colour it came with.
     if (atCaret.Color >= 0)
         staging->SetSelColor(atCaret.Color);
+    else
+        clearColours(staging->document());
     staging->SetSelFontName(base.family());
     staging->SetSelSize(base.pointSizeF());
     staging->copy();

@@ -159,13 +159,7 @@ void KeyboardControl::colourBothPanes(int digit)
 
 void KeyboardControl::toggleBackground()
 {
-    const qint32 colour = m_c.RichEdit1->BackgroundColor() == 0 ? 0xFFFFFF : 0;
-    m_c.RichEdit1->SetBackgroundColor(colour);
-    m_c.RichEdit2->SetBackgroundColor(colour);
-    SetBackground(m_c.Panel1, colour);
-    SetBackground(m_c.Form, colour);
-    SetBackground(m_c.Client, colour);
-    SetPaletteColour(m_c.Label1, QPalette::WindowText, colour == 0 ? 0xFFFFFF : 0);
+    SetScriptBackground(m_c, m_c.RichEdit1->BackgroundColor() == 0 ? 0xFFFFFF : 0);
 }
 
 void KeyboardControl::RichEdit2KeyDown(int &key, Qt::KeyboardModifiers)

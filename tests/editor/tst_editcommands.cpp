@@ -18,6 +18,14 @@ private Q_SLOTS:
     void pasteTakesScriptFormatAndEmptiesClipboard();
     void pasteKeepsCaretLine();
     void dateReplacesSelection();
+    void timeReplacesSelection();
+    void copyWordThenPasteTwice();
+    void pasteGivesScriptFirstSize_data();
+    void pasteGivesScriptFirstSize();
+    void pasteWithoutTextChangesNothing_data();
+    void pasteWithoutTextChangesNothing();
+    void pasteIntoTextWithoutOwnColour();
+    void pasteKeyRunsScriptPaste();
 };
 
 void tst_EditCommands::copiedTextCarriesRtf()
@@ -114,6 +122,170 @@ void tst_EditCommands::dateReplacesSelection()
     form.Action(QStringLiteral("Date1"))->trigger();
     QCOMPARE(form.RichEdit1->Text(),
              QStringLiteral("on ") + QLocale().toString(QDate::currentDate(), QLocale::ShortFormat) + QStringLiteral("   we"));
+}
+
+void tst_EditCommands::timeReplacesSelection()
+{
+    ScopedWorkDir dir;
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    form.RichEdit1->setPlainText(QStringLiteral("at NOW."));
+    form.RichEdit1->SetSelection(3, 3);
+    const QLocale locale;
+    const QString before = locale.toString(QTime::currentTime(), QLocale::LongFormat);
+    form.Action(QStringLiteral("Time1"))->trigger();
+    const QString after = locale.toString(QTime::currentTime(), QLocale::LongFormat);
+    const QString text = form.RichEdit1->Text();
+    QVERIFY2(text == QStringLiteral("at ") + before + QStringLiteral("  .")
+                 || text == QStringLiteral("at ") + after + QStringLiteral("  ."),
+             qPrintable(text));
+    QCOMPARE(form.RichEdit1->SelLength(), 0);
+}
+
+void tst_EditCommands::copyWordThenPasteTwice()
+{
+    ScopedWorkDir dir;
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    TRichEdit *editor = form.RichEdit1;
+    editor->setPlainText(QStringLiteral("alpha beta"));
+    editor->SetSelection(6, 4);
+    form.Action(QStringLiteral("EditCopyItem"))->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("beta"));
+    editor->SetSelection(5, 0);
+    form.Action(QStringLiteral("EditPasteItem"))->trigger();
+    QCOMPARE(editor->Text(), QStringLiteral("alphabeta beta"));
+    form.Action(QStringLiteral("EditPasteItem"))->trigger();
+    QCOMPARE(editor->Text(), QStringLiteral("alphabeta beta"));
+    QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
+}
+
+void tst_EditCommands::pasteGivesScriptFirstSize_data()
+{
+    QTest::addColumn<int>("caret");
+    QTest::addColumn<double>("size");
+    // The script's first character is 40 points, the base font 60.
+    QTest::newRow("paste inside") << 6 << 40.0;
+    QTest::newRow("paste at the end") << 13 << 40.0;
+    // Pasted text comes in at the base size; at the start it is the first character.
+    QTest::newRow("paste at the start") << 0 << 60.0;
+}
+
+void tst_EditCommands::pasteGivesScriptFirstSize()
+{
+    QFETCH(int, caret);
+    QFETCH(double, size);
+    ScopedWorkDir dir;
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    TRichEdit *editor = form.RichEdit1;
+    editor->SetBaseFont(QStringLiteral("Arial"), 60, 0xFFFFFF);
+    editor->setPlainText(QStringLiteral("Big and small"));
+    editor->SelectAll();
+    editor->SetSelSize(20);
+    editor->SetSelection(0, 1);
+    editor->SetSelSize(40);
+    QGuiApplication::clipboard()->setText(QStringLiteral("new "));
+    editor->SetSelection(caret, 0);
+    form.Edit->EditPaste();
+    QCOMPARE(editor->Text().size(), 17);
+    editor->SelectAll();
+    const TextAttributes all = editor->SelAttributes();
+    QCOMPARE(all.Size, size);
+    QVERIFY(all.ConsistentAttributes & TextAttributes::caSize);
+}
+
+void tst_EditCommands::pasteWithoutTextChangesNothing_data()
+{
+    QTest::addColumn<QString>("offer");
+    QTest::newRow("empty clipboard") << QString();
+    QTest::newRow("a picture") << QStringLiteral("image");
+    QTest::newRow("an address") << QStringLiteral("url");
+}
+
+void tst_EditCommands::pasteWithoutTextChangesNothing()
+{
+    QFETCH(QString, offer);
+    ScopedWorkDir dir;
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    TRichEdit *editor = form.RichEdit1;
+    editor->setPlainText(QStringLiteral("keep"));
+    editor->SetModified(false);
+    QGuiApplication::clipboard()->clear();
+    if (offer == QLatin1String("image")) {
+        QImage picture(8, 8, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QGuiApplication::clipboard()->setImage(picture);
+    } else if (offer == QLatin1String("url")) {
+        auto *mime = new QMimeData;
+        mime->setData(QStringLiteral("text/x-moz-url-priv"), "file:///tmp");
+        QGuiApplication::clipboard()->setMimeData(mime);
+    }
+    editor->SetSelection(2, 0);
+    form.Edit->EditPaste();
+    QCOMPARE(editor->Text(), QStringLiteral("keep"));
+    QVERIFY(!editor->Modified());
+    const QMimeData *left = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(!left || left->formats().isEmpty());
+}
+
+// Text without a colour of its own shows in the editor's text colour; pasted text
+// among it must show in that colour too, not in the colour it came with.
+void tst_EditCommands::pasteIntoTextWithoutOwnColour()
+{
+    ScopedWorkDir dir;
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    TRichEdit *editor = form.RichEdit1;
+    editor->SetBaseFont(QStringLiteral("Arial"), 60, 0xFFFFFF);
+    editor->setPlainText(QStringLiteral("plain text"));
+    QCOMPARE(editor->AttributesAt(3).Color, -1);
+
+    TRichEdit source;
+    source.setPlainText(QStringLiteral("black"));
+    source.SelectAll();
+    source.SetSelColor(0x000000);
+    source.SetSelBold(true);
+    source.copy();
+    editor->SetSelection(6, 0);
+    form.Edit->EditPaste();
+    QCOMPARE(editor->Text(), QStringLiteral("plain blacktext"));
+    editor->SetSelection(6, 5);
+    QCOMPARE(editor->SelAttributes().Color, -1);
+    QVERIFY(editor->SelAttributes().Bold);
+}
+
+// Ctrl+V in the editor is the script's Paste, not the control's own.
+void tst_EditCommands::pasteKeyRunsScriptPaste()
+{
+    ScopedWorkDir dir;
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    TRichEdit *editor = form.RichEdit1;
+    editor->SetBaseFont(QStringLiteral("Arial"), 60, 0xFFFFFF);
+    editor->setPlainText(QStringLiteral("one two"));
+    TRichEdit source;
+    source.setPlainText(QStringLiteral("word"));
+    source.SelectAll();
+    source.SetSelFontName(QStringLiteral("Courier New"));
+    source.copy();
+    editor->setFocus();
+    editor->SetSelection(4, 0);
+    QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(editor->Text(), QStringLiteral("one wordtwo"));
+    editor->SetSelection(4, 4);
+    QCOMPARE(editor->SelAttributes().Name, QStringLiteral("Arial"));
+    QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
+    // A control without a paste command of its window pastes by itself.
+    TRichEdit other;
+    other.show();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QGuiApplication::clipboard()->setText(QStringLiteral("x"));
+    QTest::keyClick(&other, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(other.Text(), QStringLiteral("x"));
 }
 
 QTEST_MAIN(tst_EditCommands)
