@@ -57,6 +57,7 @@ QFont arialPixels(int pixels)
 constexpr qint32 Black = 0x000000;
 constexpr qint32 White = 0xFFFFFF;
 constexpr qint32 Maroon = 0x000080;
+constexpr qint32 StatusBarGrey = 0x404040;
 
 void setColours(QWidget *widget, qint32 background, qint32 text)
 {
@@ -188,13 +189,14 @@ void TMainForm::createToolBar()
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     ToolBar1->setMovable(false);
     ToolBar1->setFloatable(false);
-    ToolBar1->setFixedHeight(31);
     ToolBar1->setIconSize(QSize(20, 20));
     ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
     ToolBar1->setStyleSheet(QStringLiteral(
         "QToolBar { background: white; border-top: 1px solid #a0a0a0; border-bottom: 1px solid #a0a0a0;"
         " spacing: 0px; padding: 2px; }"));
     addToolBar(Qt::TopToolBarArea, ToolBar1);
+    // After it is placed: the window's tool bar area sets the bar's size limits anew.
+    ToolBar1->setFixedHeight(31);
 
     auto spacer = [this](int width) {
         auto *gap = new QWidget(ToolBar1);
@@ -384,9 +386,10 @@ void TMainForm::createStatusBar()
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
     StatusBar->setFixedHeight(24);
     StatusBar->setFont(arialPixels(16));
-    QPalette pal = StatusBar->palette();
-    pal.setColor(QPalette::WindowText, Qt::white);
-    StatusBar->setPalette(pal);
+    // A background of its own: the window's follows the script (black or white), and
+    // white text must stay readable on either.
+    SetBackground(StatusBar, StatusBarGrey);
+    SetPaletteColour(StatusBar, QPalette::WindowText, White);
     StatusBar->AddPanel(QStringLiteral("Ready"), 100);
     StatusBar->AddPanel(QStringLiteral("0"), 300);
     StatusBar->AddPanel(QString(), 150);
@@ -625,6 +628,12 @@ void TMainForm::resizeEvent(QResizeEvent *event)
 }
 
 // ---- Start-up ----
+
+void TMainForm::PrepareApplication()
+{
+    // No display name: the window system would append it to every caption.
+    QApplication::setApplicationName(QStringLiteral("Corvanta"));
+}
 
 void TMainForm::FormCreate()
 {

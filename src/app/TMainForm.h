@@ -81,6 +81,9 @@ public:
     // The names of the items and buttons connected to a handler.
     const QStringList &WiredCommands() const { return m_wired; }
 
+    // What the program sets on the application before its windows are made.
+    static void PrepareApplication();
+
     // Start-up, activation, loading the command-line script, shutdown.
     void FormCreate();
     void FormActivate();

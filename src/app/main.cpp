@@ -16,8 +16,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_FONT_DPI"))
         qputenv("QT_FONT_DPI", "96");
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Corvanta"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Corvanta"));
+    TMainForm::PrepareApplication();
 
     const QStringList args = QApplication::arguments();
     // The windows live for the whole run, created in this order.

@@ -383,7 +383,8 @@ void TRichEdit::SetParagraphAlignment(Qt::Alignment alignment)
 
 bool TRichEdit::Bullets() const
 {
-    return textCursor().currentList() != nullptr;
+    // The paragraph where the selection starts decides, whichever way it was made.
+    return document()->findBlock(textCursor().selectionStart()).textList() != nullptr;
 }
 
 void TRichEdit::SetBullets(bool on)

@@ -16,13 +16,17 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMainWindow>
+#include <QAbstractTextDocumentLayout>
+#include <QPainter>
 #include <QPrinter>
+#include <QTextFrame>
 #include <QScopeGuard>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -82,6 +86,43 @@ void clearBackgrounds(QTextDocument *document)
     rewriteFormats(document, [](QTextCharFormat &format) { format.clearBackground(); });
 }
 
+// Prints the text alone: pages with 2 cm margins and no page numbers. A copy is laid out
+// in pages at the printer's resolution.
+void printPages(const QTextDocument &source, QPrinter *printer)
+{
+    QPainter painter(printer);
+    if (!painter.isActive())
+        return;
+    const std::unique_ptr<QTextDocument> doc(source.clone());
+    doc->documentLayout()->setPaintDevice(painter.device());
+    QTextFrameFormat frame = doc->rootFrame()->frameFormat();
+    // Margins are given at the screen's resolution; the layout scales them to the printer's.
+    const int horizontal = int(2 / 2.54 * 96);
+    const int vertical = int(2 / 2.54 * 96);
+    frame.setLeftMargin(horizontal);
+    frame.setRightMargin(horizontal);
+    frame.setTopMargin(vertical);
+    frame.setBottomMargin(vertical);
+    doc->rootFrame()->setFrameFormat(frame);
+    const QRectF body(0, 0, printer->width(), printer->height());
+    doc->setPageSize(body.size());
+
+    const int pages = doc->pageCount();
+    for (int page = 0; page < pages; ++page) {
+        if (page > 0 && !printer->newPage())
+            return;
+        painter.save();
+        painter.translate(0, -page * body.height());
+        const QRectF view(0, page * body.height(), body.width(), body.height());
+        painter.setClipRect(view);
+        QAbstractTextDocumentLayout::PaintContext context;
+        context.clip = view;
+        context.palette.setColor(QPalette::Text, Qt::black);
+        doc->documentLayout()->draw(&painter, context);
+        painter.restore();
+    }
+}
+
 } // namespace
 
 QStringList ScriptFiles::OpenFilters()
@@ -121,6 +162,7 @@ QWidget *ScriptFiles::dialogParent() const
 void ScriptFiles::SetScriptFileName(const QString &path)
 {
     ScriptFileName = path;
+    m_imported = false;
     m_c.StatusBar->SetPanelText(2, QFileInfo(path).fileName());
 }
 
@@ -134,8 +176,10 @@ bool ScriptFiles::ConfirmSaveChanges()
         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Cancel)
         return false;
+    // A save the operator cancels (an untitled script's Save As) cancels the command too:
+    // going on would throw the script away.
     if (answer == QMessageBox::Yes)
-        FileSave();
+        return FileSave();
     return true;
 }
 
@@ -214,6 +258,7 @@ void ScriptFiles::loadChosenFile(const QString &path, int filterIndex)
         edit->LoadFromFile(path);
     keepForm.dismiss();
     SetScriptFileName(path);
+    m_imported = filterIndex == ZnqFiles;
     edit->setFocus();
     edit->SetModified(false);
 
@@ -261,12 +306,14 @@ void ScriptFiles::resetPositions()
 
 // ---- Save, Save As ----
 
-void ScriptFiles::FileSave()
+bool ScriptFiles::FileSave()
 {
     status(QStringLiteral(" Saving.."));
-    if (ScriptFileName == Untitled) {
+    // An imported script is never written over the file it came from, which is in
+    // another program's form.
+    if (ScriptFileName == Untitled || m_imported) {
         if (!saveAs())
-            return;
+            return false;
     } else {
         m_c.RichEdit1->SaveToFile(ScriptFileName);
         m_c.RichEdit1->SetModified(false);
@@ -277,6 +324,7 @@ void ScriptFiles::FileSave()
     }
     status(QStringLiteral(" Saved.."));
     m_c.RichEdit1->SetModified(false);
+    return true;
 }
 
 void ScriptFiles::FileSaveAs()
@@ -385,5 +433,5 @@ void ScriptFiles::FilePrint()
     if (!(*m_c.dialogs)->print(dialogParent(), &printer))
         return;
     printer.setDocName(ScriptFileName);
-    staging->document()->print(&printer);
+    printPages(*staging->document(), &printer);
 }

@@ -31,7 +31,8 @@ public:
 
     void FileNew();
     void FileOpen();
-    void FileSave();
+    // False when the operator cancelled the Save As it needed.
+    bool FileSave();
     void FileSaveAs();
     void Insert2Click();
     void FilePrint();
@@ -58,4 +59,6 @@ private:
 
     MainControls &m_c;
     Formatting &m_formatting;
+    // The script came from a ZNQ file: saving asks for a name.
+    bool m_imported = false;
 };

@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWindow>
 #include <QtTest>
 
 class tst_MainForm : public QObject
@@ -43,6 +44,9 @@ private Q_SLOTS:
     void activationKeepsUnsavedWork();
     void exitCancelledKeepsRunning();
     void failedSaveOnExitIsReported();
+    void statusBarReadableOnEitherBackground();
+    void nativeTitleIsTheCaption();
+    void controlNamesAreUnique();
 };
 
 static QString describe(QMenu *menu)
@@ -141,6 +145,9 @@ void tst_MainForm::toolBar()
                             "SpeedButton20|Invert text and background colours; SpeedButton21|Colours; "
                             "SpeedButton7|Convert to upper or lower case; -; SpeedButton22|Search; "
                             "SpeedButton25|Spell; SpeedButton26|Start Prompting"));
+    // Sizes as they are on screen, not on a form never shown.
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
     QCOMPARE(form.ToolBar1->height(), 31);
     QCOMPARE(form.fontname->width(), 120);
     QCOMPARE(form.fontsize->width(), 29);
@@ -353,6 +360,8 @@ void tst_MainForm::guardShowsErrorAndSkipsRest()
     QCOMPARE(dialogs.errors, QStringList{QStringLiteral("Failed to Load Stream.")});
 }
 
+// Prevents losing edits: a reload of the named script after each prompt run would
+// replace the edited script and its fresh error markers.
 void tst_MainForm::commandLineScriptLoadsOnce()
 {
     ScopedWorkDir dir;
@@ -395,6 +404,8 @@ void tst_MainForm::commandLineScriptMissing()
     QVERIFY(!form.Timer2->isActive());
 }
 
+// Prevents losing edits: clearing the modified flag on activation would let Exit throw
+// away unsaved work after any visit to another window.
 void tst_MainForm::activationKeepsUnsavedWork()
 {
     ScopedWorkDir dir;
@@ -451,6 +462,67 @@ void tst_MainForm::failedSaveOnExitIsReported()
     QCOMPARE(dialogs.errors.size(), 1);
     QVERIFY2(dialogs.errors.first().contains(QStringLiteral("Cannot create file")), qPrintable(dialogs.errors.first()));
     QVERIFY(form.RichEdit1->Modified());
+}
+
+// The status bar has a background of its own: its white text stays readable when the
+// window turns white for a script with black text.
+void tst_MainForm::statusBarReadableOnEitherBackground()
+{
+    ScopedWorkDir dir;
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.RichEdit1->setPlainText(QStringLiteral("black text"));
+    for (qint32 firstColour : {0x000000, 0xFFFFFF}) {
+        form.RichEdit1->SelectAll();
+        form.RichEdit1->SetSelColor(firstColour);
+        form.Files->TakeColoursFromFirstCharacter();
+        QCoreApplication::processEvents();
+        const QImage bar = form.StatusBar->grab().toImage();
+        // The reading-time panel: its background, and its text, in contrast.
+        QWidget *panel = form.StatusBar->findChild<QWidget *>(QStringLiteral("StatusPanel1"));
+        const QRect area = panel->geometry().adjusted(3, 3, -3, -3);
+        int light = 0, dark = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                (qGray(bar.pixel(x, y)) > 160 ? light : dark)++;
+        QVERIFY2(dark > light * 3 && light > 10, qPrintable(QStringLiteral("light %1, dark %2").arg(light).arg(dark)));
+    }
+}
+
+// The window system shows the captions exactly, with nothing appended.
+void tst_MainForm::nativeTitleIsTheCaption()
+{
+    ScopedWorkDir dir;
+    FakeDialogs dialogs;
+    TMainForm::PrepareApplication();
+    TMainForm form(QString(), &dialogs);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.windowHandle()->title(), QStringLiteral("Corvanta (V1.1.0)"));
+    form.setWindowTitle(QStringLiteral("Prompting.."));
+    QCOMPARE(form.windowHandle()->title(), QStringLiteral("Prompting.."));
+}
+
+// Controls are found by name: no two named objects of the window share one.
+void tst_MainForm::controlNamesAreUnique()
+{
+    ScopedWorkDir dir;
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    QMultiHash<QString, QObject *> seen;
+    for (QObject *object : form.findChildren<QObject *>()) {
+        const QString name = object->objectName();
+        if (!name.isEmpty() && !name.startsWith(QLatin1String("qt_")))
+            seen.insert(name, object);
+    }
+    QStringList doubled;
+    for (const QString &name : seen.uniqueKeys())
+        if (seen.count(name) > 1)
+            doubled << name;
+    QVERIFY2(doubled.isEmpty(), qPrintable(doubled.join(u' ')));
+    QCOMPARE(form.findChild<QWidget *>(QStringLiteral("Panel1")), static_cast<QWidget *>(form.Panel1));
 }
 
 QTEST_MAIN(tst_MainForm)

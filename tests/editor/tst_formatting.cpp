@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
+#include <QtMath>
 #include <QToolButton>
 #include <QtTest>
 
@@ -33,6 +35,10 @@ private Q_SLOTS:
     void upDownStepsAndApplies();
     void enterInSizeBoxReturnsFocus();
     void alignmentAndBullets();
+    void bulletsReadAtSelectionStart_data();
+    void bulletsReadAtSelectionStart();
+    void bulletsFollowTextSize_data();
+    void bulletsFollowTextSize();
     void parseFontSize_data();
     void parseFontSize();
 
@@ -349,14 +355,93 @@ void tst_Formatting::alignmentAndBullets()
     QVERIFY(!edit()->document()->findBlockByNumber(0).textList());
     bullets->trigger();
     QVERIFY(!edit()->document()->findBlockByNumber(1).textList());
-    // Over two paragraphs, one of them bulleted: both get bullets, then lose them.
+    // Over two paragraphs, the first of them bulleted: both lose bullets, get them, lose them.
     bullets->trigger();
     edit()->SetSelection(5, 5);
-    bullets->trigger();
-    bullets->trigger();
-    for (int b = 0; b < 3; ++b)
-        QVERIFY(!edit()->document()->findBlockByNumber(b).textList());
+    for (bool expected : {false, true, false}) {
+        bullets->trigger();
+        for (int b = 1; b < 3; ++b)
+            QCOMPARE(edit()->document()->findBlockByNumber(b).textList() != nullptr, expected);
+    }
     QCOMPARE(edit()->Text(), QStringLiteral("one\ntwo\nthree"));
+}
+
+void tst_Formatting::bulletsReadAtSelectionStart_data()
+{
+    QTest::addColumn<bool>("upward");
+    QTest::newRow("selected downward") << false;
+    QTest::newRow("selected upward") << true;
+}
+
+// Bullets on/off asks the paragraph where the selection starts, whichever way the
+// selection was made: over "one" (bulleted), "two", "three" both directions remove them.
+void tst_Formatting::bulletsReadAtSelectionStart()
+{
+    QFETCH(bool, upward);
+    edit()->setPlainText(QStringLiteral("one\ntwo\nthree"));
+    edit()->SetSelection(0, 0);
+    m_form->Action(QStringLiteral("Bullets2"))->trigger();
+    QVERIFY(edit()->document()->firstBlock().textList());
+    QTextCursor c = edit()->textCursor();
+    const int end = edit()->document()->characterCount() - 1;
+    c.setPosition(upward ? end : 0);
+    c.setPosition(upward ? 0 : end, QTextCursor::KeepAnchor);
+    edit()->setTextCursor(c);
+    m_form->Action(QStringLiteral("Bullets2"))->trigger();
+    for (QTextBlock b = edit()->document()->begin(); b.isValid(); b = b.next())
+        QVERIFY2(!b.textList(), qPrintable(b.text()));
+}
+
+void tst_Formatting::bulletsFollowTextSize_data()
+{
+    QTest::addColumn<int>("points");
+    QTest::newRow("12 pt") << 12;
+    QTest::newRow("60 pt") << 60;
+    QTest::newRow("72 pt") << 72;
+}
+
+// The bullet is drawn whole, inside the editor, beside the first line of its paragraph
+// and at the size of the paragraph's text, whatever size the paragraph mark has.
+void tst_Formatting::bulletsFollowTextSize()
+{
+    QFETCH(int, points);
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    edit()->setPlainText(QStringLiteral("one\ntwo\nthree"));
+    edit()->SelectAll();
+    edit()->SetSelColor(0xFFFFFF);
+    edit()->SetSelSize(points);
+    edit()->SetBullets(true);
+    edit()->SetSelection(0, 0);
+    QCoreApplication::processEvents();
+
+    const QImage image = edit()->viewport()->grab().toImage();
+    const QTextLayout *first = edit()->document()->firstBlock().layout();
+    const int textLeft = qFloor(first->lineAt(0).naturalTextRect().left());
+    const int lineBottom = qCeil(first->lineAt(0).height());
+    QVERIFY(textLeft > 0);
+    int minX = image.width(), minY = image.height(), maxY = -1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < textLeft - 1; ++x)
+            if (qGray(image.pixel(x, y)) > 128) {
+                minX = std::min(minX, x);
+                minY = std::min(minY, y);
+                maxY = std::max(maxY, y);
+                break;
+            }
+    QVERIFY2(maxY >= 0, "no bullet drawn");
+    QVERIFY2(minX > 0, qPrintable(QStringLiteral("bullet cut at the left edge (x %1)").arg(minX)));
+    // The first bullet sits wholly beside the first line, at the text's size: clear of the
+    // line's top and bottom, and no taller than half the line.
+    int firstBottom = -1;
+    for (int y = minY; y < lineBottom; ++y)
+        for (int x = 0; x < textLeft - 1; ++x)
+            if (qGray(image.pixel(x, y)) > 128)
+                firstBottom = y;
+    QVERIFY2(minY > 0 && firstBottom < lineBottom - 1 && firstBottom - minY < lineBottom / 2,
+             qPrintable(QStringLiteral("bullet %1 to %2, line 0 to %3").arg(minY).arg(firstBottom).arg(lineBottom)));
+    const int lastBulletBottom = edit()->LineTop(2) + lineBottom;
+    QVERIFY(maxY < lastBulletBottom);
 }
 
 void tst_Formatting::parseFontSize_data()

@@ -53,6 +53,9 @@ private Q_SLOTS:
     void fixturesSurviveSaveAndOpen_data();
     void fixturesSurviveSaveAndOpen();
     void insertKeepsCaretLine();
+    void cancelledSaveStopsTheCommand_data();
+    void cancelledSaveStopsTheCommand();
+    void saveAfterZnqImportAsksForName();
     void insertZnq();
     void printThreePages();
     void realDialogFilters();
@@ -222,8 +225,8 @@ void tst_ScriptFiles::confirmSaveChanges_data()
     QTest::newRow("cancel") << true << int(QMessageBox::Cancel) << false << false;
     QTest::newRow("no") << true << int(QMessageBox::No) << true << false;
     QTest::newRow("yes") << true << int(QMessageBox::Yes) << true << true;
-    // Yes on an untitled script whose Save As is cancelled still goes on.
-    QTest::newRow("yes, untitled") << false << int(QMessageBox::Yes) << true << false;
+    // Yes on an untitled script whose Save As is cancelled: the script stays, as with Cancel.
+    QTest::newRow("yes, untitled") << false << int(QMessageBox::Yes) << false << false;
 }
 
 void tst_ScriptFiles::confirmSaveChanges()
@@ -331,6 +334,8 @@ void tst_ScriptFiles::openPlainTextSavesBackAsRichText()
     QCOMPARE(edit()->Text(), QStringLiteral("New first line\nsecond line\n"));
 }
 
+// Prevents losing edits: a cancelled Open must leave the unsaved script marked unsaved,
+// or a later Exit would drop it without asking.
 void tst_ScriptFiles::openCancelledStillResets()
 {
     edit()->setPlainText(QStringLiteral("one two"));
@@ -640,6 +645,62 @@ void tst_ScriptFiles::insertKeepsCaretLine()
     QCOMPARE(m_form->RichEdit2->Text(), edit()->Text());
 }
 
+// Yes, then a cancelled Save As: New, Open and Exit all stop, and the script stays.
+void tst_ScriptFiles::cancelledSaveStopsTheCommand_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("New") << "FileNewItem";
+    QTest::newRow("Open") << "FileOpenItem";
+    QTest::newRow("Exit") << "FileExitItem";
+}
+
+void tst_ScriptFiles::cancelledSaveStopsTheCommand()
+{
+    QFETCH(QString, command);
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    const QString other = m_dir->file(QStringLiteral("other.txt"));
+    writeFile(other, "another script");
+    edit()->setPlainText(QStringLiteral("unsaved work"));
+    edit()->SetModified(true);
+    m_dialogs->answers = {QMessageBox::Yes};
+    // The Save As dialog is cancelled; an Open that went on would load the other script.
+    m_dialogs->files = {FileChoice{}, chosen(other, 2)};
+    m_form->Action(command)->trigger();
+    QCOMPARE(m_dialogs->questions.size(), 1);
+    QCOMPARE(edit()->Text(), QStringLiteral("unsaved work"));
+    QVERIFY(edit()->Modified());
+    QVERIFY(m_form->isVisible());
+}
+
+// A script imported from a ZNQ file is saved under a new name, never over the ZNQ file.
+void tst_ScriptFiles::saveAfterZnqImportAsksForName()
+{
+    const QString znq = m_dir->file(QStringLiteral("show.znq"));
+    writeFile(znq, "Hello\x7fthere\n");
+    m_dialogs->files = {chosen(znq, 3)};
+    files()->FileOpen();
+    QCOMPARE(edit()->Text(), QStringLiteral("Hello\u00bbthere"));
+    edit()->AppendLine(QStringLiteral("more"));
+
+    m_form->Action(QStringLiteral("FileSaveItem"))->trigger(); // Save As cancelled
+    QCOMPARE(readFile(znq), QByteArray("Hello\x7fthere\n"));
+    QCOMPARE(m_dialogs->filtersShown.size(), 2); // open, then the save dialog
+    const QString saved = m_dir->file(QStringLiteral("show.rtf"));
+    m_dialogs->files = {chosen(saved, 1)};
+    m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
+    QCOMPARE(readFile(znq), QByteArray("Hello\x7fthere\n"));
+    QVERIFY(readFile(saved).startsWith("{\\rtf1"));
+    QCOMPARE(files()->ScriptFileName, saved);
+    // From then on Save writes the new file.
+    edit()->AppendLine(QStringLiteral("again"));
+    m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
+    QCOMPARE(m_dialogs->filtersShown.size(), 3);
+    QVERIFY(readFile(saved).contains("again"));
+}
+
+// Prevents losing formatting: inserting a ZNQ (plain) file must not switch the formatted
+// script to plain text for its next Save.
 void tst_ScriptFiles::insertZnq()
 {
     edit()->setPlainText(QStringLiteral("ab"));
@@ -708,6 +769,9 @@ void tst_ScriptFiles::printThreePages()
     const QString text = run(QStringLiteral("pdftotext"), {m_dialogs->pdfPath, QStringLiteral("-")});
     QVERIFY(text.contains(QStringLiteral("Paragraph 1 of the script")));
     QVERIFY(text.contains(QStringLiteral("Paragraph 150 of the script")));
+    // The text alone: no page numbers at the feet of the pages.
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        QVERIFY2(!QRegularExpression(QStringLiteral("^\\s*\\d+\\s*$")).match(line).hasMatch(), qPrintable(line));
 
     // 12-point words: their boxes are 12 to 15 points high.
     const QString boxes = run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), m_dialogs->pdfPath,
