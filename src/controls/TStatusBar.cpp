@@ -11,7 +11,8 @@ TStatusBar::TStatusBar(QWidget *parent)
 void TStatusBar::AddPanel(const QString &text, int width)
 {
     auto *panel = new QLabel(text, this);
-    panel->setObjectName(QStringLiteral("Panel%1").arg(m_panels.size()));
+    // Named apart from the window's own Panel1 (the margin): control names are unique.
+    panel->setObjectName(QStringLiteral("StatusPanel%1").arg(m_panels.size()));
     panel->setFixedWidth(width);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     addWidget(panel);
