@@ -2,6 +2,7 @@
 #include "editor/ScriptFiles.h"
 #include "editor/Tcolorform.h"
 #include "editor/Tsaving.h"
+#include "help/HelpCommands.h"
 #include "help/Thelpform.h"
 #include "search/Tfinddialogbox.h"
 #include "search/Treplacedialogbox.h"
@@ -26,6 +27,8 @@ int main(int argc, char *argv[])
     Tsaving savingWindow;
     Tfinddialogbox findDialog;
     mainForm.Files->SavingWindow = &savingWindow;
+    mainForm.Help->Viewer = &helpForm;
+    helpForm.Guard = [&mainForm](const std::function<void()> &handler) { mainForm.Guard().run(handler); };
 
     mainForm.show();
     mainForm.activateWindow();
