@@ -38,6 +38,7 @@ private Q_SLOTS:
     void addFailureIsReported();
     void cancelKeepsChangesMade();
     void ignoreAllLastsUntilTheReset();
+    void noTargetNoCheck();
     void caretAndResetWhateverTheStatus_data();
     void caretAndResetWhateverTheStatus();
     void spellingHelpWithoutHelpFile();
@@ -85,6 +86,8 @@ public:
         resetsBeforeLastCheck = resets;
         parent = p;
         control = c;
+        if (!c)
+            return SpellStatus::NoTarget;
         QTextCursor cursor = c->textCursor();
         cursor.setPosition(5);
         cursor.setPosition(9, QTextCursor::KeepAnchor);
@@ -219,7 +222,12 @@ void tst_Spelling::correctsMisspellingsInPlace()
 void tst_Spelling::addWritesUserDictionary()
 {
     setScript(QStringLiteral("Corvantaa prompts. Corvantaa scrolls."));
+    const QString log = m_dir->file(QStringLiteral("spelling.log"));
+    component()->SetDebugFile(log);
     QCOMPARE(check({{"Corvantaa", "Add", {}, {}}}), QStringList({"Corvantaa"}));
+    QFile debug(log);
+    QVERIFY(debug.open(QIODevice::ReadOnly));
+    QVERIFY(debug.readAll().startsWith("added \"Corvantaa\"\n"));
     QFile file(m_dir->file(QStringLiteral("userdic.tlx")));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("Corvantaa\r\n"));
@@ -257,6 +265,15 @@ void tst_Spelling::ignoreAllLastsUntilTheReset()
     // The reset after the check forgot it.
     QCOMPARE(check({{"Zorp", "Ignore", {}, {}}, {"zorp", "Ignore", {}, {}}, {"Zorp", "Ignore", {}, {}}}),
              QStringList({"Zorp", "zorp", "Zorp"}));
+}
+
+void tst_Spelling::noTargetNoCheck()
+{
+    FakeEngine engine;
+    TSsceSpellDlg fresh(m_form.get(), &engine);
+    QVERIFY(!fresh.RunCheck());
+    QCOMPARE(engine.checks, 0);
+    QCOMPARE(fresh.Status(), 0);
 }
 
 void tst_Spelling::caretAndResetWhateverTheStatus_data()
