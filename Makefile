@@ -19,7 +19,7 @@ build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS)
 
 run: build
-	@scripts/run.sh $(BUILD)/src/corvanta "$(SCRIPT)"
+	@scripts/run.sh $(BUILD)/src/corvanta "$(SCRIPT)" $(BUILD)/run
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)

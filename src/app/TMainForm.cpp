@@ -16,11 +16,13 @@
 #include "editor/Formatting.h"
 #include "editor/Markers.h"
 #include "editor/ScriptFiles.h"
+#include "help/HelpCommands.h"
 #include "prompt/DisplayAids.h"
 #include "prompt/KeyboardControl.h"
 #include "prompt/PromptEngine.h"
 #include "search/FindReplace.h"
 #include "serial/ControlSource.h"
+#include "spelling/Spelling.h"
 #include "controls/TCommPortDriver.h"
 
 #include <QAction>
@@ -468,6 +470,8 @@ void TMainForm::createSubsystems()
     Keys = std::make_unique<KeyboardControl>(m_controls, *Engine,
                                              [this] { ReadSettings(*SettingsRecord, SettingsTargets()); });
     Aids = std::make_unique<DisplayAids>(m_controls);
+    Spell = std::make_unique<Spelling>(m_controls);
+    Help = std::make_unique<HelpCommands>(m_controls);
 }
 
 QAction *TMainForm::Action(const QString &name) const
@@ -499,16 +503,8 @@ void TMainForm::wire(std::initializer_list<const char *> names, const std::funct
 
 QStringList TMainForm::CommandsNotBuiltYet()
 {
-    return {
-        // Spelling
-        QStringLiteral("Spell1"), QStringLiteral("SpeedButton25"), QStringLiteral("SpellCheck2"),
-        // Help and about
-        QStringLiteral("Introduction1"), QStringLiteral("Settingup1"), QStringLiteral("Openascript1"),
-        QStringLiteral("HelpSearchItem"), QStringLiteral("KeyboardShortcuts1"), QStringLiteral("CutCopyandpaste1"),
-        QStringLiteral("Searchandreplace1"), QStringLiteral("Performancetuning1"),
-        QStringLiteral("Hardwarerequirements1"), QStringLiteral("Videoout1"), QStringLiteral("Problems1"),
-        QStringLiteral("Contacts1"), QStringLiteral("HelpAboutItem"),
-    };
+    // Every command of the menus and the tool bar is built.
+    return {};
 }
 
 // Every menu item and tool button, with the handler it runs. An item and its tool
@@ -581,6 +577,26 @@ void TMainForm::connectCommands()
     wire({"ScrollControls1"}, [source] { source->ScrollControls1Click(); });
     wire({"COM11"}, [source] { source->COM11Click(); });
     wire({"Com21"}, [source] { source->Com21Click(); });
+
+    Spelling *spelling = Spell.get();
+    wire({"Spell1"}, [spelling] { spelling->Spell1Click(); });
+    wire({"SpeedButton25"}, [spelling] { spelling->SpeedButton25Click(); });
+    wire({"SpellCheck2"}, [spelling] { spelling->SpellCheck2Click(); });
+
+    HelpCommands *help = Help.get();
+    wire({"Introduction1"}, [help] { help->Introduction1Click(); });
+    wire({"Settingup1"}, [help] { help->Settingup1Click(); });
+    wire({"Openascript1"}, [help] { help->Openascript1Click(); });
+    wire({"HelpSearchItem"}, [help] { help->HelpSearch(); });
+    wire({"KeyboardShortcuts1"}, [help] { help->KeyboardShortcuts1Click(); });
+    wire({"CutCopyandpaste1"}, [help] { help->CutCopyandpaste1Click(); });
+    wire({"Searchandreplace1"}, [help] { help->Searchandreplace1Click(); });
+    wire({"Performancetuning1"}, [help] { help->Performancetuning1Click(); });
+    wire({"Hardwarerequirements1"}, [help] { help->Hardwarerequirements1Click(); });
+    wire({"Videoout1"}, [help] { help->Videoout1Click(); });
+    wire({"Problems1"}, [help] { help->Problems1Click(); });
+    wire({"Contacts1"}, [help] { help->Contacts1Click(); });
+    wire({"HelpAboutItem"}, [help] { help->HelpAbout(); });
 }
 
 // Keys, mouse, timers and the format controls' own changes.
@@ -641,7 +657,8 @@ void TMainForm::FormCreate()
     Files->DialogFolder = QCoreApplication::applicationDirPath();
     // 2. Start with an empty clipboard.
     QGuiApplication::clipboard()->clear();
-    // 3. Spelling lexicons are configured with the spelling component.
+    // 3. The spelling lexicons are in the program's folder.
+    Spell->ConfigureLexicons(QCoreApplication::applicationDirPath());
     // 4. No script yet.
     Files->SetScriptFileName(QStringLiteral("Untitled"));
     // 5., 6. The format controls.

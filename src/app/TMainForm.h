@@ -20,10 +20,12 @@ class DisplayAids;
 class EditCommands;
 class FindReplace;
 class Formatting;
+class HelpCommands;
 class KeyboardControl;
 class Markers;
 class PromptEngine;
 class ScriptFiles;
+class Spelling;
 class TPanel;
 struct Settings;
 struct SettingsConsumers;
@@ -69,6 +71,8 @@ public:
     std::unique_ptr<PromptEngine> Engine;
     std::unique_ptr<KeyboardControl> Keys;
     std::unique_ptr<DisplayAids> Aids;
+    std::unique_ptr<Spelling> Spell;
+    std::unique_ptr<HelpCommands> Help;
 
     MainControls &Controls() { return m_controls; }
     const ErrorGuard &Guard() const { return m_guard; }

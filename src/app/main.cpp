@@ -3,6 +3,7 @@
 #include "editor/ScriptFiles.h"
 #include "editor/Tcolorform.h"
 #include "editor/Tsaving.h"
+#include "help/HelpCommands.h"
 #include "help/Thelpform.h"
 #include "search/FindReplace.h"
 #include "search/Tfinddialogbox.h"
@@ -30,6 +31,8 @@ int main(int argc, char *argv[])
     mainForm.ColourCommands->ColorForm = &colorForm;
     mainForm.FindAndReplace->FindDialog = &findDialog;
     mainForm.FindAndReplace->ReplaceDialog = &replaceDialog;
+    mainForm.Help->Viewer = &helpForm;
+    helpForm.Guard = [&mainForm](const std::function<void()> &handler) { mainForm.Guard().run(handler); };
 
     mainForm.show();
     mainForm.activateWindow();
