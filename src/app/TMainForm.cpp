@@ -86,8 +86,7 @@ TMainForm::TMainForm(const QString &commandLineScript, Dialogs *dialogs)
     createMenus();
     createStatusBar();
     createTimers();
-    CommPortDriver1 = new TCommPortDriver(this);
-    CommPortDriver1->setObjectName(QStringLiteral("CommPortDriver1"));
+    createCommPortDriver();
     fillControls();
     createSubsystems();
     connectCommands();
@@ -401,6 +400,18 @@ void TMainForm::createTimers()
     Timer3 = timer("Timer3", 300, true);
 }
 
+// The hand controller's link: 1200 bit/s, 8 data bits, no parity, one stop bit,
+// XON/XOFF, DTR raised.
+void TMainForm::createCommPortDriver()
+{
+    CommPortDriver1 = new TCommPortDriver(this);
+    CommPortDriver1->setObjectName(QStringLiteral("CommPortDriver1"));
+    CommPortDriver1->SetComPort(pnCOM1);
+    CommPortDriver1->SetComPortSpeed(br1200);
+    CommPortDriver1->SetComPortSwHandshaking(shXONXOFF);
+    CommPortDriver1->SetComPortPollingDelay(110);
+}
+
 void TMainForm::fillControls()
 {
     m_controls.Form = this;
@@ -657,8 +668,12 @@ SettingsConsumers TMainForm::SettingsTargets()
         static const char *const items[] = {"ScrollControls1", "COM11", "Com21"};
         Action(QString::fromLatin1(items[source]))->setChecked(true);
     };
-    targets.setInBufSize = [this](qint32 size) { CommPortDriver1->ComPortInBufSize = size; };
-    targets.setPollingDelay = [this](qint32 period) { CommPortDriver1->ComPortPollingDelay = period; };
+    targets.setPortDevice = [this](int port, const QString &device) {
+        CommPortDriver1->SetDevicePath(TComPortNumber(port - 1), device);
+    };
+    // The driver holds both as 16-bit numbers.
+    targets.setInBufSize = [this](qint32 size) { CommPortDriver1->SetComPortInBufSize(quint16(size)); };
+    targets.setPollingDelay = [this](qint32 period) { CommPortDriver1->SetComPortPollingDelay(quint16(period)); };
     targets.setFontSmoothing = [this](bool on) { Action(QStringLiteral("FontSmoothing1"))->setChecked(on); };
     targets.setArrowTop = [this](qint32 top) { Label1->move(Label1->x(), top); };
     return targets;

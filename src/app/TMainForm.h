@@ -101,6 +101,7 @@ private:
     void createMenus();
     void createStatusBar();
     void createTimers();
+    void createCommPortDriver();
     void createSubsystems();
     void connectCommands();
     void connectEvents();

@@ -21,6 +21,7 @@ const QString Scrolling = QStringLiteral("SCROLLING");
 const QString Window = QStringLiteral("WINDOW");
 const QString KeyboardScrolling = QStringLiteral("KEYBOARD SCROLLING");
 const QString ComportScrolling = QStringLiteral("COMPORT SCROLLING");
+const QString Ports = QStringLiteral("PORTS");
 
 // The keys in the order the file lists them: 1 to 9, then 0.
 constexpr std::array<int, 10> KeyOrder = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0};
@@ -99,6 +100,16 @@ void readScrolling(Settings &settings, const SettingsConsumers &consumers, const
         settings.Resolution = QStringLiteral("640x480");
     give(consumers.setFontSmoothing,
          in.text(Scrolling, QStringLiteral("FONT SMOOTHING"), QStringLiteral("Font smoothing error")) == u"YES");
+}
+
+// Optional, and never part of the default file. Read before everything that can fail,
+// so a bad number further on does not leave the controller on the wrong device.
+void readPorts(const SettingsConsumers &consumers, const SettingsReader &in)
+{
+    if (!consumers.setPortDevice)
+        return;
+    for (int port = 1; port <= 4; ++port)
+        consumers.setPortDevice(port, in.text(Ports, QStringLiteral("COM%1").arg(port), QString()));
 }
 
 void readWindow(Settings &settings, const SettingsConsumers &consumers, const SettingsReader &in)
@@ -318,6 +329,7 @@ void ReadSettings(Settings &settings, const SettingsConsumers &consumers)
         throw CorvantaError(QStringLiteral("Cannot open file %1").arg(nativePath(settings)));
 
     const SettingsReader in(file);
+    readPorts(consumers, in);
     readScrolling(settings, consumers, in);
     readWindow(settings, consumers, in);
     readKeyboardTable(settings, in);
