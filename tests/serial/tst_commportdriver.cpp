@@ -392,7 +392,6 @@ void tst_CommPortDriver::batchSurvivesNestedReads()
             return;
         nested = true;
         m_driver->ClosePort();
-        m_driver->SetComPortInBufSize(4);
         QVERIFY(m_driver->OpenPort());
         QVERIFY(m_pty->send("XY"));
         QTRY_VERIFY(m_received.endsWith("XY"));
