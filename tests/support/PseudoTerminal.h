@@ -54,6 +54,14 @@ public:
         return true;
     }
 
+    // Writes what the line takes now, without waiting; the bytes written are removed.
+    void sendSome(QByteArray &bytes)
+    {
+        const ssize_t n = ::write(m_master, bytes.constData(), size_t(bytes.size()));
+        if (n > 0)
+            bytes.remove(0, n);
+    }
+
     // The line settings as the program left them (both sides share them).
     termios lineSettings() const
     {
