@@ -79,6 +79,8 @@ void tst_SerialControl::startForm(const QString &inputBuffer, const QString &pol
     // The receive handler and the new run it starts, as the main window connects them.
     m_serial = std::make_unique<SerialControl>(m_form->Controls(), SerialControl::Hooks{[this] {
         ++m_newRuns;
+        // The jump has closed the port; the new run opens it again.
+        QVERIFY(!m_form->CommPortDriver1->IsOpen());
         m_form->Engine->SpeedButton1Click();
     }});
     m_form->CommPortDriver1->OnReceiveData = [this](TCommPortDriver *sender, const quint8 *data, qint32 size) {
