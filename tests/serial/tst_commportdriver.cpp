@@ -39,6 +39,8 @@ private Q_SLOTS:
 private:
     // Opens the pseudo-terminal as COM1, with the given buffer and polling period.
     bool open(quint16 inBufSize = 2048, quint16 pollingDelay = 10);
+    // The serial port inside the driver: what it has received and not yet handed on.
+    const QSerialPort *port() const { return m_driver->findChild<QSerialPort *>(); }
     void collect();
 
     std::unique_ptr<PseudoTerminal> m_pty;
@@ -152,11 +154,13 @@ void tst_CommPortDriver::openWhenOpenChangesNothing()
 {
     QVERIFY(open(2048, 60000));
     QVERIFY(m_pty->send("kept"));
+    QTRY_COMPARE(port()->bytesAvailable(), qint64(4));
     QTest::qWait(50);
     const int remaining = m_driver->PollingTimer().remainingTime();
     QVERIFY(remaining < 60000 - 40);
     // No second configuration (whose purge would drop the waiting bytes), no new timer.
     QVERIFY(m_driver->OpenPort());
+    QCOMPARE(port()->bytesAvailable(), qint64(4));
     QVERIFY(m_driver->PollingTimer().remainingTime() <= remaining);
     m_driver->SetComPortPollingDelay(10);
     QTRY_COMPARE(m_received, QByteArray("kept"));
@@ -311,7 +315,7 @@ void tst_CommPortDriver::lineChangeWhileOpenPurges()
 {
     QVERIFY(open(2048, 60000));
     QVERIFY(m_pty->send("stale"));
-    QTest::qWait(50);
+    QTRY_COMPARE(port()->bytesAvailable(), qint64(5));
     m_driver->SetComPortSpeed(br1200); // the same value: applied again all the same
     QVERIFY(m_pty->send("Z"));
     m_driver->SetComPortPollingDelay(10);
@@ -368,10 +372,12 @@ void tst_CommPortDriver::nothingReceivedRaisesNothing()
 
 void tst_CommPortDriver::bytesWithoutHandlerAreDropped()
 {
-    QVERIFY(open(2048, 5));
+    QVERIFY(open(2048, 60000));
     m_driver->OnReceiveData = nullptr;
     QVERIFY(m_pty->send("lost"));
-    QTest::qWait(100);
+    QTRY_COMPARE(port()->bytesAvailable(), qint64(4));
+    m_driver->SetComPortPollingDelay(5);
+    QTRY_COMPARE(port()->bytesAvailable(), qint64(0)); // read by a tick, and dropped
     collect();
     QVERIFY(m_pty->send("Y"));
     QTRY_VERIFY(!m_received.isEmpty());
