@@ -20,6 +20,7 @@
 #include "prompt/DisplayAids.h"
 #include "prompt/KeyboardControl.h"
 #include "prompt/PromptEngine.h"
+#include "prompt/SerialControl.h"
 #include "search/FindReplace.h"
 #include "serial/ControlSource.h"
 #include "spelling/Spelling.h"
@@ -91,8 +92,7 @@ TMainForm::TMainForm(const QString &commandLineScript, Dialogs *dialogs)
     createMenus();
     createStatusBar();
     createTimers();
-    CommPortDriver1 = new TCommPortDriver(this);
-    CommPortDriver1->setObjectName(QStringLiteral("CommPortDriver1"));
+    createCommPortDriver();
     fillControls();
     createSubsystems();
     connectCommands();
@@ -412,6 +412,18 @@ void TMainForm::createTimers()
     Timer3 = timer("Timer3", 300, true);
 }
 
+// The hand controller's link: 1200 bit/s, 8 data bits, no parity, one stop bit,
+// XON/XOFF, DTR raised.
+void TMainForm::createCommPortDriver()
+{
+    CommPortDriver1 = new TCommPortDriver(this);
+    CommPortDriver1->setObjectName(QStringLiteral("CommPortDriver1"));
+    CommPortDriver1->SetComPort(pnCOM1);
+    CommPortDriver1->SetComPortSpeed(br1200);
+    CommPortDriver1->SetComPortSwHandshaking(shXONXOFF);
+    CommPortDriver1->SetComPortPollingDelay(110);
+}
+
 void TMainForm::fillControls()
 {
     m_controls.Form = this;
@@ -466,7 +478,9 @@ void TMainForm::createSubsystems()
     Source = std::make_unique<ControlSource>(m_controls);
     Engine = std::make_unique<PromptEngine>(
         m_controls, PromptEngine::Hooks{[this] { Source->ApplyAtPromptStart(); },
-                                        [this] { Format->ShowSelectionFormat(); }});
+                                        [this] { Format->ShowSelectionFormat(); },
+                                        [this] { Serial->PromptingEnded(); }});
+    Serial = std::make_unique<SerialControl>(m_controls, SerialControl::Hooks{[this] { Engine->ReplaceRun(); }});
     Keys = std::make_unique<KeyboardControl>(m_controls, *Engine,
                                              [this] { ReadSettings(*SettingsRecord, SettingsTargets()); });
     Aids = std::make_unique<DisplayAids>(m_controls);
@@ -632,6 +646,10 @@ void TMainForm::connectEvents()
     connect(Timer1, &QTimer::timeout, this, m_guard.guarded([aids] { aids->Timer1Timer(); }));
     connect(Timer2, &QTimer::timeout, this, m_guard.guarded([this] { Timer2Timer(); }));
     connect(Timer3, &QTimer::timeout, this, m_guard.guarded([aids] { aids->Timer3Timer(); }));
+    SerialControl *serial = Serial.get();
+    CommPortDriver1->OnReceiveData = m_guard.wrap([serial](TCommPortDriver *sender, const quint8 *bytes, qint32 size) {
+        serial->CommPortDriver1ReceiveData(sender, bytes, size);
+    });
 }
 
 // ---- Layout ----
@@ -701,8 +719,12 @@ SettingsConsumers TMainForm::SettingsTargets()
         static const char *const items[] = {"ScrollControls1", "COM11", "Com21"};
         Action(QString::fromLatin1(items[source]))->setChecked(true);
     };
-    targets.setInBufSize = [this](qint32 size) { CommPortDriver1->ComPortInBufSize = size; };
-    targets.setPollingDelay = [this](qint32 period) { CommPortDriver1->ComPortPollingDelay = period; };
+    targets.setPortDevice = [this](int port, const QString &device) {
+        CommPortDriver1->SetDevicePath(TComPortNumber(port - 1), device);
+    };
+    // The driver holds both as 16-bit numbers.
+    targets.setInBufSize = [this](qint32 size) { CommPortDriver1->SetComPortInBufSize(quint16(size)); };
+    targets.setPollingDelay = [this](qint32 period) { CommPortDriver1->SetComPortPollingDelay(quint16(period)); };
     targets.setFontSmoothing = [this](bool on) { Action(QStringLiteral("FontSmoothing1"))->setChecked(on); };
     targets.setSteadySpeed = [this](bool on) { Action(QStringLiteral("SteadySpeed1"))->setChecked(on); };
     targets.setArrowTop = [this](qint32 top) { Label1->move(Label1->x(), top); };

@@ -25,6 +25,7 @@ class KeyboardControl;
 class Markers;
 class PromptEngine;
 class ScriptFiles;
+class SerialControl;
 class Spelling;
 class TPanel;
 struct Settings;
@@ -69,6 +70,7 @@ public:
     std::unique_ptr<FindReplace> FindAndReplace;
     std::unique_ptr<ControlSource> Source;
     std::unique_ptr<PromptEngine> Engine;
+    std::unique_ptr<SerialControl> Serial;
     std::unique_ptr<KeyboardControl> Keys;
     std::unique_ptr<DisplayAids> Aids;
     std::unique_ptr<Spelling> Spell;
@@ -112,6 +114,7 @@ private:
     void createMenus();
     void createStatusBar();
     void createTimers();
+    void createCommPortDriver();
     void createSubsystems();
     void connectCommands();
     void connectEvents();

@@ -117,6 +117,8 @@ void PromptEngine::SpeedButton1Click()
             restoreWindow();
         m_c.Timer1->start();
         m_c.Timer2->start();
+        if (m_hooks.promptingEnded)
+            m_hooks.promptingEnded();
     });
     try {
         // A run that ends while RepeatPrompt is still set is followed at once by a new one.

@@ -26,6 +26,7 @@ public:
     {
         std::function<void()> applyControlSource;   // open or close the controller's port
         std::function<void()> showSelectionFormat;  // the tool bar follows the editor again
+        std::function<void()> promptingEnded;       // the editor is back
     };
 
     PromptEngine(MainControls &controls, Hooks hooks);

@@ -53,11 +53,11 @@ void ControlSource::ApplyAtPromptStart()
 {
     TCommPortDriver *port = m_c.CommPortDriver1;
     if (m_c.COM11->isChecked()) {
-        port->ComPort = TCommPortDriver::pnCOM1;
+        port->SetComPort(pnCOM1);
         port->OpenPort();
     }
     if (m_c.Com21->isChecked()) {
-        port->ComPort = TCommPortDriver::pnCOM2;
+        port->SetComPort(pnCOM2);
         port->OpenPort();
     }
     if (m_c.ScrollControls1->isChecked())

@@ -21,6 +21,7 @@ const QString Scrolling = QStringLiteral("SCROLLING");
 const QString Window = QStringLiteral("WINDOW");
 const QString KeyboardScrolling = QStringLiteral("KEYBOARD SCROLLING");
 const QString ComportScrolling = QStringLiteral("COMPORT SCROLLING");
+const QString Ports = QStringLiteral("PORTS");
 
 // The keys in the order the file lists them: 1 to 9, then 0.
 constexpr std::array<int, 10> KeyOrder = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0};
@@ -104,6 +105,16 @@ void readScrolling(Settings &settings, const SettingsConsumers &consumers, const
                            .trimmed().compare(u"FRAME", Qt::CaseInsensitive) == 0;
     settings.DisplayMethod = frame ? QStringLiteral("FRAME") : QStringLiteral("WIN");
     give(consumers.setSteadySpeed, frame);
+}
+
+// Optional, and never part of the default file. Read before everything that can fail,
+// so a bad number further on does not leave the controller on the wrong device.
+void readPorts(const SettingsConsumers &consumers, const SettingsReader &in)
+{
+    if (!consumers.setPortDevice)
+        return;
+    for (int port = 1; port <= 4; ++port)
+        consumers.setPortDevice(port, in.text(Ports, QStringLiteral("COM%1").arg(port), QString()));
 }
 
 void readWindow(Settings &settings, const SettingsConsumers &consumers, const SettingsReader &in)
@@ -323,6 +334,7 @@ void ReadSettings(Settings &settings, const SettingsConsumers &consumers)
         throw CorvantaError(QStringLiteral("Cannot open file %1").arg(nativePath(settings)));
 
     const SettingsReader in(file);
+    readPorts(consumers, in);
     readScrolling(settings, consumers, in);
     readWindow(settings, consumers, in);
     readKeyboardTable(settings, in);

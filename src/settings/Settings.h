@@ -41,6 +41,9 @@ struct SettingsConsumers
 
     // Checks the Scroll Control item of that source; reading never unchecks one.
     std::function<void(int source)> checkControlSource;
+    // The device named for serial port 1 to 4 by [PORTS] COMn, or "" when the file
+    // names none (the system's own port then).
+    std::function<void(int port, const QString &device)> setPortDevice;
     std::function<void(qint32)> setInBufSize;
     std::function<void(qint32)> setPollingDelay;
     std::function<void(bool)> setFontSmoothing;

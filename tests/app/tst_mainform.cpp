@@ -304,8 +304,8 @@ void tst_MainForm::startWithSettingsFile()
     QCOMPARE(form.StatusBar->PanelText(2), QStringLiteral("Untitled"));
     QCOMPARE(form.Label1->y(), 150);
     QVERIFY(!form.Action("FontSmoothing1")->isChecked());
-    QCOMPARE(form.CommPortDriver1->ComPortInBufSize, 2);
-    QCOMPARE(form.CommPortDriver1->ComPortPollingDelay, 100);
+    QCOMPARE(form.CommPortDriver1->ComPortInBufSize(), 2);
+    QCOMPARE(form.CommPortDriver1->ComPortPollingDelay(), 100);
     QCOMPARE(form.SettingsRecord->KeyboardSpeedTable[8].Speed, 4);
     QVERIFY(form.Timer1->isActive());
 }

@@ -110,10 +110,12 @@ struct Applied
     QList<bool> fontSmoothing;
     QList<qint32> arrowTops;
     QList<bool> steadySpeed;
+    QStringList ports; // "n=device" in the order given
 
     SettingsConsumers consumers()
     {
         SettingsConsumers c;
+        c.setPortDevice = [this](int port, const QString &device) { ports << QStringLiteral("%1=%2").arg(port).arg(device); };
         c.checkControlSource = [this](int source) { checks << source; };
         c.setInBufSize = [this](qint32 v) { inBufSizes << v; };
         c.setPollingDelay = [this](qint32 v) { pollingDelays << v; };
@@ -212,6 +214,8 @@ private Q_SLOTS:
     void readingStopsAtFirstBadInteger();
     void orderAndExtrasDoNotMatter();
     void unreadableFileIsReported();
+    void portDevices_data();
+    void portDevices();
     void writeSettingsKey_data();
     void writeSettingsKey();
     void writeSettingsKeyNeverCreatesFile();
@@ -617,6 +621,38 @@ void TestSettings::unreadableFileIsReported()
     QCOMPARE(thrownText([&] { ReadSettings(settings, applied.consumers()); }),
              QStringLiteral("Cannot open file %1").arg(QDir::toNativeSeparators(QDir::current().filePath(IniName))));
     QVERIFY(applied.checks.isEmpty());
+}
+
+void TestSettings::portDevices_data()
+{
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<bool>("badNumber");
+    QTest::addColumn<QStringList>("ports");
+
+    const QStringList none = {"1=", "2=", "3=", "4="};
+    QTest::newRow("no [PORTS] section") << QStringList{} << false << none;
+    QTest::newRow("two ports named") << QStringList{"[Ports]", "COM1=/dev/ttyUSB0", "com3 = /dev/pts/7 ", "COM5=/dev/x"}
+                                     << false << QStringList{"1=/dev/ttyUSB0", "2=", "3=/dev/pts/7", "4="};
+    QTest::newRow("an empty name") << QStringList{"[PORTS]", "COM2="} << false << none;
+    // The devices come first, so a bad number further on cannot leave the old ones.
+    QTest::newRow("then a bad number") << QStringList{"[PORTS]", "COM2=/dev/ttyACM0"} << true
+                                       << QStringList{"1=", "2=/dev/ttyACM0", "3=", "4="};
+}
+
+void TestSettings::portDevices()
+{
+    QFETCH(QStringList, extra);
+    QFETCH(bool, badNumber);
+    QFETCH(QStringList, ports);
+
+    QStringList lines = defaultWith(QStringLiteral("SCROLLING"), QStringLiteral("INPUT BUFFER"), badNumber, QStringLiteral("2"));
+    writeIni(lines + extra);
+    Settings settings;
+    Applied applied;
+    const QString thrown = thrownText([&] { ReadSettings(settings, applied.consumers()); });
+    QCOMPARE(thrown, badNumber ? QStringLiteral("'In Buffer error' is not a valid integer value")
+                               : QStringLiteral("<nothing thrown>"));
+    QCOMPARE(applied.ports, ports);
 }
 
 void TestSettings::writeSettingsKey_data()

@@ -1,0 +1,341 @@
+#include "FakeDialogs.h"
+#include "PromptRunner.h"
+#include "PseudoTerminal.h"
+
+#include "app/TMainForm.h"
+#include "controls/TCommPortDriver.h"
+#include "controls/TRichEdit.h"
+#include "formats/MarkerChars.h"
+#include "prompt/SerialControl.h"
+
+#include <QLabel>
+#include <QRandomGenerator>
+#include <QSerialPort>
+#include <QtTest>
+
+#include <memory>
+
+// The hand controller driving real prompt runs through a pseudo-terminal on COM1.
+class tst_SerialControl : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void speedValues();
+    void toggleWithLockOut();
+    void jump64ThenSpeed64();
+    void jumpForwardToNextMarker();
+    void jumpForwardWithNoMarkerAhead();
+    void jumpBackToPreviousMarker();
+    void troubleOnTheLine_data();
+    void troubleOnTheLine();
+
+private:
+    void startForm(const QString &inputBuffer = QStringLiteral("2"), const QString &pollingDelay = QStringLiteral("20"));
+    void loadScript(int lines, const QList<int> &markerLines = {});
+    void smallWindow();
+    bool portOpen() const { return m_form->CommPortDriver1->IsOpen(); }
+    bool send(std::initializer_list<int> values);
+
+    std::unique_ptr<ScopedWorkDir> m_dir;
+    std::unique_ptr<PseudoTerminal> m_pty;
+    std::unique_ptr<FakeDialogs> m_dialogs;
+    std::unique_ptr<TMainForm> m_form;
+    qint64 m_runsBefore = 0;
+    // Runs started by a jump: those after the first.
+    int newRuns() const { return int(m_form->Engine->RunsStarted() - m_runsBefore) - 1; }
+};
+
+// Slow enough for a test to watch, and every row told apart by its delay.
+static SpeedEntry row(int v)
+{
+    return {1 + v / 32, 200000 + 1000 * v};
+}
+
+void tst_SerialControl::init()
+{
+    m_dir = std::make_unique<ScopedWorkDir>();
+    m_pty = std::make_unique<PseudoTerminal>();
+    QVERIFY(m_pty->isValid());
+}
+
+void tst_SerialControl::startForm(const QString &inputBuffer, const QString &pollingDelay)
+{
+    QVERIFY(writeSettingsFile({{"SCROLLING", "CONTROL", "COM1"},
+                               {"SCROLLING", "INPUT BUFFER", inputBuffer},
+                               {"SCROLLING", "POLLING DELAY", pollingDelay},
+                               {"PORTS", "COM1", m_pty->slavePath()}}));
+    m_dialogs = std::make_unique<FakeDialogs>();
+    m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    m_form->Timer2->stop();
+    QVERIFY(m_dialogs->errors.isEmpty());
+    for (int v = 0; v <= 64; ++v)
+        m_form->SettingsRecord->SerialSpeedTable[v] = row(v);
+
+    // The window's own receive handler; runs started by a jump are counted.
+    m_runsBefore = m_form->Engine->RunsStarted();
+}
+
+void tst_SerialControl::cleanup()
+{
+    if (m_dialogs) {
+        QVERIFY(m_dialogs->errors.isEmpty());
+        QVERIFY(m_dialogs->messages.isEmpty());
+    }
+    if (m_form) {
+        QVERIFY(!m_form->CommPortDriver1->IsOpen());
+        QVERIFY(!m_form->CommPortDriver1->PollingTimer().isActive());
+    }
+    m_form.reset();
+    m_dialogs.reset();
+    m_pty.reset();
+    m_dir.reset();
+}
+
+void tst_SerialControl::loadScript(int lines, const QList<int> &markerLines)
+{
+    QStringList text;
+    for (int i = 0; i < lines; ++i)
+        text << (markerLines.contains(i) ? QString(JumpMarker) : QString()) + QStringLiteral("Line %1").arg(i);
+    m_form->RichEdit1->setPlainText(text.join(QLatin1Char('\n')));
+    m_form->RichEdit1->SetSelection(0, 0);
+}
+
+// A window whose client area holds a little under five lines.
+void tst_SerialControl::smallWindow()
+{
+    const int lineHeight = m_form->RichEdit1->LineTop(1) - m_form->RichEdit1->LineTop(0);
+    m_form->resize(m_form->width(), 5 * lineHeight - 10);
+}
+
+bool tst_SerialControl::send(std::initializer_list<int> values)
+{
+    QByteArray bytes;
+    for (const int v : values)
+        bytes.append(char(v));
+    return m_pty->send(bytes);
+}
+
+void tst_SerialControl::speedValues()
+{
+    startForm();
+    loadScript(200);
+    const PromptState &p = m_form->Prompt;
+    PromptRunner runner(*m_form);
+    runner.when([this] { return portOpen(); }, [this] { QVERIFY(send({10, 20, 30})); });
+    runner.when([&] { return p.CurrentDelay == row(30).Delay; }, [&] {
+        QCOMPARE(p.CurrentSpeed, row(30).Speed);
+        QCOMPARE(m_form->Label2->text(), QString::number(row(30).Delay));
+        QCOMPARE(m_form->Label3->text(), QString::number(row(30).Speed));
+        m_form->Label2->setText(QStringLiteral("x"));
+        m_form->Label3->setText(QStringLiteral("x"));
+        QVERIFY(send({127}));
+    });
+    // 127 changes nothing, but the labels are written again.
+    runner.when([this] { return m_form->Label3->text() != u"x"; }, [&] {
+        QCOMPARE(m_form->Label2->text(), QString::number(row(30).Delay));
+        QCOMPARE(p.CurrentDelay, row(30).Delay);
+        QCOMPARE(p.Reverse, 0);
+        QVERIFY(send({12}));
+    });
+    runner.when([&] { return p.CurrentDelay == row(12).Delay; }, [] {});
+    QVERIFY(runner.run());
+    QCOMPARE(newRuns(), 0);
+}
+
+void tst_SerialControl::toggleWithLockOut()
+{
+    startForm();
+    loadScript(200);
+    const PromptState &p = m_form->Prompt;
+    PromptRunner runner(*m_form);
+    // The speed value last, to tell when the two commands before it have been read.
+    runner.when([this] { return portOpen(); }, [this] { QVERIFY(send({200, 150, 20})); });
+    runner.when([&] { return p.CurrentDelay == row(20).Delay; }, [&] {
+        QCOMPARE(p.Reverse, 1);
+        QCOMPARE(m_form->Label1->text(), QStringLiteral("<"));
+        QVERIFY(m_form->Timer3->isActive());
+    });
+    // Once the lock-out is over the next command acts again.
+    runner.when([this] { return !m_form->Timer3->isActive(); }, [this] { QVERIFY(send({150})); });
+    runner.when([&] { return p.Reverse == 0; }, [&] {
+        QCOMPARE(m_form->Label1->text(), QStringLiteral(">"));
+    });
+    QVERIFY(runner.run());
+    QCOMPARE(newRuns(), 0);
+}
+
+void tst_SerialControl::jump64ThenSpeed64()
+{
+    startForm();
+    loadScript(200);
+    const PromptState &p = m_form->Prompt;
+    PromptRunner runner(*m_form);
+    runner.when([this] { return portOpen(); }, [this] { QVERIFY(send({30})); });
+    runner.when([&] { return p.CurrentDelay == row(30).Delay; }, [this] { QVERIFY(send({64})); });
+    // The new run: the port opened again, the old speed gone.
+    runner.when([this] { return newRuns() == 1 && portOpen(); }, [&] {
+        QCOMPARE(p.CurrentSpeed, 0);
+        QVERIFY(m_form->Timer3->isActive());
+    });
+    QVERIFY(runner.run());
+    // Only when that run has ended does the handler go on to the speed of value 64.
+    QCOMPARE(newRuns(), 1);
+    QCOMPARE(m_form->Label2->text(), QString::number(row(64).Delay));
+    QCOMPARE(m_form->Label3->text(), QString::number(row(64).Speed));
+    QVERIFY(!m_form->Engine->Active());
+}
+
+void tst_SerialControl::jumpForwardToNextMarker()
+{
+    startForm();
+    loadScript(200, {3, 60, 120});
+    smallWindow();
+    const PromptState &p = m_form->Prompt;
+    PromptRunner runner(*m_form);
+    int firstTop = -1;
+    runner.when([this] { return portOpen(); }, [&] {
+        firstTop = p.TopLine;
+        QVERIFY(send({65}));
+    });
+    runner.when([this] { return newRuns() == 1 && portOpen(); }, [&] {
+        // The new run shows the marker after the one at the top.
+        QVERIFY2(p.TopLine <= 60 && 60 < p.TopLine + p.RecycleLines,
+                 qPrintable(QStringLiteral("top %1, lines %2").arg(p.TopLine).arg(p.RecycleLines)));
+        QCOMPARE(p.TopLine % p.PageLines, 0);
+        QCOMPARE(m_form->MarkerSearch.MarkerPos, m_form->RichEdit1->LineIndex(60) + 1);
+    });
+    QVERIFY(runner.run());
+    QCOMPARE(firstTop, 0);
+    QCOMPARE(newRuns(), 1);
+}
+
+void tst_SerialControl::jumpForwardWithNoMarkerAhead()
+{
+    startForm();
+    loadScript(200, {1});
+    smallWindow();
+    m_form->RichEdit1->LineScroll(50);
+    const PromptState &p = m_form->Prompt;
+    PromptRunner runner(*m_form);
+    int firstTop = -1;
+    runner.when([this] { return portOpen(); }, [&] {
+        firstTop = p.TopLine;
+        runner.key(Qt::Key_Space); // flags the top line
+    });
+    runner.when([&] { return p.ErrorMarkCount == 1; }, [this] { QVERIFY(send({100})); });
+    runner.when([this] { return newRuns() == 1 && portOpen(); }, [&] {
+        QCOMPARE(p.TopLine, firstTop);
+        // The flagged line got its mark before the new run started.
+        QVERIFY(m_form->RichEdit1->LineText(firstTop).startsWith(ErrorMarker));
+        QCOMPARE(m_form->MarkerSearch.MarkerPos, 0);
+    });
+    QVERIFY(runner.run());
+    QCOMPARE(firstTop, 50);
+    QCOMPARE(m_form->RichEdit1->Text().count(ErrorMarker), 1);
+}
+
+void tst_SerialControl::jumpBackToPreviousMarker()
+{
+    startForm();
+    loadScript(200, {20, 60});
+    smallWindow();
+    m_form->RichEdit1->LineScroll(100);
+    const PromptState &p = m_form->Prompt;
+    PromptRunner runner(*m_form);
+    int firstTop = -1;
+    runner.when([this] { return portOpen(); }, [&] {
+        firstTop = p.TopLine;
+        QVERIFY(send({200}));
+    });
+    runner.when([&] { return p.Reverse == 1 && !m_form->Timer3->isActive(); }, [this] { QVERIFY(send({65})); });
+    runner.when([this] { return newRuns() == 1 && portOpen(); }, [&] {
+        QVERIFY2(p.TopLine <= 60 && 60 < p.TopLine + p.RecycleLines,
+                 qPrintable(QStringLiteral("top %1, lines %2").arg(p.TopLine).arg(p.RecycleLines)));
+    });
+    QVERIFY(runner.run());
+    QCOMPARE(firstTop, 100);
+    // The caret stands just after the marker; the marker commands' position is left alone.
+    QCOMPARE(m_form->MarkerSearch.MarkerPos, 0);
+}
+
+void tst_SerialControl::troubleOnTheLine_data()
+{
+    QTest::addColumn<QString>("trouble");
+    QTest::newRow("no such port") << "missing";
+    QTest::newRow("port held by another program") << "held";
+    QTest::newRow("controller unplugged while prompting") << "unplugged";
+    QTest::newRow("10,000 random bytes") << "burst";
+}
+
+// Whatever happens on the line, prompting goes on without a word and the port is
+// closed when it ends.
+void tst_SerialControl::troubleOnTheLine()
+{
+    QFETCH(QString, trouble);
+    const bool burst = trouble == u"burst";
+    startForm(burst ? QStringLiteral("2048") : QStringLiteral("2"), QStringLiteral("10"));
+    loadScript(300, {40, 80, 120, 160, 200, 240});
+    QSerialPort other;
+    if (trouble == u"missing") {
+        m_pty.reset();
+    } else if (trouble == u"held") {
+        other.setPortName(m_pty->slavePath());
+        QVERIFY(other.open(QIODevice::ReadWrite));
+    }
+
+    QByteArray burstBytes;
+    QTimer feeder;
+    feeder.setInterval(2);
+    connect(&feeder, &QTimer::timeout, this, [&] {
+        // About two seconds of it, so that commands come through between lock-outs.
+        QByteArray some = burstBytes.first(std::min<qsizetype>(10, burstBytes.size()));
+        const qsizetype before = some.size();
+        m_pty->sendSome(some);
+        burstBytes.remove(0, before - some.size());
+        if (burstBytes.isEmpty())
+            feeder.stop();
+    });
+
+    const PromptState &p = m_form->Prompt;
+    PromptRunner runner(*m_form);
+    qint64 steps = 0;
+    runner.when([] { return true; }, [&] {
+        steps = m_form->Engine->StepsMade();
+        if (trouble == u"missing" || trouble == u"held") {
+            QVERIFY(!portOpen());
+        } else if (trouble == u"unplugged") {
+            QVERIFY(portOpen());
+            QVERIFY(send({20}));
+        } else {
+            QRandomGenerator random(7);
+            burstBytes = QByteArray(10000, '\0');
+            for (char &c : burstBytes)
+                c = char(random.bounded(256));
+            // Fed as the line takes it, while the runs go on (jumps among them).
+            feeder.start();
+        }
+    });
+    if (trouble == u"unplugged")
+        runner.when([&] { return p.CurrentDelay == row(20).Delay; }, [this] { m_pty->closeMaster(); });
+    if (burst)
+        runner.when([&] { return burstBytes.isEmpty(); }, [&] { steps = m_form->Engine->StepsMade(); });
+    // Still prompting, and still stepping.
+    runner.when([&] { return m_form->Engine->StepsMade() > steps + 200; }, [] {});
+    QVERIFY(runner.run(60000));
+    QVERIFY(!m_form->Engine->Active());
+    if (trouble == u"held")
+        QVERIFY(other.isOpen());
+    if (burst) {
+        QSerialPort after;
+        after.setPortName(m_pty->slavePath());
+        QVERIFY(after.open(QIODevice::ReadWrite));
+    }
+}
+
+QTEST_MAIN(tst_SerialControl)
+#include "tst_serialcontrol.moc"
