@@ -1,113 +1,188 @@
-// Prompting speed: the cost of one scroll step against moving two bare opaque panes,
-// the time from F10 to the first step, and the cost of the clock tick.
+// Prompting, measured on the real window. Motion is taken from where the panes are drawn,
+// step by step, not from a count of steps.
 //
-//   make bench && xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/bench_prompt
-//   QT_QPA_PLATFORM=offscreen build/bench/bench_prompt
+//   bench_prompt steps      F10 to the first step; the cost of a step with and without
+//                           font smoothing, against moving two bare panes
+//   bench_prompt speed      pixels per second for keys 1, 5 and 9, steady (FRAME) and
+//                           busy-wait (WIN), idle and with both cores loaded
+//   bench_prompt evenness   how close to their frames the steady method's steps start
+//   bench_prompt cpu        the prompter's own processor time at key 5 for 30 s
+//   bench_prompt trace [key] [points]
+//                           a 3,000-line script (12-point text unless given) from the
+//                           first line to the last, at key 5 unless given
+//
+// Run it offscreen (QT_QPA_PLATFORM=offscreen) or on a display, for example under
+//   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/bench_prompt speed
 
-#include "settings/Settings.h"
 #include "app/TMainForm.h"
 #include "controls/TRichEdit.h"
 #include "prompt/DisplayAids.h"
 #include "prompt/PromptEngine.h"
+#include "settings/Settings.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QGuiApplication>
+#include <QProcess>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <sys/resource.h>
 
 namespace {
 
 constexpr int Width = 1920;
 constexpr int Height = 1080;
 
-QString script(int pages)
+QString script(int lines)
 {
-    // About one screen of 80-pixel text a page.
-    const QString paragraph = QStringLiteral(
-        "Good evening and welcome. Tonight we look back on a busy season at the harbour, meet the "
-        "volunteers who rebuilt the old boathouse, and hear from the students of Hillside School. ");
-    QStringList lines;
-    for (int i = 0; i < pages * 2; ++i)
-        lines << QStringLiteral("%1 %2").arg(i).arg(paragraph);
-    return lines.join(QLatin1Char('\n'));
+    const QString text = QStringLiteral("Good evening and welcome to the Riverside Community Hour.");
+    QStringList out;
+    for (int i = 0; i < lines; ++i)
+        out << QStringLiteral("%1 %2").arg(i).arg(text);
+    return out.join(QLatin1Char('\n'));
 }
 
-struct RunFigures
+[[noreturn]] void fail(const char *what)
 {
-    double startMs = 0;
-    double stepsPerSecond = 0;
-    double longestStepMs = 0;
-    int stepsOver5ms = 0;
-    int stepsOver20ms = 0;
+    std::fprintf(stderr, "FAILED: %s\n", what);
+    std::exit(1);
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Two processes that keep both cores busy while they live.
+class Load
+{
+public:
+    explicit Load(bool on)
+    {
+        for (int i = 0; on && i < 2; ++i) {
+            auto *p = new QProcess;
+            p->setStandardOutputFile(QProcess::nullDevice());
+            p->start(QStringLiteral("yes"), {});
+            m_processes.push_back(p);
+        }
+    }
+    ~Load()
+    {
+        for (QProcess *p : m_processes) {
+            p->kill();
+            p->waitForFinished();
+            delete p;
+        }
+    }
+
+private:
+    std::vector<QProcess *> m_processes;
 };
 
-// Starts prompting, measures the time to the first step, then steps at speed 1 with no
-// delay for a while.
-RunFigures promptRun(TMainForm &form, int measureMs)
+// The window with a script, ready to prompt.
+struct Prompter
 {
-    RunFigures figures;
-    QElapsedTimer clock;
-    qint64 firstStep = -1, stepsAtStart = 0, rateStart = 0;
-    bool pressed = false;
-    qint64 lastTick = -1;
-    QTimer watch;
-    watch.setInterval(0);
-    QTimer probe;
-    probe.setInterval(0);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        const qint64 steps = form.Engine->StepsMade();
-        if (firstStep < 0) {
-            if (steps > stepsAtStart)
-                firstStep = clock.nsecsElapsed();
-            return;
-        }
-        // From here on the probe stays out of the loop's way: one timer ends the measurement.
-        probe.stop();
-        pressed = true;
-        QTest::keyClick(form.RichEdit1, Qt::Key_1);
-        rateStart = clock.nsecsElapsed();
-        stepsAtStart = form.Engine->StepsMade();
-        // The longest gap between two steps: a crossing redraws a pane's text.
-        QObject::connect(&watch, &QTimer::timeout, [&] {
-            const qint64 now = clock.nsecsElapsed();
-            if (lastTick >= 0) {
-                const double ms = (now - lastTick) / 1e6;
-                figures.longestStepMs = std::max(figures.longestStepMs, ms);
-                figures.stepsOver5ms += ms > 5;
-                figures.stepsOver20ms += ms > 20;
+    TMainForm form;
+
+    explicit Prompter(int lines, bool steady)
+    {
+        form.resize(Width, Height);
+        form.show();
+        if (!QTest::qWaitForWindowExposed(&form))
+            fail("no window");
+        form.Timer1->stop();
+        form.Timer2->stop();
+        Settings defaults;
+        WriteDefaultSettings(defaults);
+        form.SettingsRecord->KeyboardSpeedTable = defaults.KeyboardSpeedTable;
+        form.Action(QStringLiteral("SteadySpeed1"))->setChecked(steady);
+        form.RichEdit1->setPlainText(script(lines));
+        form.RichEdit1->GetLineCount();
+        form.RichEdit1->SetSelection(0, 0);
+    }
+    ~Prompter() { form.RichEdit1->SetModified(false); }
+
+    // Runs prompting; `onStep` sees every step (true just after it), `driver` is called
+    // from the loop's message processing until it returns false, then Escape ends it.
+    void run(const std::function<void(bool)> &onStep, const std::function<bool()> &driver)
+    {
+        form.Engine->OnStep = onStep;
+        QTimer tick;
+        tick.setInterval(5);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            if (!form.Prompt.LoopRunning)
+                return;
+            if (!driver()) {
+                tick.stop();
+                QTest::keyClick(form.RichEdit1, Qt::Key_Escape);
             }
-            lastTick = now;
         });
-        watch.start();
-        QTimer::singleShot(measureMs, [&] {
-            watch.stop();
-            const qint64 now = clock.nsecsElapsed();
-            figures.stepsPerSecond = (form.Engine->StepsMade() - stepsAtStart) * 1e9 / double(now - rateStart);
-            QTest::keyClick(form.RichEdit1, Qt::Key_Escape);
-        });
-    });
-    stepsAtStart = form.Engine->StepsMade();
-    probe.start();
-    clock.start();
-    form.Engine->SpeedButton1Click();
-    figures.startMs = firstStep / 1e6;
-    return figures;
+        tick.start();
+        form.Engine->SpeedButton1Click();
+        form.Engine->OnStep = nullptr;
+    }
+
+    void key(int digit) { QTest::keyClick(form.RichEdit1, Qt::Key(Qt::Key_0 + digit)); }
+};
+
+// What the eye sees move: per step, the distance the pane that stays on screen moved.
+class MotionMeter
+{
+public:
+    explicit MotionMeter(TMainForm &form) : m_a(form.RichEdit1), m_b(form.RichEdit2) {}
+
+    void step()
+    {
+        const int a = m_a->y(), b = m_b->y();
+        if (m_started) {
+            // A recycled pane jumps by a whole page; the other one shows the motion.
+            const int da = m_lastA - a, db = m_lastB - b;
+            const int moved = std::abs(da) < std::abs(db) ? da : db;
+            m_pixels += moved;
+            m_moves.push_back(moved);
+        }
+        m_lastA = a;
+        m_lastB = b;
+        m_started = true;
+    }
+    void reset()
+    {
+        m_pixels = 0;
+        m_moves.clear();
+    }
+    qint64 pixels() const { return m_pixels; }
+    const std::vector<int> &moves() const { return m_moves; }
+
+private:
+    QWidget *m_a;
+    QWidget *m_b;
+    int m_lastA = 0, m_lastB = 0;
+    bool m_started = false;
+    qint64 m_pixels = 0;
+    std::vector<int> m_moves;
+};
+
+double refreshRate(const QWidget &w)
+{
+    const double r = w.screen() ? w.screen()->refreshRate() : 0;
+    return r >= 10 && r <= 1000 ? r : 60.0;
 }
 
-// Two opaque panes the size of the prompt panes, moved up one pixel a step, the screen
-// updated by the same message processing as in the scroll loop.
+// ---- steps ----
+
 double bareMovesPerSecond(int paneHeight, int measureMs)
 {
     QWidget window;
     window.setWindowFlag(Qt::FramelessWindowHint);
     window.resize(Width, Height);
-    QPalette pal;
-    pal.setColor(QPalette::Window, Qt::black);
-    window.setPalette(pal);
     window.setAutoFillBackground(true);
     QWidget *panes[2];
     for (auto &pane : panes) {
@@ -135,15 +210,252 @@ double bareMovesPerSecond(int paneHeight, int measureMs)
     return steps * 1000.0 / clock.elapsed();
 }
 
-double clockTickMs(TMainForm &form)
+// Steps a second at key 9 (the fastest row, no delay) with smoothing on or off.
+double stepsPerSecond(bool smoothing)
 {
-    form.Aids->Timer1Timer(); // the first tick builds what later ones reuse
+    Prompter p(400, false);
+    p.form.Action(QStringLiteral("FontSmoothing1"))->setChecked(smoothing);
+    MotionMeter meter(p.form);
     QElapsedTimer clock;
+    qint64 steps0 = 0;
+    double rate = 0;
+    p.run([&](bool after) { if (after) meter.step(); }, [&] {
+        if (p.form.Prompt.CurrentSpeed != p.form.SettingsRecord->KeyboardSpeedTable[9].Speed) {
+            p.key(9);
+            return true;
+        }
+        if (!clock.isValid()) {
+            clock.start();
+            steps0 = p.form.Engine->StepsMade();
+            meter.reset();
+            return true;
+        }
+        if (clock.elapsed() < 3000)
+            return true;
+        rate = (p.form.Engine->StepsMade() - steps0) * 1000.0 / clock.elapsed();
+        return false;
+    });
+    if (meter.pixels() <= 0)
+        fail("the panes did not move");
+    return rate;
+}
+
+double firstStepMs(int lines)
+{
+    Prompter p(lines, false);
+    QElapsedTimer clock;
+    double ms = -1;
     clock.start();
-    constexpr int Ticks = 20;
-    for (int i = 0; i < Ticks; ++i)
-        form.Aids->Timer1Timer();
-    return clock.nsecsElapsed() / 1e6 / Ticks;
+    p.run([&](bool after) { if (after && ms < 0) ms = clock.nsecsElapsed() / 1e6; }, [&] { return ms < 0; });
+    return ms;
+}
+
+void steps()
+{
+    std::printf("F10 to first step: 1,000 lines %.0f ms, 100,000 lines %.0f ms\n", firstStepMs(1000),
+                firstStepMs(100000));
+    const double off = stepsPerSecond(false);
+    const double on = stepsPerSecond(true);
+    int paneHeight = 0;
+    {
+        Prompter p(100, false);
+        p.run([&](bool) { paneHeight = p.form.Prompt.PaneAHeight; }, [&] { return paneHeight == 0; });
+    }
+    const double bare = bareMovesPerSecond(paneHeight, 3000);
+    std::printf("steps/s at key 9: smoothing off %.0f, on %.0f (step cost on/off %.2f); bare two-pane moves/s %.0f "
+                "(step cost off/bare %.2f)\n",
+                off, on, off / on, bare, bare / off);
+}
+
+// ---- speed ----
+
+struct SpeedFigures
+{
+    double pixelsPerSecond = 0;
+    double expected = 0;
+};
+
+SpeedFigures speedAt(int digit, bool steady, double seconds)
+{
+    Prompter p(4000, steady);
+    const SpeedEntry row = p.form.SettingsRecord->KeyboardSpeedTable[digit];
+    MotionMeter meter(p.form);
+    QElapsedTimer clock;
+    qint64 firstNs = 0, lastNs = 0;
+    p.run([&](bool after) {
+        if (!after)
+            return;
+        meter.step();
+        if (clock.isValid())
+            lastNs = clock.nsecsElapsed();
+    }, [&] {
+        if (p.form.Prompt.CurrentSpeed != row.Speed || p.form.Prompt.ActiveDelay != row.Delay) {
+            p.key(digit);
+            return true;
+        }
+        if (!clock.isValid()) {
+            clock.start();
+            meter.reset();
+            firstNs = 0;
+            return true;
+        }
+        return clock.elapsed() < seconds * 1000;
+    });
+    // Every step moves the text by the row's speed.
+    for (int m : meter.moves())
+        if (m != row.Speed && m != 0)
+            fail("a step moved the text by other than the speed");
+    SpeedFigures f;
+    f.pixelsPerSecond = meter.pixels() / ((lastNs - firstNs) / 1e9);
+    f.expected = steady ? row.Speed * refreshRate(p.form) / (1.0 + row.Delay / 1e6) : 0;
+    if (meter.pixels() <= 0)
+        fail("the panes did not move");
+    return f;
+}
+
+void speed()
+{
+    const double seconds = 10;
+    for (bool loaded : {false, true}) {
+        Load load(loaded);
+        std::printf("%s:\n", loaded ? "both cores loaded" : "idle");
+        for (bool steady : {true, false}) {
+            std::printf("  %s", steady ? "FRAME" : "WIN  ");
+            for (int digit : {1, 5, 9}) {
+                const SpeedFigures f = speedAt(digit, steady, seconds);
+                if (steady)
+                    std::printf("  key %d %7.1f px/s (expected %6.1f, ratio %.4f)", digit, f.pixelsPerSecond, f.expected,
+                                f.pixelsPerSecond / f.expected);
+                else
+                    std::printf("  key %d %9.1f px/s", digit, f.pixelsPerSecond);
+            }
+            std::printf("\n");
+        }
+    }
+}
+
+// ---- evenness ----
+
+void evennessOnce(bool loaded)
+{
+    Load load(loaded);
+    Prompter p(4000, true);
+    const double frameNs = 1e9 / refreshRate(p.form);
+    QElapsedTimer clock;
+    std::vector<qint64> starts;
+    p.run([&](bool after) {
+        if (!after && clock.isValid())
+            starts.push_back(clock.nsecsElapsed());
+    }, [&] {
+        if (p.form.Prompt.CurrentSpeed != p.form.SettingsRecord->KeyboardSpeedTable[5].Speed) {
+            p.key(5);
+            return true;
+        }
+        if (!clock.isValid())
+            clock.start();
+        return clock.elapsed() < 10000;
+    });
+    if (starts.size() < 100)
+        fail("too few steps");
+    // Steps are due on a grid of frames: the lateness of each against its frame.
+    const qint64 origin = starts.front();
+    std::vector<double> late;
+    int overAFrame = 0;
+    for (qint64 t : starts) {
+        const double frames = (t - origin) / frameNs;
+        const double lateNs = (frames - std::floor(frames + 0.02)) * frameNs;
+        late.push_back(lateNs / 1e6);
+    }
+    for (std::size_t i = 1; i < starts.size(); ++i)
+        overAFrame += (starts[i] - starts[i - 1]) > 2 * frameNs;
+    std::sort(late.begin(), late.end());
+    const double within2 = double(std::count_if(late.begin(), late.end(), [](double ms) { return ms <= 2.0; }))
+                           / double(late.size());
+    std::printf("%s: %zu steps, %.2f %% within 2 ms of their frame, median %.2f ms, 99th percentile %.2f ms; "
+                "steps more than a frame late: %d\n",
+                loaded ? "loaded" : "idle", starts.size(), within2 * 100, late[late.size() / 2],
+                late[late.size() * 99 / 100], overAFrame);
+}
+
+void evenness()
+{
+    evennessOnce(false);
+    evennessOnce(true);
+}
+
+// ---- cpu ----
+
+void cpu()
+{
+    for (bool steady : {true, false}) {
+        Prompter p(8000, steady);
+        QElapsedTimer clock;
+        double cpu0 = 0, share = 0;
+        p.run(nullptr, [&] {
+            if (p.form.Prompt.CurrentSpeed != p.form.SettingsRecord->KeyboardSpeedTable[5].Speed) {
+                p.key(5);
+                return true;
+            }
+            if (!clock.isValid()) {
+                clock.start();
+                cpu0 = cpuSeconds();
+                return true;
+            }
+            if (clock.elapsed() < 30000)
+                return true;
+            share = (cpuSeconds() - cpu0) / (clock.elapsed() / 1000.0);
+            return false;
+        });
+        std::printf("%s: %.1f %% of one core while prompting at key 5 for 30 s\n", steady ? "FRAME" : "WIN  ",
+                    share * 100);
+    }
+}
+
+// ---- trace ----
+
+void trace(int digit, double points)
+{
+    for (bool steady : {false, true}) {
+        Prompter p(3000, steady);
+        p.form.RichEdit1->SelectAll();
+        p.form.RichEdit1->SetSelSize(points);
+        p.form.RichEdit1->SetSelection(0, 0);
+        MotionMeter meter(p.form);
+        const PromptState &s = p.form.Prompt;
+        int backward = 0, still = 0, longestStill = 0;
+        bool moving = false;
+        QElapsedTimer clock;
+        const qint64 runs0 = p.form.Engine->RunsStarted();
+        p.run([&](bool after) {
+            if (!after)
+                return;
+            meter.step();
+            if (!moving || meter.moves().empty())
+                return;
+            const int m = meter.moves().back();
+            backward += m < 0;
+            still = m == 0 ? still + 1 : 0;
+            longestStill = std::max(longestStill, still);
+        }, [&] {
+            if (!moving) {
+                p.key(digit);
+                moving = s.CurrentSpeed > 0;
+                if (moving) {
+                    clock.start();
+                    meter.reset();
+                }
+                return true;
+            }
+            // The real end: the end-of-script stop.
+            return !(s.CurrentSpeed == 0 && s.TopLine >= s.LineCount - s.RecycleLines);
+        });
+        std::printf("%s key %d, %.0f pt: 3,000 lines to the end in %.1f s, %lld px; runs %lld; backward moves %d; "
+                    "longest standstill %d steps; final top line %d of %d\n",
+                    steady ? "FRAME" : "WIN  ", digit, points, clock.elapsed() / 1000.0, meter.pixels(),
+                    p.form.Engine->RunsStarted() - runs0, backward, longestStill, s.TopLine, s.LineCount);
+        if (backward || p.form.Engine->RunsStarted() - runs0 != 1)
+            fail("the text jumped back or the run restarted");
+    }
 }
 
 }
@@ -153,37 +465,23 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_FONT_DPI"))
         qputenv("QT_FONT_DPI", "96");
     QApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
-    std::printf("platform: %s\n", qPrintable(QGuiApplication::platformName()));
-
-    for (int pages : {20, 2000}) {
-        TMainForm form;
-        form.resize(Width, Height);
-        form.show();
-        if (!QTest::qWaitForWindowExposed(&form))
-            return 1;
-        form.Timer1->stop();
-        form.Timer2->stop();
-        form.SettingsRecord->KeyboardSpeedTable[1] = {1, 0};
-        form.Action(QStringLiteral("FontSmoothing1"))->setChecked(false);
-        form.RichEdit1->setPlainText(script(pages));
-        form.RichEdit1->GetLineCount(); // the loaded script is laid out before F10, as on screen
-        form.RichEdit1->SetSelection(0, 0);
-
-        const RunFigures run = promptRun(form, pages == 20 ? 3000 : 1000);
-        std::printf("%5d pages: F10 to first step %8.1f ms\n", pages, run.startMs);
-        if (pages == 20) {
-            const double bare = bareMovesPerSecond(form.Prompt.PaneAHeight, 3000);
-            std::printf("             steps/s at speed 1: %.0f, bare two-pane moves/s: %.0f, step cost ratio %.2f\n",
-                        run.stepsPerSecond, bare, bare / run.stepsPerSecond);
-            std::printf("             longest step %.1f ms; steps over 5 ms: %d, over 20 ms: %d\n", run.longestStepMs,
-                        run.stepsOver5ms, run.stepsOver20ms);
-        } else {
-            form.RichEdit1->SetSelection(form.RichEdit1->document()->characterCount() / 2, 0);
-            std::printf("             clock tick %.2f ms\n", clockTickMs(form));
-        }
-        form.RichEdit1->document()->setModified(false);
-    }
+    const QString what = argc > 1 ? QString::fromLatin1(argv[1]) : QStringLiteral("steps");
+    std::printf("platform %s, refresh %.1f Hz\n", qPrintable(QGuiApplication::platformName()),
+                QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->refreshRate() : 0.0);
+    if (what == u"steps")
+        steps();
+    else if (what == u"speed")
+        speed();
+    else if (what == u"evenness")
+        evenness();
+    else if (what == u"cpu")
+        cpu();
+    else if (what == u"trace")
+        trace(argc > 2 ? std::atoi(argv[2]) : 5, argc > 3 ? std::atof(argv[3]) : 12.0);
+    else
+        fail("unknown measurement");
     return 0;
 }
