@@ -343,9 +343,12 @@ void evennessOnce(bool loaded)
     const double frameNs = 1e9 / refreshRate(p.form);
     QElapsedTimer clock;
     std::vector<qint64> starts;
+    std::vector<double> late;
     p.run([&](bool after) {
-        if (!after && clock.isValid())
+        if (!after && clock.isValid()) {
             starts.push_back(clock.nsecsElapsed());
+            late.push_back(p.form.Engine->LastStepLateNs() / 1e6);
+        }
     }, [&] {
         if (p.form.Prompt.CurrentSpeed != p.form.SettingsRecord->KeyboardSpeedTable[5].Speed) {
             p.key(5);
@@ -357,17 +360,11 @@ void evennessOnce(bool loaded)
     });
     if (starts.size() < 100)
         fail("too few steps");
-    // Steps are due on a grid of frames: the lateness of each against its frame.
-    const qint64 origin = starts.front();
-    std::vector<double> late;
+    // How long after its frame each step started, and gaps of more than one frame
+    // between steps that were due one frame apart.
     int overAFrame = 0;
-    for (qint64 t : starts) {
-        const double frames = (t - origin) / frameNs;
-        const double lateNs = (frames - std::floor(frames + 0.02)) * frameNs;
-        late.push_back(lateNs / 1e6);
-    }
-    for (std::size_t i = 1; i < starts.size(); ++i)
-        overAFrame += (starts[i] - starts[i - 1]) > 2 * frameNs;
+    for (double ms : late)
+        overAFrame += ms > frameNs / 1e6;
     std::sort(late.begin(), late.end());
     const double within2 = double(std::count_if(late.begin(), late.end(), [](double ms) { return ms <= 2.0; }))
                            / double(late.size());
@@ -422,7 +419,7 @@ void trace(int digit, double points)
         p.form.RichEdit1->SetSelection(0, 0);
         MotionMeter meter(p.form);
         const PromptState &s = p.form.Prompt;
-        int backward = 0, still = 0, longestStill = 0;
+        int backward = 0, still = 0, longestStill = 0, stillAt = -1;
         bool moving = false;
         QElapsedTimer clock;
         const qint64 runs0 = p.form.Engine->RunsStarted();
@@ -430,12 +427,19 @@ void trace(int digit, double points)
             if (!after)
                 return;
             meter.step();
-            if (!moving || meter.moves().empty())
+            // The end-of-script stop is the end of the trace.
+            if (!moving || meter.moves().empty() || s.CurrentSpeed == 0)
                 return;
             const int m = meter.moves().back();
+            if (m < 0 && std::getenv("TRACE_DEBUG"))
+                std::fprintf(stderr, "backward %d at top %d, panes %d %d, speed %d\n", m, s.TopLine, s.PaneATop,
+                             s.PaneBTop, s.CurrentSpeed);
             backward += m < 0;
             still = m == 0 ? still + 1 : 0;
-            longestStill = std::max(longestStill, still);
+            if (still > longestStill) {
+                longestStill = still;
+                stillAt = s.TopLine;
+            }
         }, [&] {
             if (!moving) {
                 p.key(digit);
@@ -450,9 +454,9 @@ void trace(int digit, double points)
             return !(s.CurrentSpeed == 0 && s.TopLine >= s.LineCount - s.RecycleLines);
         });
         std::printf("%s key %d, %.0f pt: 3,000 lines to the end in %.1f s, %lld px; runs %lld; backward moves %d; "
-                    "longest standstill %d steps; final top line %d of %d\n",
+                    "longest standstill %d steps (at line %d); final top line %d of %d\n",
                     steady ? "FRAME" : "WIN  ", digit, points, clock.elapsed() / 1000.0, meter.pixels(),
-                    p.form.Engine->RunsStarted() - runs0, backward, longestStill, s.TopLine, s.LineCount);
+                    p.form.Engine->RunsStarted() - runs0, backward, longestStill, stillAt, s.TopLine, s.LineCount);
         if (backward || p.form.Engine->RunsStarted() - runs0 != 1)
             fail("the text jumped back or the run restarted");
     }

@@ -321,8 +321,10 @@ void PromptEngine::waitForFrame()
     for (;;) {
         processMessages();
         const qint64 remaining = m_pacer->Due() - m_clock.nsecsElapsed();
-        if (remaining <= 0 || !P.LoopRunning)
+        if (remaining <= 0 || !P.LoopRunning) {
+            m_lateNs = -remaining;
             return;
+        }
         if (remaining > 1500000) {
             wake.start(int((remaining - 500000) / 1000000));
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);

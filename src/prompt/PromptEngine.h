@@ -52,6 +52,8 @@ public:
     // Steps the loop has made, and runs set up, since the program started (for measurements).
     qint64 StepsMade() const { return m_steps; }
     qint64 RunsStarted() const { return m_runs; }
+    // In the steady method, how long after its frame the last step started.
+    qint64 LastStepLateNs() const { return m_lateNs; }
 
     // Called just before and just after every step's move (for tests and measurements).
     std::function<void(bool after)> OnStep;
@@ -94,6 +96,7 @@ private:
     int m_lastA = 0;
     qint64 m_steps = 0;
     qint64 m_runs = 0;
+    qint64 m_lateNs = 0;
     class KeyHold;
     std::unique_ptr<KeyHold> m_keyHold;
     QElapsedTimer m_clock;
