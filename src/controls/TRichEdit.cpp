@@ -1,6 +1,7 @@
 #include "controls/TRichEdit.h"
 
 #include "controls/ScriptLayout.h"
+#include "core/CorvantaError.h"
 #include "controls/WidgetColours.h"
 #include "formats/RtfReader.h"
 #include "formats/RtfWriter.h"
@@ -182,8 +183,16 @@ QString TRichEdit::SelText() const
     return text;
 }
 
+void TRichEdit::EnsureRoomFor(qsizetype added, qsizetype removed) const
+{
+    const qsizetype after = document()->characterCount() - 1 - removed + added;
+    if (added > removed && after > MaxCharacters)
+        throw CorvantaError(ScriptTooLongText(after, MaxCharacters));
+}
+
 void TRichEdit::SetSelText(const QString &text)
 {
+    EnsureRoomFor(text.size(), SelLength());
     QTextCursor c = textCursor();
     // The new text takes the format found at the selection's start.
     QTextCursor at(document());
@@ -681,7 +690,7 @@ void TRichEdit::keyPressEvent(QKeyEvent *event)
         return;
     }
     if (!event->text().isEmpty() && !event->text().at(0).isNull() && event->text().at(0) >= QChar(' ')
-        && document()->characterCount() > MaxLength) {
+        && document()->characterCount() > MaxCharacters) {
         event->accept();
         return;
     }
@@ -720,7 +729,7 @@ bool TRichEdit::canInsertFromMimeData(const QMimeData *source) const
 
 void TRichEdit::insertFromMimeData(const QMimeData *source)
 {
-    if (isReadOnly() || document()->characterCount() + source->text().size() > MaxLength)
+    if (isReadOnly() || document()->characterCount() + source->text().size() > MaxCharacters)
         return;
     const QString format = source->hasFormat(RtfMime) ? RtfMime : RtfMimeAlias;
     if (source->hasFormat(format)) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Limits.h"
+
 #include <QColor>
 #include <QPixmap>
 #include <QRegion>
@@ -36,7 +38,9 @@ class TRichEdit : public QTextEdit
     Q_OBJECT
 
 public:
-    static constexpr int MaxLength = 120000000;
+    static constexpr int MaxLength = int(MaxScriptCharacters);
+    // The limit this control keeps (MaxLength; tests set smaller ones).
+    qsizetype MaxCharacters = MaxLength;
 
     explicit TRichEdit(QWidget *parent = nullptr);
 
@@ -63,7 +67,9 @@ public:
     // Length 0 at the selection's start, without scrolling the view.
     void CollapseSelection();
     QString SelText() const;
+    // Throws CorvantaError, changing nothing, when the script would grow past MaxLength.
     void SetSelText(const QString &text);
+    void EnsureRoomFor(qsizetype added, qsizetype removed = 0) const;
 
     // Character format of the selection
     TextAttributes SelAttributes() const;

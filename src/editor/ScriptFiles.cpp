@@ -391,6 +391,7 @@ void ScriptFiles::insertIntoEditor(const QString &path, int filterIndex)
         staging->PlainText = false;
         staging->LoadFromFile(path);
     }
+    edit->EnsureRoomFor(staging->document()->characterCount() - 1, edit->SelLength());
 
     // The inserted text takes the look of the text at the caret.
     const TextAttributes caret = edit->SelAttributes();

@@ -1,4 +1,5 @@
 #include "controls/TRichEdit.h"
+#include "core/CorvantaError.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QScrollBar>
@@ -24,6 +25,7 @@ private Q_SLOTS:
     void swallowedKeys();
     void paragraphFormat();
     void insertAtLineStarts();
+    void setSelTextKeepsTheLimit();
 };
 
 namespace {
@@ -276,6 +278,29 @@ void tst_RichEdit::insertAtLineStarts()
     QCOMPARE(lines.at(2), QStringLiteral("\u00a4line 2"));
     QCOMPARE(lines.at(7), QStringLiteral("\u00a4\u00a4line 7"));
     QCOMPARE(edit.Text().count(QChar(0x00A4)), 3);
+}
+
+// Text set from a command stops at the script's limit, like typing, and changes nothing.
+void tst_RichEdit::setSelTextKeepsTheLimit()
+{
+    TRichEdit edit;
+    edit.MaxCharacters = 20;
+    edit.setPlainText(QStringLiteral("0123456789"));
+    edit.SetSelection(2, 3);
+    edit.SetSelText(QStringLiteral("abcdefghijklm")); // 10 - 3 + 13 = 20: fits
+    QCOMPARE(edit.Text(), QStringLiteral("01abcdefghijklm56789"));
+    edit.SetSelection(0, 0);
+    bool refused = false;
+    try {
+        edit.SetSelText(QStringLiteral("x"));
+    } catch (const CorvantaError &e) {
+        refused = e.text().contains(QStringLiteral("21")) && e.text().contains(QStringLiteral("20"));
+    }
+    QVERIFY(refused);
+    QCOMPARE(edit.Text(), QStringLiteral("01abcdefghijklm56789"));
+    edit.SetSelection(0, 5);
+    edit.SetSelText(QStringLiteral("y")); // shrinking always fits
+    QCOMPARE(edit.Text(), QStringLiteral("ydefghijklm56789"));
 }
 
 QTEST_MAIN(tst_RichEdit)

@@ -57,6 +57,7 @@ private Q_SLOTS:
     void cancelledSaveStopsTheCommand();
     void saveAfterZnqImportAsksForName();
     void insertZnq();
+    void insertPastTheLimitChangesNothing();
     void printThreePages();
     void realDialogFilters();
 
@@ -718,6 +719,22 @@ void tst_ScriptFiles::insertZnq()
     files()->Insert2Click();
     QCOMPARE(edit()->Text(), QStringLiteral("aX\u00bbYb"));
     QCOMPARE(m_dialogs->filterIndexShown.value(1), 3);
+}
+
+void tst_ScriptFiles::insertPastTheLimitChangesNothing()
+{
+    edit()->setPlainText(QStringLiteral("ab"));
+    edit()->SetSelection(1, 0);
+    edit()->MaxCharacters = 30;
+    const QString path = m_dir->file(QStringLiteral("insert.txt"));
+    writeFile(path, QByteArray(40, 'x'));
+    m_dialogs->files = {chosen(path, 2)};
+    m_form->Action(QStringLiteral("Insert2"))->trigger();
+    QCOMPARE(m_dialogs->errors.size(), 1);
+    QVERIFY2(m_dialogs->errors.first().contains(QStringLiteral("at most 30")), qPrintable(m_dialogs->errors.first()));
+    m_dialogs->errors.clear();
+    QCOMPARE(edit()->Text(), QStringLiteral("ab"));
+    QCOMPARE(m_form->RichEdit4->Text(), QString());
 }
 
 void tst_ScriptFiles::printThreePages()
