@@ -26,18 +26,25 @@ std::optional<Selection> next(MarkerSearchState &state, const QString &text, QCh
     return Selection{state.MarkerScanPos - 1, 1};
 }
 
+int lastBefore(MarkerSearchState &state, QChar marker, int position)
+{
+    // The character at the position and the one before it are not searched.
+    state.SearchText.truncate(position - 2);
+    // The last hit in what is kept; the rest of the text is consumed as it goes.
+    const int last = int(state.SearchText.lastIndexOf(marker)) + 1;
+    state.SearchText.remove(0, last);
+    state.MarkerScanPos = last;
+    state.FoundPos = 0;
+    return last;
+}
+
 std::optional<Selection> previous(MarkerSearchState &state, const QString &text, QChar marker)
 {
     state.SearchText = lowerKeepingPositions(text);
     state.MarkerScanPos = state.MarkerPos;
     if (state.MarkerScanPos <= 1)
         return std::nullopt;
-    state.SearchText.truncate(state.MarkerPos - 2);
-    // The last hit in what is kept; the rest of the text is consumed as it goes.
-    const int last = int(state.SearchText.lastIndexOf(marker)) + 1;
-    state.SearchText.remove(0, last);
-    state.MarkerScanPos = last;
-    state.FoundPos = 0;
+    const int last = lastBefore(state, marker, state.MarkerPos);
     if (last == 0) {
         state.MarkerPos = 1;
         return Selection{0, 1};

@@ -29,4 +29,9 @@ std::optional<Selection> previous(MarkerSearchState &state, const QString &text,
 // Lower-cased one character at a time, so every position stays where it was.
 QString lowerKeepingPositions(const QString &text);
 
+// Searching SearchText back from a 1-based position: the 1-based position of the last
+// marker more than one character before it (0 when there is none). Consumes SearchText up
+// to that marker and leaves MarkerScanPos on it, as the step-by-step search would.
+int lastBefore(MarkerSearchState &state, QChar marker, int position);
+
 }

@@ -49,20 +49,22 @@ void DisplayAids::Panel1DblClick()
 
 void DisplayAids::FontSmoothing1Click()
 {
-    QAction *item = m_c.FontSmoothing1;
-    item->setChecked(!item->isChecked());
-    if (SettingsFileExists())
-        WriteSettingsKey(*m_c.settings, QStringLiteral("SCROLLING"), QStringLiteral("FONT SMOOTHING"),
-                         item->isChecked() ? QStringLiteral("YES") : QStringLiteral("NO"));
+    toggleScrollSetting(m_c.FontSmoothing1, QStringLiteral("FONT SMOOTHING"), QStringLiteral("YES"),
+                        QStringLiteral("NO"));
 }
 
 void DisplayAids::SteadySpeed1Click()
 {
-    QAction *item = m_c.SteadySpeed1;
+    toggleScrollSetting(m_c.SteadySpeed1, QStringLiteral("METHOD"), QStringLiteral("FRAME"), QStringLiteral("WIN"));
+}
+
+// Turns a check item of the scroll settings over and, when there is a settings file,
+// writes its key there.
+void DisplayAids::toggleScrollSetting(QAction *item, const QString &key, const QString &on, const QString &off)
+{
     item->setChecked(!item->isChecked());
     if (SettingsFileExists())
-        WriteSettingsKey(*m_c.settings, QStringLiteral("SCROLLING"), QStringLiteral("METHOD"),
-                         item->isChecked() ? QStringLiteral("FRAME") : QStringLiteral("WIN"));
+        WriteSettingsKey(*m_c.settings, QStringLiteral("SCROLLING"), key, item->isChecked() ? on : off);
 }
 
 void DisplayAids::Timer1Timer()

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QString>
 #include <Qt>
+
+class QAction;
 
 struct MainControls;
 struct PromptState;
@@ -20,6 +23,7 @@ public:
     void Timer3Timer();
 
 private:
+    void toggleScrollSetting(QAction *item, const QString &key, const QString &on, const QString &off);
     void updateRates();
     void updateCaption();
     void updateReadingTime();

@@ -73,12 +73,7 @@ std::optional<MarkerSearch::Selection> backward(MarkerSearchState &m, const Prom
     if (m.MarkerScanPos <= 1)
         return std::nullopt;
     // The line break before the top line and the character before it are not searched.
-    m.SearchText.truncate(m.MarkerScanPos - 2);
-    // Consumed marker by marker up to the last one, which leaves the same state.
-    const int last = int(m.SearchText.lastIndexOf(JumpMarker)) + 1;
-    m.SearchText.remove(0, last);
-    m.MarkerScanPos = last;
-    m.FoundPos = 0;
+    MarkerSearch::lastBefore(m, JumpMarker, m.MarkerScanPos);
     return MarkerSearch::Selection{m.MarkerScanPos, 1};
 }
 

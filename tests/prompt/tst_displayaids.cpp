@@ -26,7 +26,8 @@ private Q_SLOTS:
     void dragArrow_data();
     void dragArrow();
     void labelsToggle();
-    void fontSmoothing();
+    void scrollSettingItems_data();
+    void scrollSettingItems();
     void writeBacksNeedTheFile();
 };
 
@@ -147,19 +148,38 @@ void tst_DisplayAids::labelsToggle()
     QVERIFY(!form.Timer1->isActive());
 }
 
-void tst_DisplayAids::fontSmoothing()
+void tst_DisplayAids::scrollSettingItems_data()
 {
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<bool>("checkedAtStart");
+    QTest::addColumn<QByteArray>("on");
+    QTest::addColumn<QByteArray>("off");
+    QTest::newRow("font smoothing") << "FontSmoothing1" << true << QByteArray("FONT SMOOTHING=YES")
+                                    << QByteArray("FONT SMOOTHING=NO");
+    QTest::newRow("steady speed") << "SteadySpeed1" << false << QByteArray("METHOD=FRAME") << QByteArray("METHOD=WIN");
+}
+
+// Each check item of the scroll settings turns over and writes its key back.
+void tst_DisplayAids::scrollSettingItems()
+{
+    QFETCH(QString, item);
+    QFETCH(bool, checkedAtStart);
+    QFETCH(QByteArray, on);
+    QFETCH(QByteArray, off);
     ScopedWorkDir dir;
     FakeDialogs dialogs;
     TMainForm form(QString(), &dialogs);
-    QAction *item = form.Action(QStringLiteral("FontSmoothing1"));
-    QVERIFY(item->isChecked());
-    item->trigger();
-    QVERIFY(!item->isChecked());
-    QVERIFY(settingsText().contains("\r\nFONT SMOOTHING=NO\r\n"));
-    item->trigger();
-    QVERIFY(item->isChecked());
-    QVERIFY(settingsText().contains("\r\nFONT SMOOTHING=YES\r\n"));
+    QAction *action = form.Action(item);
+    QCOMPARE(action->isChecked(), checkedAtStart);
+    for (bool checked : {!checkedAtStart, checkedAtStart}) {
+        action->trigger();
+        QCOMPARE(action->isChecked(), checked);
+        QVERIFY(settingsText().contains("\r\n" + (checked ? on : off) + "\r\n"));
+    }
+    // A new window reads the choice back.
+    action->trigger();
+    TMainForm next(QString(), &dialogs);
+    QCOMPARE(next.Action(item)->isChecked(), !checkedAtStart);
     QVERIFY(dialogs.errors.isEmpty());
 }
 
