@@ -898,9 +898,11 @@ void tst_PromptLoop::steadySpeedMovesAtTheDisplayRate()
     });
     QVERIFY(driver.run(20000));
     const double expectedSteps = refresh / 1.5;
-    QVERIFY2(qAbs(stepsPerSecond - expectedSteps) / expectedSteps < 0.05, qPrintable(QString::number(stepsPerSecond)));
+    // Loose enough for a busy machine (a step that comes late costs a frame), tight enough
+    // for a wrong count of frames (one more or fewer is a third off).
+    QVERIFY2(qAbs(stepsPerSecond - expectedSteps) / expectedSteps < 0.1, qPrintable(QString::number(stepsPerSecond)));
     // Crossing steps are left out of the pixel count; at most a few in two seconds.
-    QVERIFY2(pixelsPerSecond > 2 * expectedSteps * 0.85 && pixelsPerSecond < 2 * expectedSteps * 1.05,
+    QVERIFY2(pixelsPerSecond > 2 * expectedSteps * 0.8 && pixelsPerSecond < 2 * expectedSteps * 1.05,
              qPrintable(QString::number(pixelsPerSecond)));
 }
 
