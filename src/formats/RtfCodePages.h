@@ -10,11 +10,16 @@
 class RtfCodePages
 {
 public:
-    // The Windows code page of an RTF \fcharset; 0 when the font uses the document's code page.
+    // Pseudo code pages for symbol fonts: SymbolCodePage + a SymbolFonts::Table.
+    static constexpr int SymbolCodePage = 0x10000;
+
+    // The Windows code page of an RTF \fcharset (Windows-1252 for \fcharset0), or 0 when the
+    // font follows the document's code page: \fcharset1 (the default character set) and
+    // numbers we do not know. Symbol fonts (\fcharset2) are the caller's to decide.
     static int codePageForCharset(int charset);
 
-    // Appends the decoded bytes. Windows-1252 is our own table; other code pages go through
-    // Qt's converters and fall back to Windows-1252 where the system has none.
+    // Appends the decoded bytes. Windows-1252 and the symbol fonts are our own tables; other
+    // code pages go through Qt's converters and fall back to Windows-1252 where there is none.
     void decode(int codePage, QByteArrayView bytes, QString &out);
 
 private:
