@@ -39,6 +39,16 @@ QString roman(int n, bool upper)
 
 } // namespace
 
+QString cleanText(const QString &text)
+{
+    QString clean = text;
+    clean.removeIf([](QChar c) {
+        const char16_t u = c.unicode();
+        return (u < 0x20 && u != u'\t') || u == 0x2029 || u == 0xFDD0 || u == 0xFDD1 || u == 0xFFFC;
+    });
+    return clean;
+}
+
 bool isNumbered(int style)
 {
     switch (style) {

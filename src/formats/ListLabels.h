@@ -36,6 +36,10 @@ struct Numbering
     bool fixed = false;     // one item with a label of its own
 };
 
+// The text of a label without what a label cannot hold: control characters but the tab,
+// and the marks Qt keeps for paragraphs, frames and objects.
+QString cleanText(const QString &text);
+
 // A number as Qt writes it in a list of that style (decimal, letters or roman numerals).
 QString number(int n, int style);
 bool isNumbered(int style);

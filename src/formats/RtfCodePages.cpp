@@ -81,8 +81,8 @@ int RtfCodePages::codePageForCharset(int charset)
 
 void RtfCodePages::decode(int codePage, QByteArrayView bytes, QString &out)
 {
-    if (codePage >= SymbolCodePage) {
-        const auto table = SymbolFonts::Table(codePage - SymbolCodePage);
+    if (isSymbolCodePage(codePage)) {
+        const auto table = SymbolFonts::Table(-1 - codePage);
         for (const char b : bytes) {
             const char32_t c = SymbolFonts::toUnicode(table, static_cast<unsigned char>(b));
             out.append(QChar::fromUcs4(c));

@@ -10,8 +10,9 @@
 class RtfCodePages
 {
 public:
-    // Pseudo code pages for symbol fonts: SymbolCodePage + a SymbolFonts::Table.
-    static constexpr int SymbolCodePage = 0x10000;
+    // Pseudo code pages for symbol fonts, below any a file can name: one per SymbolFonts::Table.
+    static constexpr int symbolCodePage(int table) { return -1 - table; }
+    static constexpr bool isSymbolCodePage(int codePage) { return codePage < 0; }
 
     // The Windows code page of an RTF \fcharset (Windows-1252 for \fcharset0), or 0 when the
     // font follows the document's code page: \fcharset1 (the default character set) and

@@ -223,6 +223,7 @@ QTextList *RtfLists::place(const Ref &ref, QTextCursor &cursor, int *drawStyle)
 
     const bool fromTable = ref.ls >= 0 && (levelDef(ref.ls, level) || ref.pn < 0);
     Run &run = fromTable ? m_runs[ref.ls] : m_pnRun;
+    m_pnRunUsed = m_pnRunUsed || !fromTable;
     restartBelow(run, level, fromTable ? ref.ls : -1);
 
     ListLabels::Numbering label;
@@ -252,7 +253,9 @@ QTextList *RtfLists::place(const Ref &ref, QTextCursor &cursor, int *drawStyle)
 
 void RtfLists::endPnRun()
 {
-    m_pnRun = Run{};
+    if (m_pnRunUsed)
+        m_pnRun = Run{};
+    m_pnRunUsed = false;
 }
 
 // An item ends the numbering of the levels below it, unless they continue across it.
@@ -299,9 +302,11 @@ ListLabels::Numbering RtfLists::levelLabel(int ls, int level, const Run &run) co
     return label;
 }
 
-QTextList *RtfLists::placeInSlot(Slot &slot, const ListLabels::Numbering &label, int level, QTextCursor &cursor,
+QTextList *RtfLists::placeInSlot(Slot &slot, ListLabels::Numbering label, int level, QTextCursor &cursor,
                                  int *drawStyle)
 {
+    label.before = ListLabels::cleanText(label.before);
+    label.after = ListLabels::cleanText(label.after);
     const ListLabels::Numbering &open = slot.numbering;
     if (slot.list && !open.fixed && open.style == label.style) {
         if (!ListLabels::isNumbered(label.style))

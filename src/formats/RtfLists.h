@@ -111,7 +111,7 @@ private:
     const LevelDef *levelDef(int ls, int level, int *start = nullptr) const;
     ListLabels::Numbering levelLabel(int ls, int level, const Run &run) const;
     void restartBelow(Run &run, int level, int ls);
-    QTextList *placeInSlot(Slot &slot, const ListLabels::Numbering &label, int level, QTextCursor &cursor,
+    QTextList *placeInSlot(Slot &slot, ListLabels::Numbering label, int level, QTextCursor &cursor,
                            int *drawStyle);
 
     std::vector<ListDef> m_lists;
@@ -127,4 +127,5 @@ private:
 
     QHash<int, Run> m_runs;         // by \ls
     Run m_pnRun;
+    bool m_pnRunUsed = false;
 };

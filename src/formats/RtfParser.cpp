@@ -176,8 +176,8 @@ const std::unordered_map<std::string_view, RtfParser::Entry> &RtfParser::control
         add("nestcell", &P::onCell, 0, kText);
         add("page", &P::onSoftBreak, 0, kText);
         add("sect", &P::onSoftBreak, 0, kText);
-        add("line", &P::onChar, 0x2028, kText);
-        add("tab", &P::onChar, '\t', kText);
+        add("line", &P::onChar, 0x2028, kCollecting);
+        add("tab", &P::onChar, '\t', kCollecting);
         add("emdash", &P::onChar, 0x2014, kCollecting);
         add("endash", &P::onChar, 0x2013, kCollecting);
         add("emspace", &P::onChar, 0x2003, kCollecting);
@@ -453,7 +453,7 @@ int RtfParser::fontCodePage(const FontDef &font) const
     const bool symbol = font.charset == 2
         || (font.charset < 0 && (font.technical || SymbolFonts::isSymbolFontName(font.name)));
     if (symbol)
-        return RtfCodePages::SymbolCodePage + SymbolFonts::tableFor(font.name);
+        return RtfCodePages::symbolCodePage(SymbolFonts::tableFor(font.name));
     if (font.codePage > 0)
         return font.codePage;
     if (font.charset == 0 && m_macDocument)
@@ -831,7 +831,7 @@ void RtfParser::onUnicode(const RtfToken &token, int)
     }
     // Symbol fonts keep their pictures at U+F000 + byte; show them as what they are.
     const int codePage = u >= 0xF020 && u <= 0xF0FF ? textCodePage() : 0;
-    if (codePage >= RtfCodePages::SymbolCodePage) {
+    if (RtfCodePages::isSymbolCodePage(codePage)) {
         QString symbol;
         m_codePages.decode(codePage, QByteArray(1, char(u - 0xF000)), symbol);
         textChars(symbol);

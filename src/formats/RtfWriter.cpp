@@ -13,6 +13,7 @@
 #include <QTextList>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -72,17 +73,19 @@ private:
     const ListOut &listOut(const QTextList *list);
     void writeListTables(QByteArray &out);
     void writeListLevel(QByteArray &out, int level, const Definition &definition);
-    void writeRun(int formatIndex, const QTextCharFormat &format);
-    void writeText(const QString &text);
-    void writeEscapedText(const QString &text, QByteArray &out, bool &needDelimiter);
+    template<typename Source>
+    void writeRun(int formatIndex, const Source &source);
+    void writeText(QStringView text);
+    void writeEscapedText(QStringView text, QByteArray &out, bool &needDelimiter);
     void word(const char *name);
     void word(const char *name, int value);
     int fontIndex(const QString &family, bool symbol = false);
     int colourIndex(const QBrush &brush);
-    const RunProps &runProps(int formatIndex, const QTextCharFormat &format);
+    RunProps runProps(const QTextCharFormat &format);
     QByteArray header();
 
     const QTextDocument *m_document;
+    QString m_text;     // the document's, which fragments are slices of
     QByteArray m_body;
     bool m_needDelimiter = false;
     QString m_defaultFamily;
@@ -115,6 +118,7 @@ RtfBuilder::RtfBuilder(const QTextDocument *document)
 
 QByteArray RtfBuilder::build()
 {
+    m_text = m_document->toRawText();
     m_body.reserve(m_document->characterCount() * 5 / 4 + 256);
     for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next())
         writeBlock(block);
@@ -129,16 +133,19 @@ void RtfBuilder::writeBlock(const QTextBlock &block)
 {
     writeParagraphFormat(block);
     bool empty = true;
+    qsizetype at = block.position();  // the fragments follow each other
     for (auto it = block.begin(); !it.atEnd(); ++it) {
         const QTextFragment fragment = it.fragment();
         if (!fragment.isValid())
             continue;
-        writeRun(fragment.charFormatIndex(), fragment.charFormat());
-        writeText(fragment.text());
+        const qsizetype length = fragment.length();
+        writeRun(fragment.charFormatIndex(), fragment);
+        writeText(QStringView(m_text).sliced(at, length));
+        at += length;
         empty = false;
     }
     if (empty)
-        writeRun(block.charFormatIndex(), block.charFormat());
+        writeRun(block.charFormatIndex(), block);
     word("par");
     m_body += "\r\n";
     m_needDelimiter = false;
@@ -315,13 +322,15 @@ void RtfBuilder::writeListLevel(QByteArray &out, int level, const Definition &de
     case QTextListFormat::ListLowerAlpha: nfc = 4; break;
     default: text = QStringLiteral("\u2022"); break;
     }
+    qsizetype placeholder = -1;
     if (nfc != 23) {
-        text = numbering.before;
+        text = ListLabels::cleanText(numbering.before);
         if (numbering.hasNumber) {
-            numbers.append(int(text.size()) + 1);
-            text += QChar(char16_t(level));
+            placeholder = text.size();
+            numbers.append(int(placeholder) + 1);
+            text += u'#';
         }
-        text += numbering.after;
+        text += ListLabels::cleanText(numbering.after);
     }
     text.truncate(255);
     static const char hex[] = "0123456789abcdef";
@@ -335,11 +344,11 @@ void RtfBuilder::writeListLevel(QByteArray &out, int level, const Definition &de
         + QByteArray::number(numbering.start) + "{\\leveltext";
     byte(int(text.size()));
     bool needDelimiter = false;
-    for (const QChar c : std::as_const(text)) {
-        if (c.unicode() < 9)
-            byte(c.unicode());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (i == placeholder)
+            byte(level);
         else
-            writeEscapedText(QString(c), out, needDelimiter);
+            writeEscapedText(QStringView(text).sliced(i, 1), out, needDelimiter);
     }
     out += ";}{\\levelnumbers";
     for (const int at : std::as_const(numbers)) {
@@ -350,11 +359,8 @@ void RtfBuilder::writeListLevel(QByteArray &out, int level, const Definition &de
     out += ";}\\fi-" + QByteArray::number(kListHangTwips) + "\\li" + indent + "\\lin" + indent + '}';
 }
 
-const RunProps &RtfBuilder::runProps(int formatIndex, const QTextCharFormat &format)
+RunProps RtfBuilder::runProps(const QTextCharFormat &format)
 {
-    auto it = m_runs.constFind(formatIndex);
-    if (it != m_runs.cend())
-        return *it;
     RunProps props;
     const QString family = familyOf(format);
     props.font = fontIndex(family.isEmpty() ? m_defaultFamily : family);
@@ -368,13 +374,17 @@ const RunProps &RtfBuilder::runProps(int formatIndex, const QTextCharFormat &for
         props.foreground = colourIndex(format.foreground());
     if (format.hasProperty(QTextFormat::BackgroundBrush))
         props.background = colourIndex(format.background());
-    return *m_runs.insert(formatIndex, props);
+    return props;
 }
 
 // Writes only what changed since the last run, as WordPad does.
-void RtfBuilder::writeRun(int formatIndex, const QTextCharFormat &format)
+template<typename Source>
+void RtfBuilder::writeRun(int formatIndex, const Source &source)
 {
-    const RunProps props = runProps(formatIndex, format);
+    auto it = m_runs.constFind(formatIndex);
+    if (it == m_runs.cend())
+        it = m_runs.insert(formatIndex, runProps(source.charFormat()));
+    const RunProps props = *it;
     const bool all = !m_hasCurrent;
     const RunProps &cur = m_current;
     if (all || props.font != cur.font)
@@ -397,12 +407,24 @@ void RtfBuilder::writeRun(int formatIndex, const QTextCharFormat &format)
     m_hasCurrent = true;
 }
 
-void RtfBuilder::writeText(const QString &text)
+void RtfBuilder::writeText(QStringView text)
 {
     writeEscapedText(text, m_body, m_needDelimiter);
 }
 
-void RtfBuilder::writeEscapedText(const QString &text, QByteArray &out, bool &needDelimiter)
+bool isPlain(char16_t c)
+{
+    return c >= 0x20 && c < 0x7F && c != '\\' && c != '{' && c != '}';
+}
+
+void appendNumber(QByteArray &out, int value)
+{
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, end - digits);
+}
+
+void RtfBuilder::writeEscapedText(QStringView text, QByteArray &out, bool &needDelimiter)
 {
     static const char hex[] = "0123456789abcdef";
     auto control = [&](const char *s) {
@@ -418,13 +440,28 @@ void RtfBuilder::writeEscapedText(const QString &text, QByteArray &out, bool &ne
     };
     auto unicode = [&](char16_t c) {
         out += "\\u";
-        out += QByteArray::number(c > 0x7FFF ? int(c) - 0x10000 : int(c));
+        appendNumber(out, c > 0x7FFF ? int(c) - 0x10000 : int(c));
         out += '?';
         needDelimiter = false;
     };
 
-    for (const QChar qc : text) {
-        const char16_t c = qc.unicode();
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (isPlain(c)) {
+            // Most text is plain ASCII: copy it a run at a time.
+            qsizetype end = i + 1;
+            while (end < n && isPlain(text[end].unicode()))
+                ++end;
+            literal(char(c));
+            const qsizetype at = out.size();
+            out.resize(at + (end - i - 1));
+            char *dst = out.data() + at;
+            for (qsizetype k = i + 1; k < end; ++k)
+                *dst++ = char(text[k].unicode());
+            i = end - 1;
+            continue;
+        }
         if (c >= 0x20 && c < 0x7F) {
             if (c == '\\' || c == '{' || c == '}') {
                 out += '\\';
@@ -471,7 +508,7 @@ void RtfBuilder::word(const char *name, int value)
 {
     m_body += '\\';
     m_body += name;
-    m_body += QByteArray::number(value);
+    appendNumber(m_body, value);
     m_needDelimiter = true;
 }
 

@@ -675,6 +675,8 @@ void tst_Rtf::damagedInput_data()
     QTest::newRow("bin past the end") << QByteArray("{\\rtf1 a\\bin999999999999 xyz}") << "a" << true;
     QTest::newRow("negative bin") << QByteArray("{\\rtf1 a\\bin-5 b}") << "ab" << false;
     QTest::newRow("header only") << QByteArray("{\\rtf") << "" << true;
+    QTest::newRow("code page beyond any") << QByteArray("{\\rtf1\\ansi\\ansicpg80001 \\'82\\'a0\\par}")
+                                          << QString::fromUtf8("‚ ") << false;
     QTest::newRow("binary after header") << QByteArray("{\\rtf1 ok\x01\x02\xff\x00\x1b}", 15) << QString::fromUtf8("okÿ") << false;
 }
 
@@ -864,6 +866,10 @@ void tst_Rtf::listsRoundTrip_data()
         << "{\\rtf1{\\fonttbl{\\f0 Arial;}}" + listTable({kDecimal, "\\levelnfc4\\levelstartat3{\\leveltext\\'04\\'00.\\'01);}{\\levelnumbers\\'01\\'03;}"})
                + "\\pard\\ls1 a\\par\\pard\\ls1\\ilvl1 b\\par\\pard\\ls1\\ilvl1 c\\par\\pard\\ls1 d\\par"
                  "\\pard\\ls1\\ilvl1 e\\par}";
+    QTest::newRow("labels with a tab and a control character")
+        << QStringList()
+        << "{\\rtf1{\\fonttbl{\\f0 Arial;}}" + listTable({"\\levelnfc0{\\leveltext\\'03\\'00\\'05.;}{\\levelnumbers\\'01;}"})
+               + "\\pard\\ls1 a\\par\\pard{\\*\\pn\\pnlvlbody\\pndec\\pnstart4{\\pntxta \t.}}b\\par}";
     QTest::newRow("list starting at 7")
         << QStringList()
         << "{\\rtf1{\\fonttbl{\\f0 Arial;}}" + listTable({"\\levelnfc1\\levelstartat7{\\leveltext\\'03[\\'00];}{\\levelnumbers\\'02;}"})
