@@ -305,8 +305,9 @@ ListLabels::Numbering RtfLists::levelLabel(int ls, int level, const Run &run) co
 QTextList *RtfLists::placeInSlot(Slot &slot, ListLabels::Numbering label, int level, QTextCursor &cursor,
                                  int *drawStyle)
 {
-    label.before = ListLabels::cleanText(label.before);
-    label.after = ListLabels::cleanText(label.after);
+    // A level's text holds at most 255 characters, the number included.
+    label.before = ListLabels::cleanText(label.before).left(254);
+    label.after = ListLabels::cleanText(label.after).left(254 - label.before.size());
     const ListLabels::Numbering &open = slot.numbering;
     if (slot.list && !open.fixed && open.style == label.style) {
         if (!ListLabels::isNumbered(label.style))

@@ -870,6 +870,10 @@ void tst_Rtf::listsRoundTrip_data()
         << QStringList()
         << "{\\rtf1{\\fonttbl{\\f0 Arial;}}" + listTable({"\\levelnfc0{\\leveltext\\'03\\'00\\'05.;}{\\levelnumbers\\'01;}"})
                + "\\pard\\ls1 a\\par\\pard{\\*\\pn\\pnlvlbody\\pndec\\pnstart4{\\pntxta \t.}}b\\par}";
+    QTest::newRow("label longer than a level's text")
+        << QStringList()
+        << "{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\*\\pn\\pnlvlbody\\pndec{\\pntxtb " + QByteArray(200, 'b')
+               + "}{\\pntxta " + QByteArray(200, 'a') + "}}item\\par}";
     QTest::newRow("list starting at 7")
         << QStringList()
         << "{\\rtf1{\\fonttbl{\\f0 Arial;}}" + listTable({"\\levelnfc1\\levelstartat7{\\leveltext\\'03[\\'00];}{\\levelnumbers\\'02;}"})
