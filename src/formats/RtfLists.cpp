@@ -86,6 +86,7 @@ void RtfLists::setLevelText(const QString &raw)
 {
     if (raw.isEmpty())
         return;
+    m_level.hasText = true;
     m_level.text = raw.mid(1);
     if (m_level.text.endsWith(u';'))
         m_level.text.chop(1);
@@ -278,8 +279,8 @@ ListLabels::Numbering RtfLists::levelLabel(int ls, int level, const Run &run) co
     ListLabels::Numbering label;
     label.style = levelStyle(*def);
     label.start = run.counter[size_t(level)];
-    if (def->text.isEmpty())
-        return label;  // no text: Qt's own "1."
+    if (!def->hasText)
+        return label;
     label.after.clear();
     label.hasNumber = false;
     for (qsizetype i = 0; i < def->text.size(); ++i) {

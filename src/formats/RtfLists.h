@@ -30,6 +30,7 @@ public:
         bool noRestart = false;
         bool legal = false;         // other levels' numbers in decimal
         QString text;               // \leveltext without its length
+        bool hasText = false;       // without \leveltext the label is Qt's "1."
         QList<int> placeholders;    // where in text the level numbers stand
         bool hasPlaceholders = false;
     };

@@ -874,6 +874,10 @@ void tst_Rtf::listsRoundTrip_data()
         << QStringList()
         << "{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\*\\pn\\pnlvlbody\\pndec{\\pntxtb " + QByteArray(200, 'b')
                + "}{\\pntxta " + QByteArray(200, 'a') + "}}item\\par}";
+    QTest::newRow("label of control characters only")
+        << QStringList()
+        << "{\\rtf1{\\fonttbl{\\f0 Arial;}}" + listTable({"\\levelnfc2{\\leveltext\\'01\\'05;}{\\levelnumbers;}"})
+               + "\\pard\\ls1 a\\par}";
     QTest::newRow("list starting at 7")
         << QStringList()
         << "{\\rtf1{\\fonttbl{\\f0 Arial;}}" + listTable({"\\levelnfc1\\levelstartat7{\\leveltext\\'03[\\'00];}{\\levelnumbers\\'02;}"})
