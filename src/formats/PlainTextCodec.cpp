@@ -15,7 +15,8 @@ bool isLineEnd(char16_t c)
 
 // Folds every line-end convention to '\n', as the writer writes them all as CR LF. The two
 // noncharacters Qt uses as frame marks and the object mark would be taken for structure by
-// the document, and be dropped on the way out, so they read as the replacement character.
+// the document, and be dropped on the way out, and half a surrogate pair (UTF-16 can hold
+// one) cannot be written as UTF-8: they read as the replacement character.
 QString normalise(QString text)
 {
     const qsizetype n = text.size();
@@ -27,8 +28,15 @@ QString normalise(QString text)
             if (c == u'\r' && i + 1 < n && data[i + 1] == u'\n')
                 ++i;
             c = u'\n';
-        } else if (c == 0xFDD0 || c == 0xFDD1 || c == 0xFFFC) {
+        } else if (c == 0xFDD0 || c == 0xFDD1 || c == 0xFFFC || QChar::isLowSurrogate(c)) {
             c = 0xFFFD;
+        } else if (QChar::isHighSurrogate(c)) {
+            if (i + 1 < n && QChar::isLowSurrogate(data[i + 1])) {
+                data[out++] = c;
+                c = data[++i];
+            } else {
+                c = 0xFFFD;
+            }
         }
         data[out++] = c;
     }

@@ -92,6 +92,9 @@ void tst_PlainText::savedTextReadsBack_data()
         << QByteArray("\xC3\xBF\xC3\xBE!") << QString::fromUtf8("ÿþ!");
     QTest::newRow("windows-1252 bytes that are a utf-8 mark")
         << QByteArray("\xC3\xAF\xC2\xBB\xC2\xBFx") << QString::fromUtf8("ï»¿x");
+    QTest::newRow("utf-16 with halves of surrogate pairs")
+        << QByteArray("\xFF\xFE" "\x78\xDF \0\x3D\xD8" "a\0\x3D\xD8\x00\xDE", 14)
+        << QString::fromUtf8("\uFFFD \uFFFDa😀");
     QTest::newRow("unicode line separators are line ends")
         << QByteArray("a\xE2\x80\xA8" "b\xE2\x80\xA9" "c") << "a\nb\nc";
     QTest::newRow("frame and object marks")
