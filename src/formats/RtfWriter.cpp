@@ -245,7 +245,8 @@ void RtfBuilder::writeListLabel(const QTextBlock &block, const QTextList *list)
             if (text.isEmpty())
                 continue;
             m_body += word;
-            writeEscapedText(text, m_body, unused);
+            bool needDelimiter = false;  // the group's word ends with its space
+            writeEscapedText(text, m_body, needDelimiter);
             m_body += '}';
         }
         m_body += '}';
@@ -334,16 +335,17 @@ void RtfBuilder::writeListLevel(QByteArray &out, int level, const Definition &de
     }
     text.truncate(255);
     static const char hex[] = "0123456789abcdef";
-    auto byte = [&out](int value) {
+    bool needDelimiter = false;
+    auto byte = [&out, &needDelimiter](int value) {
         out += "\\'";
         out += hex[(value >> 4) & 15];
         out += hex[value & 15];
+        needDelimiter = false;
     };
     const QByteArray nfcText = QByteArray::number(nfc);
     out += "{\\listlevel\\levelnfc" + nfcText + "\\levelnfcn" + nfcText + "\\leveljc0\\leveljcn0\\levelfollow0\\levelstartat"
         + QByteArray::number(numbering.start) + "{\\leveltext";
     byte(int(text.size()));
-    bool needDelimiter = false;
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (i == placeholder)
             byte(level);

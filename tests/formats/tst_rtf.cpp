@@ -887,6 +887,8 @@ void tst_Rtf::listsRoundTrip_data()
         << QStringList()
         << "{\\rtf1{\\fonttbl{\\f0 Arial;}}" + listTable({"\\levelnfc0{\\leveltext\\'03\\'00\\'05.;}{\\levelnumbers\\'01;}"})
                + "\\pard\\ls1 a\\par\\pard{\\*\\pn\\pnlvlbody\\pndec\\pnstart4{\\pntxta \t.}}b\\par}";
+    QTest::newRow("label with a tab before the number and a letter after it")
+        << QStringList() << QByteArray("{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\*\\pn\\pnlvlbody{\\pntxtb\\tab}{\\pntxta c}}x\\par}");
     QTest::newRow("label longer than a level's text")
         << QStringList()
         << "{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\*\\pn\\pnlvlbody\\pndec{\\pntxtb " + QByteArray(200, 'b')
@@ -944,6 +946,11 @@ void tst_Rtf::listsForOlderReaders()
     QTextDocument old;
     QVERIFY(readInto(old, wordPad));
     QCOMPARE(labelsOf(old), (QStringList{"\u2022", "1.", "\u2022", "a."}));
+    QTextDocument labelled;
+    QVERIFY(readInto(labelled, "{\\rtf1{\\*\\pn\\pnlvlbody\\pnucrm\\pnstart3{\\pntxtb\\tab}{\\pntxta c}}x\\par}"));
+    QTextDocument labelledBack;
+    QVERIFY(readInto(labelledBack, withoutGroups(RtfWriter::toRtf(&labelled), "{\\*\\listtable")));
+    QCOMPARE(labelsOf(labelledBack), QStringList{"\tIIIc"});
 
     // Without even those, the labels are text.
     QByteArray plain = wordPad;
