@@ -11,9 +11,10 @@ class QTextList;
 // Numbered list labels beyond what QTextList numbers by itself. Qt numbers the items of a list
 // 1, 2, 3, ... between a prefix and a suffix. A list whose items are numbered otherwise (a
 // list that starts at 3, say) is kept as one list per item: the list's style is
-// ListStyleUndefined, its prefix holds the whole label, the item's block carries the style to
-// draw it with (QTextFormat::ListStyle), and the numbering is recorded in the list's format
-// so that it can be written back.
+// ListStyleUndefined, its prefix holds the whole label (QTextList::itemText gives it), the
+// item's block carries the style to draw it with (QTextFormat::ListStyle), and the numbering
+// is recorded in the list's format so that it can be written back. Qt 6.4 draws no label for
+// such an item; later versions draw the block's own list style.
 namespace ListLabels {
 
 enum Property {
