@@ -81,16 +81,21 @@ void RtfLists::beginLevel(bool inOverride)
     m_levelInOverride = inOverride;
 }
 
-// The first character is the text's length; a semicolon ends the text.
-void RtfLists::setLevelText(const QString &raw)
+// A semicolon ends the text.
+void RtfLists::setLevelText(const QString &raw, int length)
 {
-    if (raw.isEmpty())
-        return;
+    QString text = raw;
+    if (length < 0) {
+        if (raw.isEmpty())
+            return;
+        length = raw.at(0).unicode();
+        text.remove(0, 1);
+    }
+    if (text.endsWith(u';'))
+        text.chop(1);
+    text.truncate(length);
+    m_level.text = text;
     m_level.hasText = true;
-    m_level.text = raw.mid(1);
-    if (m_level.text.endsWith(u';'))
-        m_level.text.chop(1);
-    m_level.text.truncate(raw.at(0).unicode());
 }
 
 // One character per level number: its position in \leveltext, counting the length as 0.

@@ -58,7 +58,8 @@ public:
     void setListId(int id);
     void beginLevel(bool inOverride);
     LevelDef &level() { return m_level; }
-    void setLevelText(const QString &raw);
+    // The text after its length byte (-1 when it came as text: then the first character).
+    void setLevelText(const QString &raw, int length);
     void setLevelNumbers(const QString &raw);
     void endLevel();
     void beginOverride();

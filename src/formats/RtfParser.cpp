@@ -406,7 +406,7 @@ void RtfParser::endGroup(const GroupState &closing, GroupState &parent)
         invalidateCaches();
         break;
     case Dest::LevelText:
-        m_lists.setLevelText(m_levelText);
+        m_lists.setLevelText(m_levelText, m_levelLength);
         break;
     case Dest::LevelNumbers:
         m_lists.setLevelNumbers(m_levelNumbers);
@@ -486,11 +486,30 @@ void RtfParser::bytes(const char *data, qsizetype length)
     }
     if (!(bit(dest) & kCollecting))
         return;
+    if (dest == Dest::LevelNumbers || (dest == Dest::LevelText && m_levelLength < 0 && m_levelText.isEmpty()
+                                       && m_pendingBytes.isEmpty())) {
+        levelBytes(dest, data, length);
+        return;
+    }
     const int codePage = dest == Dest::FontTable && m_font.codePage ? m_font.codePage : m_ansiCodePage;
     if (codePage != m_pendingCodePage)
         flushBytes();
     m_pendingCodePage = codePage;
     m_pendingBytes.append(data, length);
+}
+
+// The length of a list level's text and the positions of its numbers are bytes, not text
+// of the document's code page.
+void RtfParser::levelBytes(Dest dest, const char *data, qsizetype length)
+{
+    if (dest == Dest::LevelText) {
+        m_levelLength = static_cast<unsigned char>(*data);
+        if (length > 1)
+            bytes(data + 1, length - 1);
+        return;
+    }
+    for (qsizetype i = 0; i < length; ++i)
+        m_levelNumbers.append(QChar(char16_t(static_cast<unsigned char>(data[i]))));
 }
 
 void RtfParser::flushBytes()
@@ -770,6 +789,7 @@ void RtfParser::onDestination(const RtfToken &, int dest)
     switch (d) {
     case Dest::LevelText:
         m_levelText.clear();
+        m_levelLength = -1;
         break;
     case Dest::LevelNumbers:
         m_levelNumbers.clear();

@@ -105,6 +105,7 @@ private:
     // Text output
     bool textIsHidden();
     void bytes(const char *data, qsizetype length);
+    void levelBytes(Dest dest, const char *data, qsizetype length);
     void flushBytes();
     void chars(QStringView text);
     void textChars(QStringView text);
@@ -201,6 +202,7 @@ private:
 
     RtfLists m_lists;
     QString m_levelText;
+    int m_levelLength = -1;         // the byte that leads \leveltext; -1 before it
     QString m_levelNumbers;
     int m_pnKind = 0;               // 1 bullet, 2 numbered, 3 continuation
     int m_pnNumbering = 0;

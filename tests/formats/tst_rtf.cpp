@@ -889,6 +889,8 @@ void tst_Rtf::listsRoundTrip_data()
                + "\\pard\\ls1 a\\par\\pard{\\*\\pn\\pnlvlbody\\pndec\\pnstart4{\\pntxta \t.}}b\\par}";
     QTest::newRow("label with a tab before the number and a letter after it")
         << QStringList() << QByteArray("{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\*\\pn\\pnlvlbody{\\pntxtb\\tab}{\\pntxta c}}x\\par}");
+    QTest::newRow("number after 130 characters")
+        << QStringList() << "{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\*\\pn\\pnlvlbody{\\pntxtb " + QByteArray(130, 'b') + "}}x\\par}";
     QTest::newRow("label longer than a level's text")
         << QStringList()
         << "{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\*\\pn\\pnlvlbody\\pndec{\\pntxtb " + QByteArray(200, 'b')
