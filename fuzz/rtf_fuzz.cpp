@@ -1,21 +1,24 @@
 // libFuzzer target for the RTF reader. Besides crashes, hangs and memory errors it checks that
-// whatever the reader makes of the input survives our own writer and reader unchanged.
-// Build and run: see README.md next to this file.
+// whatever the reader makes of the input survives our own writer and reader unchanged: the
+// same text, and the same list label on every paragraph.
 
+#include "formats/ListLabels.h"
 #include "formats/RtfReader.h"
 #include "formats/RtfWriter.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextList>
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-QString readIntoDocument(const QByteArray &bytes, QTextDocument &doc)
+void readIntoDocument(const QByteArray &bytes, QTextDocument &doc)
 {
     doc.setUndoRedoEnabled(false);
     QBuffer buffer;
@@ -24,7 +27,29 @@ QString readIntoDocument(const QByteArray &bytes, QTextDocument &doc)
     QTextCursor cursor(&doc);
     RtfReader reader;
     reader.read(&buffer, cursor);
-    return doc.toRawText();
+}
+
+// The text, with each paragraph's list label (or its list style for bullets) before it.
+QString labelledText(const QTextDocument &doc)
+{
+    QString out;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        if (const QTextList *list = block.textList()) {
+            const int style = list->format().style();
+            const bool hasText = ListLabels::isNumbered(style) || style == QTextListFormat::ListStyleUndefined;
+            out += hasText ? list->itemText(block) : QString::number(style);
+            out += u'|';
+        }
+        out += block.text();
+        out += u'\n';
+    }
+    return out;
+}
+
+void fail(const char *what, const QString &first, const QString &second)
+{
+    std::fprintf(stderr, "%s changed:\n%s\n---\n%s\n", what, qPrintable(first), qPrintable(second));
+    std::abort();
 }
 
 } // namespace
@@ -38,18 +63,19 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    // Most inputs should reach the parser, so give them the header it looks for.
-    QByteArray bytes("{\\rtf1 ");
-    bytes.append(reinterpret_cast<const char *>(data), qsizetype(size));
+    // Most inputs should reach the parser, so give those without it the header it looks for.
+    QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
+    if (!bytes.startsWith("{\\rtf"))
+        bytes.prepend("{\\rtf1 ");
 
     QTextDocument first;
-    const QString text = readIntoDocument(bytes, first);
-
+    readIntoDocument(bytes, first);
     QTextDocument second;
-    const QString again = readIntoDocument(RtfWriter::toRtf(&first), second);
-    if (again != text) {
-        std::fprintf(stderr, "round trip changed the text:\n%s\n---\n%s\n", qPrintable(text), qPrintable(again));
-        std::abort();
-    }
+    readIntoDocument(RtfWriter::toRtf(&first), second);
+
+    if (second.toRawText() != first.toRawText())
+        fail("round trip: text", first.toRawText(), second.toRawText());
+    if (labelledText(second) != labelledText(first))
+        fail("round trip: list labels", labelledText(first), labelledText(second));
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "formats/RtfCodePages.h"
 
 #include "core/Windows1252.h"
+#include "formats/SymbolFonts.h"
 
 namespace {
 
@@ -20,12 +21,44 @@ bool isKnownCodePage(int codePage)
     }
 }
 
+// The converters of the Mac code pages go by names of their own; the CJK ones are served
+// by the Windows code page they extend.
+QByteArray converterName(int codePage)
+{
+    switch (codePage) {
+    case 10000: return "macintosh";
+    case 10001: return "Shift_JIS";
+    case 10002: return "windows-950";
+    case 10003: return "windows-949";
+    case 10006: return "x-mac-greek";
+    case 10007: return "x-mac-cyrillic";
+    case 10008: return "windows-936";
+    case 10029: return "x-mac-centraleurroman";
+    case 10079: return "macintosh";  // Icelandic differs from Mac Roman in six letters only
+    case 10081: return "x-mac-turkish";
+    case 65001: return "UTF-8";
+    default: return "windows-" + QByteArray::number(codePage);
+    }
+}
+
 } // namespace
 
 int RtfCodePages::codePageForCharset(int charset)
 {
     switch (charset) {
+    case 0: return 1252;
     case 77: return 10000;
+    case 78: return 10001;
+    case 79: return 10003;
+    case 80: return 10008;
+    case 81: return 10002;
+    case 83: return 10005;
+    case 84: return 10004;
+    case 85: return 10006;
+    case 86: return 10081;
+    case 87: return 10021;
+    case 88: return 10029;
+    case 89: return 10007;
     case 128: return 932;
     case 129: return 949;
     case 130: return 1361;
@@ -42,12 +75,20 @@ int RtfCodePages::codePageForCharset(int charset)
     case 238: return 1250;
     case 254: return 437;
     case 255: return 850;
-    default: return 0;  // ANSI, default and symbol fonts follow the document
+    default: return 0;
     }
 }
 
 void RtfCodePages::decode(int codePage, QByteArrayView bytes, QString &out)
 {
+    if (isSymbolCodePage(codePage)) {
+        const auto table = SymbolFonts::Table(-1 - codePage);
+        for (const char b : bytes) {
+            const char32_t c = SymbolFonts::toUnicode(table, static_cast<unsigned char>(b));
+            out.append(QChar::fromUcs4(c));
+        }
+        return;
+    }
     QStringDecoder *decoder = codePage == 1252 ? nullptr : decoderFor(codePage);
     if (!decoder) {
         const qsizetype start = out.size();
@@ -68,10 +109,8 @@ QStringDecoder *RtfCodePages::decoderFor(int codePage)
     if (it == m_decoders.end()) {
         const QByteArray number = QByteArray::number(codePage);
         QStringDecoder decoder;
-        const QByteArray first = codePage == 10000 ? QByteArray("macintosh")
-            : codePage == 65001                    ? QByteArray("UTF-8")
-                                                   : "windows-" + number;
-        for (const QByteArray &name : {first, "cp" + number, "ibm-" + number}) {
+        const QByteArray first = converterName(codePage);
+        for (const QByteArray &name : {first, "windows-" + number, "cp" + number, "ibm-" + number}) {
             decoder = QStringDecoder(name.constData(), QStringConverter::Flag::Stateless);
             if (decoder.isValid())
                 break;

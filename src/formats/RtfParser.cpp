@@ -1,5 +1,7 @@
 #include "formats/RtfParser.h"
 
+#include "formats/SymbolFonts.h"
+
 #include <QFont>
 #include <QTextListFormat>
 
@@ -12,9 +14,12 @@ using Dest = RtfParser::Dest;
 // Groups nested deeper than this are skipped whole; real documents stay far below it.
 constexpr qsizetype kMaxDepth = 200000;
 
-enum Flag : quint8 { Bold = 1, Italic = 2, Underline = 4, Strike = 8 };
+enum Flag : quint8 { Bold = 1, Italic = 2, Underline = 4, Strike = 8, Hidden = 16, Deleted = 32 };
+// Hidden text and tracked deletions are not part of the script.
+constexpr quint8 kInvisible = Hidden | Deleted;
 enum ParaValue { LeftIndent, RightIndent, FirstIndent, SpaceBefore, SpaceAfter };
 enum PnKind { PnNone, PnBullet, PnNumbered, PnContinued };
+enum LevelFlag { NoRestart, Legal };
 
 constexpr quint16 bit(Dest d)
 {
@@ -23,45 +28,15 @@ constexpr quint16 bit(Dest d)
 
 constexpr quint16 kText = bit(Dest::Text);
 constexpr quint16 kCollecting = bit(Dest::Text) | bit(Dest::FontTable) | bit(Dest::ColorTable)
-    | bit(Dest::LevelText) | bit(Dest::PnBullet);
+    | bit(Dest::LevelText) | bit(Dest::LevelNumbers) | bit(Dest::PnTextBefore) | bit(Dest::PnTextAfter);
 constexpr quint16 kAnywhere = 0xFFFF & ~bit(Dest::Skip);
+constexpr quint16 kListDefinition = bit(Dest::ListTable) | bit(Dest::List) | bit(Dest::ListLevel);
 constexpr int kListIndentTwips = 720;
 constexpr int kListHangTwips = 360;
 
 int clampInt(int value, int low, int high)
 {
     return std::clamp(value, low, high);
-}
-
-// A bullet character of a list definition, as Qt's list styles draw it.
-int bulletStyle(char16_t bullet)
-{
-    switch (bullet) {
-    case u'o':
-    case 0x25E6:
-    case 0x25CB:
-        return QTextListFormat::ListCircle;
-    case 0x25AA:
-    case 0x25A0:
-    case 0x00A7:  // the square of the Wingdings font
-    case 0xF0A7:
-        return QTextListFormat::ListSquare;
-    default:
-        return QTextListFormat::ListDisc;
-    }
-}
-
-int numberingStyle(int levelNfc, char16_t bullet)
-{
-    switch (levelNfc) {
-    case 23: return bulletStyle(bullet);
-    case 255: return 0;
-    case 1: return QTextListFormat::ListUpperRoman;
-    case 2: return QTextListFormat::ListLowerRoman;
-    case 3: return QTextListFormat::ListUpperAlpha;
-    case 4: return QTextListFormat::ListLowerAlpha;
-    default: return QTextListFormat::ListDecimal;
-    }
 }
 
 } // namespace
@@ -74,7 +49,7 @@ size_t qHash(const RtfParser::CharProps &p, size_t seed) noexcept
 size_t qHash(const RtfParser::ParaProps &p, size_t seed) noexcept
 {
     return qHashMulti(seed, p.leftIndent, p.rightIndent, p.firstIndent, p.spaceBefore, p.spaceAfter,
-                      p.shading, p.listOverride, p.level, p.pnStyle, p.alignment);
+                      p.shading, p.listOverride, p.pn, p.level, p.alignment);
 }
 
 const std::unordered_map<std::string_view, RtfParser::Entry> &RtfParser::controlWords()
@@ -92,24 +67,38 @@ const std::unordered_map<std::string_view, RtfParser::Entry> &RtfParser::control
         destination("fonttbl", Dest::FontTable);
         destination("colortbl", Dest::ColorTable);
         destination("listtable", Dest::ListTable);
-        destination("listoverridetable", Dest::ListOverrideTable);
-        destination("leveltext", Dest::LevelText, bit(Dest::ListTable));
+        destination("listoverridetable", Dest::OverrideTable);
+        destination("leveltext", Dest::LevelText, bit(Dest::ListLevel));
+        destination("levelnumbers", Dest::LevelNumbers, bit(Dest::ListLevel));
         destination("pn", Dest::Pn, kText);
-        destination("pntxtb", Dest::PnBullet, bit(Dest::Pn));
+        destination("pntxtb", Dest::PnTextBefore, bit(Dest::Pn));
+        destination("pntxta", Dest::PnTextAfter, bit(Dest::Pn));
+        // List definitions are read wherever they stand, so that a damaged file whose list
+        // table lost its braces does not show the definitions as text.
+        add("list", &P::onList, 0, kAnywhere, true);
+        add("listlevel", &P::onListLevelDef, 0, kAnywhere, true);
+        add("listoverride", &P::onListOverrideEntry, 0, kAnywhere, true);
+        add("lfolevel", &P::onOverrideLevel, 0, bit(Dest::Override), true);
+        // A \upr pair holds the same text twice: 8-bit, then Unicode in \ud.
+        add("upr", &P::onUpr, 0, kAnywhere, true);
+        add("ud", &P::onUd, 0, bit(Dest::Upr), true);
         // Containers whose text is shown (fields show their result)
         for (const char *w : {"field", "fldrslt"})
             add(w, &P::onIgnore, 0, kAnywhere, true);
         // Destinations whose content is not part of the script's text
-        for (const char *w : {"pntext", "listtext", "pntxta", "fldinst", "stylesheet", "info", "pict",
+        for (const char *w : {"pntext", "listtext", "fldinst", "stylesheet", "info", "pict",
                               "object", "objdata", "header", "headerl", "headerr", "headerf", "footer",
                               "footerl", "footerr", "footerf", "footnote", "annotation", "atnid",
                               "atnauthor", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc",
                               "aftncn", "shp", "shpinst", "shprslt", "nonshppict", "shppict", "do",
                               "xe", "tc", "txe", "rxe", "bkmkstart", "bkmkend", "template",
                               "author", "operator", "title", "subject", "keywords", "comment",
-                              "doccomm", "company", "category", "manager", "revtbl", "upr",
+                              "doccomm", "company", "category", "manager", "revtbl", "listname",
                               "themedata", "colorschememapping", "latentstyles", "datastore",
-                              "listpicture", "pnseclvl", "generator", "falt", "panose", "nesttableprops"})
+                              "listpicture", "pnseclvl", "generator", "falt", "panose", "nesttableprops",
+                              "nonesttables", "rsidtbl", "xmlnstbl", "mmathPr", "pgdsctbl",
+                              "defchp", "defpap", "userprops", "docvar", "wgrffmtfilter", "fchars",
+                              "lchars", "protusertbl", "levelmarker"})
             destination(w, Dest::Skip);
         // Document
         add("ansi", &P::onCodePage, 1252, kAnywhere);
@@ -120,20 +109,22 @@ const std::unordered_map<std::string_view, RtfParser::Entry> &RtfParser::control
         add("deff", &P::onDefaultFont, 0, kAnywhere);
         add("uc", &P::onUnicodeSkip, 0, kAnywhere);
         add("u", &P::onUnicode, 0, kCollecting);
+        add("ftnstart", &P::onFootnoteStart, 0, kText);
         // Tables
         add("f", &P::onFont, 0, kText | bit(Dest::FontTable));
         add("fcharset", &P::onFontCharset, 0, bit(Dest::FontTable));
         add("cpg", &P::onFontCodePage, 0, bit(Dest::FontTable));
+        add("ftech", &P::onFontTechnical, 0, bit(Dest::FontTable));
         add("red", &P::onColourPart, 0, bit(Dest::ColorTable));
         add("green", &P::onColourPart, 1, bit(Dest::ColorTable));
         add("blue", &P::onColourPart, 2, bit(Dest::ColorTable));
-        add("list", &P::onList, 0, bit(Dest::ListTable));
-        add("listlevel", &P::onListLevelDef, 0, bit(Dest::ListTable));
-        add("levelnfc", &P::onLevelNumbering, 0, bit(Dest::ListTable));
-        add("levelnfcn", &P::onLevelNumbering, 0, bit(Dest::ListTable));
-        add("listid", &P::onListId, 0, bit(Dest::ListTable) | bit(Dest::ListOverrideTable));
-        add("listoverride", &P::onListOverrideEntry, 0, bit(Dest::ListOverrideTable));
-        add("ls", &P::onListOverride, 0, kText | bit(Dest::ListOverrideTable));
+        add("levelnfc", &P::onLevelNumbering, 0, bit(Dest::ListLevel));
+        add("levelnfcn", &P::onLevelNumbering, 0, bit(Dest::ListLevel));
+        add("levelstartat", &P::onLevelStart, 0, bit(Dest::ListLevel) | bit(Dest::OverrideLevel));
+        add("levelnorestart", &P::onLevelFlag, NoRestart, bit(Dest::ListLevel));
+        add("levellegal", &P::onLevelFlag, Legal, bit(Dest::ListLevel));
+        add("listid", &P::onListId, 0, kListDefinition | bit(Dest::Override));
+        add("ls", &P::onListOverride, 0, kText | bit(Dest::Override));
         // Characters
         add("plain", &P::onPlain, 0, kText);
         add("b", &P::onFlag, Bold, kText);
@@ -145,10 +136,14 @@ const std::unordered_map<std::string_view, RtfParser::Entry> &RtfParser::control
         add("ulnone", &P::onUnderlineOff, 0, kText);
         add("strike", &P::onFlag, Strike, kText);
         add("striked", &P::onFlag, Strike, kText);
+        add("v", &P::onFlag, Hidden, kText);
+        add("deleted", &P::onFlag, Deleted, kText);
         add("fs", &P::onFontSize, 0, kText);
         add("cf", &P::onForeground, 0, kText);
         for (const char *w : {"cb", "highlight", "chcbpat"})
             add(w, &P::onBackground, 0, kText);
+        add("cs", &P::onIgnore, 0, kText);  // a character style: known, so \*\cs is applied
+        add("chftn", &P::onFootnoteMark, 0, kText);
         // Paragraphs
         add("pard", &P::onPard, 0, kText);
         add("ql", &P::onAlignment, Qt::AlignLeft, kText);
@@ -169,6 +164,7 @@ const std::unordered_map<std::string_view, RtfParser::Entry> &RtfParser::control
         add("pnlvlbody", &P::onPnKind, PnNumbered, bit(Dest::Pn));
         add("pnlvlcont", &P::onPnKind, PnContinued, bit(Dest::Pn));
         add("pnlvl", &P::onPnLevel, 0, bit(Dest::Pn));
+        add("pnstart", &P::onPnStart, 0, bit(Dest::Pn));
         add("pndec", &P::onPnNumbering, QTextListFormat::ListDecimal, bit(Dest::Pn));
         add("pnucltr", &P::onPnNumbering, QTextListFormat::ListUpperAlpha, bit(Dest::Pn));
         add("pnlcltr", &P::onPnNumbering, QTextListFormat::ListLowerAlpha, bit(Dest::Pn));
@@ -176,12 +172,12 @@ const std::unordered_map<std::string_view, RtfParser::Entry> &RtfParser::control
         add("pnlcrm", &P::onPnNumbering, QTextListFormat::ListLowerRoman, bit(Dest::Pn));
         // Breaks and special characters
         add("par", &P::onParagraph, 0, kText);
-        add("cell", &P::onParagraph, 0, kText);
-        add("nestcell", &P::onParagraph, 0, kText);
+        add("cell", &P::onCell, 0, kText);
+        add("nestcell", &P::onCell, 0, kText);
         add("page", &P::onSoftBreak, 0, kText);
         add("sect", &P::onSoftBreak, 0, kText);
-        add("line", &P::onChar, 0x2028, kText);
-        add("tab", &P::onChar, '\t', kText);
+        add("line", &P::onChar, 0x2028, kCollecting);
+        add("tab", &P::onChar, '\t', kCollecting);
         add("emdash", &P::onChar, 0x2014, kCollecting);
         add("endash", &P::onChar, 0x2013, kCollecting);
         add("emspace", &P::onChar, 0x2003, kCollecting);
@@ -283,6 +279,7 @@ void RtfParser::handleToken(const RtfToken &original)
     case RtfToken::End:
         break;
     }
+    m_groupStart = token.type == RtfToken::GroupOpen;
 }
 
 // Steps over the fallback after \uN: bytes, \'hh and control words count one each; a group
@@ -310,9 +307,13 @@ bool RtfParser::consumeUnicodeSkip(RtfToken &token)
     }
 }
 
+// \* says that a reader that does not know the destination it starts skips its group. It
+// marks only that destination: after it a known word is applied, and in the middle of a
+// group an unknown one costs nothing but itself.
 void RtfParser::dispatch(const RtfToken &token)
 {
     const bool ignorable = m_ignorable;
+    const bool skipGroup = ignorable && m_ignorableAtStart;
     m_ignorable = false;
     GroupState &state = top();
     if (state.dest == Dest::Skip)
@@ -320,15 +321,15 @@ void RtfParser::dispatch(const RtfToken &token)
     flushBytes();
     const auto &table = controlWords();
     const auto it = table.find(token.word);
-    if (it == table.end() || (ignorable && !it->second.destination)) {
-        if (ignorable)
+    if (it == table.end()) {
+        if (skipGroup)
             state.dest = Dest::Skip;
         return;
     }
     const Entry &entry = it->second;
     if (entry.dests & bit(state.dest))
         (this->*entry.handler)(token, entry.arg);
-    else if (ignorable)
+    else if (skipGroup && entry.destination)
         state.dest = Dest::Skip;
 }
 
@@ -339,6 +340,7 @@ void RtfParser::symbol(char c)
     switch (c) {
     case '*':
         m_ignorable = true;
+        m_ignorableAtStart = m_groupStart;
         break;
     case '\\':
     case '{':
@@ -404,25 +406,22 @@ void RtfParser::endGroup(const GroupState &closing, GroupState &parent)
         invalidateCaches();
         break;
     case Dest::LevelText:
-        // The first character is the text's length; a bullet list's text is the bullet.
-        if (!m_lists.empty() && !m_lists.back().levels.empty() && m_levelText.size() >= 2)
-            m_lists.back().levels.back().bullet = m_levelText.at(1).unicode();
+        m_lists.setLevelText(m_levelText, m_levelLength);
         break;
-    case Dest::ListTable:
-    case Dest::ListOverrideTable:
+    case Dest::LevelNumbers:
+        m_lists.setLevelNumbers(m_levelNumbers);
+        break;
+    case Dest::ListLevel:
+        m_lists.endLevel();
         invalidateCaches();
         break;
-    case Dest::Pn: {
-        int style = 0;
-        if (m_pnKind == PnBullet)
-            style = bulletStyle(m_pnBullet.isEmpty() ? u'\u2022' : m_pnBullet.at(0).unicode());
-        else if (m_pnKind == PnNumbered)
-            style = m_pnNumbering ? m_pnNumbering : int(QTextListFormat::ListDecimal);
-        parent.para.pnStyle = qint8(style);
-        if (m_pnLevel > 0)
-            parent.para.level = qint8(m_pnLevel - 1);
+    case Dest::Override:
+        m_lists.endOverride();
+        invalidateCaches();
         break;
-    }
+    case Dest::Pn:
+        finishPn(parent);
+        break;
     default:
         break;
     }
@@ -430,16 +429,37 @@ void RtfParser::endGroup(const GroupState &closing, GroupState &parent)
 
 // --- Text output -------------------------------------------------------------------------
 
+bool RtfParser::textIsHidden()
+{
+    return top().chars.flags & kInvisible;
+}
+
 int RtfParser::textCodePage()
 {
     const int font = top().chars.font < 0 ? m_defaultFont : top().chars.font;
     if (font != m_cachedCodePageFont) {
         const auto it = m_fonts.constFind(font);
-        const int codePage = it == m_fonts.cend() ? 0 : it->codePage;
         m_cachedCodePageFont = font;
-        m_cachedCodePage = codePage ? codePage : m_ansiCodePage;
+        m_cachedCodePage = it == m_fonts.cend() ? m_ansiCodePage : fontCodePage(*it);
     }
     return m_cachedCodePage;
+}
+
+// A font's character set decides its code page; the document's (\ansicpg) serves fonts
+// without one. \fcharset0 is Windows-1252 even under a CJK document code page, except in old
+// Mac documents, whose "ANSI" fonts are Mac Roman.
+int RtfParser::fontCodePage(const FontDef &font) const
+{
+    const bool symbol = font.charset == 2
+        || (font.charset < 0 && (font.technical || SymbolFonts::isSymbolFontName(font.name)));
+    if (symbol)
+        return RtfCodePages::symbolCodePage(SymbolFonts::tableFor(font.name));
+    if (font.codePage > 0)
+        return font.codePage;
+    if (font.charset == 0 && m_macDocument)
+        return m_ansiCodePage;
+    const int codePage = RtfCodePages::codePageForCharset(font.charset);
+    return codePage ? codePage : m_ansiCodePage;
 }
 
 void RtfParser::bytes(const char *data, qsizetype length)
@@ -448,6 +468,8 @@ void RtfParser::bytes(const char *data, qsizetype length)
     if (dest == Dest::Skip || length <= 0)
         return;
     if (dest == Dest::Text) {
+        if (textIsHidden())
+            return;
         if (length == 1 && static_cast<unsigned char>(*data) < 0x20 && *data != '\t')
             return;  // \'hh control bytes would split or corrupt paragraphs
         const int codePage = textCodePage();
@@ -464,11 +486,30 @@ void RtfParser::bytes(const char *data, qsizetype length)
     }
     if (!(bit(dest) & kCollecting))
         return;
-    const int codePage = dest == Dest::FontTable && m_fontCodePage ? m_fontCodePage : m_ansiCodePage;
+    if (dest == Dest::LevelNumbers || (dest == Dest::LevelText && m_levelLength < 0 && m_levelText.isEmpty()
+                                       && m_pendingBytes.isEmpty())) {
+        levelBytes(dest, data, length);
+        return;
+    }
+    const int codePage = dest == Dest::FontTable && m_font.codePage ? m_font.codePage : m_ansiCodePage;
     if (codePage != m_pendingCodePage)
         flushBytes();
     m_pendingCodePage = codePage;
     m_pendingBytes.append(data, length);
+}
+
+// The length of a list level's text and the positions of its numbers are bytes, not text
+// of the document's code page.
+void RtfParser::levelBytes(Dest dest, const char *data, qsizetype length)
+{
+    if (dest == Dest::LevelText) {
+        m_levelLength = static_cast<unsigned char>(*data);
+        if (length > 1)
+            bytes(data + 1, length - 1);
+        return;
+    }
+    for (qsizetype i = 0; i < length; ++i)
+        m_levelNumbers.append(QChar(char16_t(static_cast<unsigned char>(data[i]))));
 }
 
 void RtfParser::flushBytes()
@@ -492,7 +533,7 @@ void RtfParser::chars(QStringView text)
             if (c == u';')
                 finishFont();
             else if (m_fontNumber >= 0)
-                m_fontName.append(c);
+                m_font.name.append(c);
         }
         break;
     case Dest::ColorTable:
@@ -504,8 +545,14 @@ void RtfParser::chars(QStringView text)
     case Dest::LevelText:
         m_levelText.append(text);
         break;
-    case Dest::PnBullet:
-        m_pnBullet.append(text);
+    case Dest::LevelNumbers:
+        m_levelNumbers.append(text);
+        break;
+    case Dest::PnTextBefore:
+        m_pnBefore.append(text);
+        break;
+    case Dest::PnTextAfter:
+        m_pnAfter.append(text);
         break;
     default:
         break;
@@ -514,6 +561,8 @@ void RtfParser::chars(QStringView text)
 
 void RtfParser::textChars(QStringView text)
 {
+    if (textIsHidden())
+        return;
     beginText();
     for (const QChar c : text) {
         const char16_t u = c.unicode();
@@ -593,57 +642,23 @@ void RtfParser::finishParagraph(bool byBreak)
     }
 }
 
+RtfLists::Ref RtfParser::listRef(const ParaProps &para)
+{
+    return RtfLists::Ref{para.listOverride, para.pn, para.level};
+}
+
 void RtfParser::applyBlockFormat(const ParaProps &para)
 {
     QTextBlockFormat format = blockFormat(para);
-    const int style = listStyle(para);
-    if (style) {
-        if (QTextList *list = listFor(para, style))
-            format.setObjectIndex(list->objectIndex());
+    int drawStyle = 0;
+    if (QTextList *list = m_lists.place(listRef(para), m_cursor, &drawStyle)) {
+        format.setObjectIndex(list->objectIndex());
+        if (drawStyle)
+            format.setProperty(QTextFormat::ListStyle, drawStyle);
     } else {
-        std::fill(std::begin(m_pnLists), std::end(m_pnLists), nullptr);
+        m_lists.endPnRun();
     }
     m_cursor.setBlockFormat(format);
-}
-
-int RtfParser::listStyle(const ParaProps &para) const
-{
-    if (para.listOverride > 0) {
-        const int listId = m_overrides.value(para.listOverride, -1);
-        for (const ListDef &list : m_lists) {
-            if (list.id != listId)
-                continue;
-            if (para.level < qsizetype(list.levels.size())) {
-                const ListLevelDef &level = list.levels[size_t(para.level)];
-                return numberingStyle(level.numbering, level.bullet);
-            }
-            break;
-        }
-        if (!para.pnStyle)
-            return QTextListFormat::ListDisc;  // a list we have no table for still has bullets
-    }
-    return para.pnStyle;
-}
-
-QTextList *RtfParser::listFor(const ParaProps &para, int style)
-{
-    QPointer<QTextList> *slot = nullptr;
-    if (para.listOverride > 0) {
-        slot = &m_lsLists[qMakePair(para.listOverride, int(para.level))];
-    } else {
-        for (int level = para.level + 1; level < 9; ++level)
-            m_pnLists[level] = nullptr;
-        slot = &m_pnLists[para.level];
-        if (*slot && (*slot)->format().style() != style)
-            *slot = nullptr;
-    }
-    if (!*slot) {
-        QTextListFormat format;
-        format.setStyle(QTextListFormat::Style(style));
-        format.setIndent(para.level + 1);
-        *slot = m_cursor.createList(format);
-    }
-    return *slot;
 }
 
 QTextBlockFormat RtfParser::blockFormat(const ParaProps &para)
@@ -657,9 +672,12 @@ QTextBlockFormat RtfParser::blockFormat(const ParaProps &para)
         format.setAlignment(Qt::Alignment(para.alignment));
     int left = para.leftIndent;
     int first = para.firstIndent;
-    if (listStyle(para)) {
+    if (m_lists.style(listRef(para))) {
+        // The label hangs in the first line's indent; a first line that starts further out
+        // than the usual hang (TextEdit's \fi-1440 with a tab after the label) still has its
+        // text where the other lines start.
         left -= kListIndentTwips * (para.level + 1);
-        first += kListHangTwips;
+        first = std::max(first, -kListHangTwips) + kListHangTwips;
     }
     if (left > 0)
         format.setLeftMargin(left / 20.0);
@@ -724,11 +742,10 @@ void RtfParser::finishFont()
 {
     if (m_fontNumber < 0)
         return;
-    FontDef &font = m_fonts[m_fontNumber];
-    font.name = m_fontName.trimmed();
-    font.codePage = m_fontCodePage;
+    m_font.name = m_font.name.trimmed();
+    m_fonts[m_fontNumber] = m_font;
     m_fontNumber = -1;
-    m_fontName.clear();
+    m_font = FontDef{};
     invalidateCaches();
 }
 
@@ -737,6 +754,22 @@ void RtfParser::finishColour()
     m_colours.push_back(m_rgbSeen ? QColor(m_rgb[0], m_rgb[1], m_rgb[2]) : QColor());
     m_rgb[0] = m_rgb[1] = m_rgb[2] = 0;
     m_rgbSeen = false;
+}
+
+void RtfParser::finishPn(GroupState &parent)
+{
+    RtfLists::PnDef def;
+    if (m_pnKind == PnBullet) {
+        def.style = RtfLists::bulletStyle(m_pnBefore.isEmpty() ? u'\u2022' : m_pnBefore.at(0).unicode());
+    } else if (m_pnKind == PnNumbered) {
+        def.style = m_pnNumbering ? m_pnNumbering : int(QTextListFormat::ListDecimal);
+        def.start = m_pnStart;
+        def.before = m_pnBefore;
+        def.after = m_pnAfter;
+    }
+    parent.para.pn = def.style ? qint16(std::min(m_lists.addPn(def), 0x7FFF)) : qint16(-1);
+    if (m_pnLevel > 0)
+        parent.para.level = qint8(m_pnLevel - 1);
 }
 
 void RtfParser::invalidateCaches()
@@ -753,15 +786,31 @@ void RtfParser::onDestination(const RtfToken &, int dest)
 {
     const Dest d = Dest(dest);
     top().dest = d;
-    if (d == Dest::LevelText)
+    switch (d) {
+    case Dest::LevelText:
         m_levelText.clear();
-    else if (d == Dest::Pn) {
+        m_levelLength = -1;
+        break;
+    case Dest::LevelNumbers:
+        m_levelNumbers.clear();
+        break;
+    case Dest::Pn:
         m_pnKind = PnNone;
         m_pnNumbering = 0;
         m_pnLevel = 0;
-        m_pnBullet.clear();
-    } else if (d == Dest::PnBullet)
-        m_pnBullet.clear();
+        m_pnStart = 1;
+        m_pnBefore.clear();
+        m_pnAfter.clear();
+        break;
+    case Dest::PnTextBefore:
+        m_pnBefore.clear();
+        break;
+    case Dest::PnTextAfter:
+        m_pnAfter.clear();
+        break;
+    default:
+        break;
+    }
 }
 
 void RtfParser::onCodePage(const RtfToken &token, int codePage)
@@ -772,6 +821,8 @@ void RtfParser::onCodePage(const RtfToken &token, int codePage)
         m_ansiCodePage = codePage;
         m_cachedCodePageFont = -2;
     }
+    if (token.word == "mac")
+        m_macDocument = true;
 }
 
 void RtfParser::onDefaultFont(const RtfToken &token, int)
@@ -793,9 +844,17 @@ void RtfParser::onUnicode(const RtfToken &token, int)
         value += 65536;
     if (value <= 0 || value > 0xFFFF)
         return;
-    const char16_t u = char16_t(value);
+    char16_t u = char16_t(value);
     if (top().dest != Dest::Text) {
         chars(QStringView(&u, 1));
+        return;
+    }
+    // Symbol fonts keep their pictures at U+F000 + byte; show them as what they are.
+    const int codePage = u >= 0xF020 && u <= 0xF0FF ? textCodePage() : 0;
+    if (RtfCodePages::isSymbolCodePage(codePage)) {
+        QString symbol;
+        m_codePages.decode(codePage, QByteArray(1, char(u - 0xF000)), symbol);
+        textChars(symbol);
         return;
     }
     if (QChar::isHighSurrogate(u)) {
@@ -819,8 +878,7 @@ void RtfParser::onFont(const RtfToken &token, int)
     if (top().dest == Dest::FontTable) {
         finishFont();
         m_fontNumber = token.param;
-        m_fontCodePage = 0;
-        m_fontName.clear();
+        m_font = FontDef{};
     } else {
         top().chars.font = token.param;
     }
@@ -828,14 +886,18 @@ void RtfParser::onFont(const RtfToken &token, int)
 
 void RtfParser::onFontCharset(const RtfToken &token, int)
 {
-    if (!m_fontCodePage)
-        m_fontCodePage = RtfCodePages::codePageForCharset(token.param);
+    m_font.charset = token.param;
 }
 
 void RtfParser::onFontCodePage(const RtfToken &token, int)
 {
     if (token.param > 0)
-        m_fontCodePage = token.param;
+        m_font.codePage = token.param;
+}
+
+void RtfParser::onFontTechnical(const RtfToken &, int)
+{
+    m_font.technical = true;
 }
 
 void RtfParser::onColourPart(const RtfToken &token, int part)
@@ -910,46 +972,70 @@ void RtfParser::onShading(const RtfToken &token, int)
 
 void RtfParser::onListOverride(const RtfToken &token, int)
 {
-    if (top().dest == Dest::ListOverrideTable)
-        m_overrides.insert(token.param, m_overrideListId);
+    if (top().dest == Dest::Override)
+        m_lists.setOverrideNumber(token.param);
     else
-        top().para.listOverride = token.param;
+        top().para.listOverride = token.param >= 0 ? token.param : -1;
 }
 
 void RtfParser::onListLevel(const RtfToken &token, int)
 {
-    top().para.level = qint8(clampInt(token.param, 0, 8));
+    top().para.level = qint8(clampInt(token.param, 0, RtfLists::Levels - 1));
 }
 
 void RtfParser::onList(const RtfToken &, int)
 {
-    m_lists.emplace_back();
+    top().dest = Dest::List;
+    m_lists.beginList();
 }
 
 void RtfParser::onListLevelDef(const RtfToken &, int)
 {
-    if (m_lists.empty())
-        m_lists.emplace_back();
-    m_lists.back().levels.emplace_back();
+    const Dest dest = top().dest;
+    m_lists.beginLevel(dest == Dest::OverrideLevel || dest == Dest::Override);
+    top().dest = Dest::ListLevel;
 }
 
 void RtfParser::onLevelNumbering(const RtfToken &token, int)
 {
-    if (!m_lists.empty() && !m_lists.back().levels.empty())
-        m_lists.back().levels.back().numbering = token.param;
+    m_lists.level().numbering = token.param;
+}
+
+void RtfParser::onLevelStart(const RtfToken &token, int)
+{
+    if (top().dest == Dest::OverrideLevel)
+        m_lists.setOverrideStart(token.param);
+    else
+        m_lists.level().start = token.param;
+}
+
+void RtfParser::onLevelFlag(const RtfToken &token, int which)
+{
+    const bool on = !token.hasParam || token.param != 0;
+    if (which == NoRestart)
+        m_lists.level().noRestart = on;
+    else
+        m_lists.level().legal = on;
 }
 
 void RtfParser::onListId(const RtfToken &token, int)
 {
-    if (top().dest == Dest::ListOverrideTable)
-        m_overrideListId = token.param;
-    else if (!m_lists.empty())
-        m_lists.back().id = token.param;
+    if (top().dest == Dest::Override)
+        m_lists.setOverrideListId(token.param);
+    else
+        m_lists.setListId(token.param);
 }
 
 void RtfParser::onListOverrideEntry(const RtfToken &, int)
 {
-    m_overrideListId = 0;
+    top().dest = Dest::Override;
+    m_lists.beginOverride();
+}
+
+void RtfParser::onOverrideLevel(const RtfToken &, int)
+{
+    top().dest = Dest::OverrideLevel;
+    m_lists.beginOverrideLevel();
 }
 
 void RtfParser::onPnKind(const RtfToken &, int kind)
@@ -965,10 +1051,46 @@ void RtfParser::onPnNumbering(const RtfToken &, int style)
 void RtfParser::onPnLevel(const RtfToken &token, int)
 {
     m_pnKind = PnNumbered;
-    m_pnLevel = clampInt(token.param, 1, 9);
+    m_pnLevel = clampInt(token.param, 1, RtfLists::Levels);
 }
 
+void RtfParser::onPnStart(const RtfToken &token, int)
+{
+    m_pnStart = token.param;
+}
+
+void RtfParser::onUpr(const RtfToken &, int)
+{
+    GroupState &state = top();
+    if (state.dest != Dest::Upr)
+        state.uprOuter = state.dest;
+    state.dest = Dest::Upr;
+}
+
+void RtfParser::onUd(const RtfToken &, int)
+{
+    top().dest = top().uprOuter;
+}
+
+void RtfParser::onFootnoteStart(const RtfToken &token, int)
+{
+    m_footnoteStart = token.param;
+}
+
+// The reference mark of an automatically numbered footnote; the footnote itself is skipped.
+void RtfParser::onFootnoteMark(const RtfToken &, int)
+{
+    chars(QString::number(qint64(m_footnoteStart) + m_footnotes++));
+}
+
+// A paragraph mark that is hidden or deleted joins its paragraph to the next.
 void RtfParser::onParagraph(const RtfToken &, int)
+{
+    if (!textIsHidden())
+        paragraphEnd();
+}
+
+void RtfParser::onCell(const RtfToken &, int)
 {
     paragraphEnd();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "formats/RtfCodePages.h"
+#include "formats/RtfLists.h"
 #include "formats/RtfTokenizer.h"
 
 #include <QColor>
@@ -11,7 +12,6 @@
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
-#include <QTextList>
 
 #include <string_view>
 #include <unordered_map>
@@ -29,8 +29,13 @@ public:
     // What was wrong with the data, if anything; the document holds what could be read.
     QStringList damage() const { return m_damage; }
 
+    // Where the text of a group goes. Sixteen at most: handlers say by a bit each where they apply.
     enum class Dest : quint8 {
-        Skip, Text, FontTable, ColorTable, ListTable, ListOverrideTable, LevelText, Pn, PnBullet
+        Skip, Text, FontTable, ColorTable,
+        ListTable, List, ListLevel, LevelText, LevelNumbers,
+        OverrideTable, Override, OverrideLevel,
+        Pn, PnTextBefore, PnTextAfter,
+        Upr,    // the 8-bit half of a \upr pair, whose \ud half is read instead
     };
 
     struct CharProps
@@ -51,9 +56,9 @@ public:
         int spaceBefore = 0;
         int spaceAfter = 0;
         int shading = 0;        // colour table index
-        int listOverride = 0;   // \ls
+        int listOverride = -1;  // \ls; -1 when none
+        qint16 pn = -1;         // WordPad's \pn, an index into RtfLists; -1 when none
         qint8 level = 0;        // \ilvl
-        qint8 pnStyle = 0;      // QTextListFormat::Style from WordPad's \pn, 0 when none
         quint8 alignment = 0;
         friend bool operator==(const ParaProps &, const ParaProps &) = default;
     };
@@ -63,7 +68,8 @@ public:
         CharProps chars;
         ParaProps para;
         Dest dest = Dest::Text;
-        quint8 unicodeSkip = 1;  // \uc
+        Dest uprOuter = Dest::Text;  // where the \ud half of a \upr pair goes
+        quint8 unicodeSkip = 1;      // \uc
     };
 
     using Handler = void (RtfParser::*)(const RtfToken &, int);
@@ -79,17 +85,9 @@ private:
     struct FontDef
     {
         QString name;
-        int codePage = 0;       // 0: the document's code page
-    };
-    struct ListLevelDef
-    {
-        int numbering = 23;     // \levelnfc; 23 is a bullet
-        char16_t bullet = 0;
-    };
-    struct ListDef
-    {
-        int id = 0;
-        std::vector<ListLevelDef> levels;
+        int codePage = 0;       // \cpg; 0 when not given
+        int charset = -1;       // \fcharset; -1 when not given
+        bool technical = false; // \ftech: a symbol font
     };
 
     static const std::unordered_map<std::string_view, Entry> &controlWords();
@@ -105,7 +103,9 @@ private:
     void endGroup(const GroupState &closing, GroupState &parent);
 
     // Text output
+    bool textIsHidden();
     void bytes(const char *data, qsizetype length);
+    void levelBytes(Dest dest, const char *data, qsizetype length);
     void flushBytes();
     void chars(QStringView text);
     void textChars(QStringView text);
@@ -113,14 +113,14 @@ private:
     void flushRun();
     void flushSurrogate();
     int textCodePage();
+    int fontCodePage(const FontDef &font) const;
 
     // Paragraphs
     void paragraphEnd();
     void openPendingParagraph();
     void finishParagraph(bool byBreak);
     void applyBlockFormat(const ParaProps &para);
-    int listStyle(const ParaProps &para) const;
-    QTextList *listFor(const ParaProps &para, int style);
+    static RtfLists::Ref listRef(const ParaProps &para);
     QTextCharFormat charFormat(const CharProps &props);
     QTextBlockFormat blockFormat(const ParaProps &para);
     QColor colour(int index) const;
@@ -128,6 +128,7 @@ private:
     // Tables
     void finishFont();
     void finishColour();
+    void finishPn(GroupState &parent);
     void invalidateCaches();
 
     // Handlers
@@ -139,6 +140,7 @@ private:
     void onFont(const RtfToken &, int);
     void onFontCharset(const RtfToken &, int);
     void onFontCodePage(const RtfToken &, int);
+    void onFontTechnical(const RtfToken &, int);
     void onColourPart(const RtfToken &, int part);
     void onPlain(const RtfToken &, int);
     void onFlag(const RtfToken &, int flag);
@@ -155,12 +157,21 @@ private:
     void onList(const RtfToken &, int);
     void onListLevelDef(const RtfToken &, int);
     void onLevelNumbering(const RtfToken &, int);
+    void onLevelStart(const RtfToken &, int);
+    void onLevelFlag(const RtfToken &, int which);
     void onListId(const RtfToken &, int);
     void onListOverrideEntry(const RtfToken &, int);
+    void onOverrideLevel(const RtfToken &, int);
     void onPnKind(const RtfToken &, int kind);
     void onPnNumbering(const RtfToken &, int style);
     void onPnLevel(const RtfToken &, int);
+    void onPnStart(const RtfToken &, int);
+    void onUpr(const RtfToken &, int);
+    void onUd(const RtfToken &, int);
+    void onFootnoteStart(const RtfToken &, int);
+    void onFootnoteMark(const RtfToken &, int);
     void onParagraph(const RtfToken &, int);
+    void onCell(const RtfToken &, int);
     void onSoftBreak(const RtfToken &, int);
     void onChar(const RtfToken &, int ch);
     void onIgnore(const RtfToken &, int) {}
@@ -170,16 +181,18 @@ private:
     std::vector<GroupState> m_stack;
     int m_overflowDepth = 0;
     int m_unicodeSkipLeft = 0;
-    bool m_ignorable = false;
+    bool m_groupStart = false;      // the token being handled is the first of its group
+    bool m_ignorable = false;       // \* came right before
+    bool m_ignorableAtStart = false;
     bool m_done = false;
     QStringList m_damage;
 
     int m_ansiCodePage = 1252;
+    bool m_macDocument = false;
     int m_defaultFont = 0;
     QHash<int, FontDef> m_fonts;
     int m_fontNumber = -1;          // the font table entry being read
-    QString m_fontName;
-    int m_fontCodePage = 0;
+    FontDef m_font;
     int m_cachedCodePageFont = -2;
     int m_cachedCodePage = 1252;
 
@@ -187,14 +200,19 @@ private:
     int m_rgb[3] = {0, 0, 0};
     bool m_rgbSeen = false;
 
-    std::vector<ListDef> m_lists;
-    QHash<int, int> m_overrides;    // \ls -> \listid
-    int m_overrideListId = 0;
+    RtfLists m_lists;
     QString m_levelText;
+    int m_levelLength = -1;         // the byte that leads \leveltext; -1 before it
+    QString m_levelNumbers;
     int m_pnKind = 0;               // 1 bullet, 2 numbered, 3 continuation
     int m_pnNumbering = 0;
     int m_pnLevel = 0;
-    QString m_pnBullet;
+    int m_pnStart = 1;
+    QString m_pnBefore;
+    QString m_pnAfter;
+
+    int m_footnoteStart = 1;
+    int m_footnotes = 0;
 
     QByteArray m_pendingBytes;
     int m_pendingCodePage = 0;
@@ -214,10 +232,6 @@ private:
     QTextCharFormat m_lastCharFormat;
     bool m_hasLastCharFormat = false;
     QHash<ParaProps, QTextBlockFormat> m_blockFormats;
-    QHash<QPair<int, int>, QPointer<QTextList>> m_lsLists;
-    // WordPad repeats \pn on every item; the open list of each level continues until a
-    // paragraph outside it.
-    QPointer<QTextList> m_pnLists[9];
 };
 
 size_t qHash(const RtfParser::CharProps &props, size_t seed = 0) noexcept;

@@ -5,14 +5,18 @@
 class QIODevice;
 class QTextCursor;
 
-// Reads RTF as WordPad, Word and LibreOffice write it into a QTextDocument at a cursor,
-// for loading a file into an empty document and for pasting at the caret.
+// Reads RTF as Word, LibreOffice, WordPad, TextEdit and Google Docs write it into a
+// QTextDocument at a cursor, for loading a file into an empty document and for pasting at
+// the caret.
 //
 // What a script needs is kept: fonts, sizes, colours, bold, italic, underline, strike-out,
 // text background, alignment, indents, paragraph spacing and background, bullets and numbering.
-// RTF lists become QTextLists. Their hanging indent is Qt's list indent: a list item at level n
-// gets a list indent of n + 1 and the block margins hold only what goes beyond the usual
-// 720 twips per level with a first line 360 twips out (the writer adds it back).
+// What those programs do not show is not text: hidden text, tracked deletions, fallbacks
+// (\nonesttables, the 8-bit half of \upr) and list definitions wherever they stand.
+// RTF lists become QTextLists, numbered as Word numbers them (see RtfLists). Their hanging
+// indent is Qt's list indent: a list item at level n gets a list indent of n + 1 and the block
+// margins hold only what goes beyond the usual 720 twips per level with a first line 360 twips
+// out (the writer adds it back).
 // Indents and spacing are in points (twips / 20), sizes in points (\fs is half points).
 // Automatic colours (\cf0) leave the foreground unset.
 //

@@ -1,6 +1,7 @@
 #include "formats/RtfWriter.h"
 
 #include "core/Windows1252.h"
+#include "formats/ListLabels.h"
 
 #include <QColor>
 #include <QFont>
@@ -11,7 +12,11 @@
 #include <QTextFragment>
 #include <QTextList>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -51,27 +56,46 @@ public:
     QByteArray build();
 
 private:
+    struct ListOut
+    {
+        int ls = 0;             // the override that paragraphs name
+        int definition = 0;     // index into m_definitions
+    };
+    struct Definition
+    {
+        int level = 0;
+        ListLabels::Numbering numbering;
+    };
+
     void writeBlock(const QTextBlock &block);
     void writeParagraphFormat(const QTextBlock &block);
     void writeListLabel(const QTextBlock &block, const QTextList *list);
-    void writeRun(int formatIndex, const QTextCharFormat &format);
-    void writeText(const QString &text);
-    void writeEscapedText(const QString &text, QByteArray &out, bool &needDelimiter);
+    const ListOut &listOut(const QTextList *list);
+    void writeListTables(QByteArray &out);
+    void writeListLevel(QByteArray &out, int level, const Definition &definition);
+    template<typename Source>
+    void writeRun(int formatIndex, const Source &source);
+    void writeText(QStringView text);
+    void writeEscapedText(QStringView text, QByteArray &out, bool &needDelimiter);
     void word(const char *name);
     void word(const char *name, int value);
-    int fontIndex(const QString &family);
+    int fontIndex(const QString &family, bool symbol = false);
     int colourIndex(const QBrush &brush);
-    const RunProps &runProps(int formatIndex, const QTextCharFormat &format);
+    RunProps runProps(const QTextCharFormat &format);
     QByteArray header();
 
     const QTextDocument *m_document;
+    QString m_text;     // the document's, which fragments are slices of
     QByteArray m_body;
     bool m_needDelimiter = false;
     QString m_defaultFamily;
     qreal m_defaultPointSize;
 
-    QStringList m_fonts;
+    QList<std::pair<QString, bool>> m_fonts;  // name, symbol character set
     QHash<QString, int> m_fontIndex;
+    QHash<const QTextList *, ListOut> m_listOut;
+    std::vector<Definition> m_definitions;
+    QHash<QString, int> m_bulletDefinitions;
     QList<QColor> m_colours;
     QHash<QRgb, int> m_colourIndex;
     QHash<int, RunProps> m_runs;
@@ -82,13 +106,19 @@ private:
 RtfBuilder::RtfBuilder(const QTextDocument *document)
     : m_document(document)
 {
+    // Text without a font of its own is shown in the document's base font. A document that
+    // was never given one would name the platform's default font ("Sans Serif"), which is
+    // no script's: such text is written in the program's own base font.
     const QFont font = document->defaultFont();
-    m_defaultFamily = font.family().isEmpty() ? QStringLiteral("Arial") : font.family();
-    m_defaultPointSize = font.pointSizeF() > 0 ? font.pointSizeF() : 12.0;
+    const bool ownFamily = font.resolveMask() & (QFont::FamilyResolved | QFont::FamiliesResolved);
+    const bool ownSize = font.resolveMask() & QFont::SizeResolved;
+    m_defaultFamily = ownFamily && !font.family().isEmpty() ? font.family() : QStringLiteral("Arial");
+    m_defaultPointSize = ownSize && font.pointSizeF() > 0 ? font.pointSizeF() : 12.0;
 }
 
 QByteArray RtfBuilder::build()
 {
+    m_text = m_document->toRawText();
     m_body.reserve(m_document->characterCount() * 5 / 4 + 256);
     for (QTextBlock block = m_document->begin(); block.isValid(); block = block.next())
         writeBlock(block);
@@ -103,16 +133,19 @@ void RtfBuilder::writeBlock(const QTextBlock &block)
 {
     writeParagraphFormat(block);
     bool empty = true;
+    qsizetype at = block.position();  // the fragments follow each other
     for (auto it = block.begin(); !it.atEnd(); ++it) {
         const QTextFragment fragment = it.fragment();
         if (!fragment.isValid())
             continue;
-        writeRun(fragment.charFormatIndex(), fragment.charFormat());
-        writeText(fragment.text());
+        const qsizetype length = fragment.length();
+        writeRun(fragment.charFormatIndex(), fragment);
+        writeText(QStringView(m_text).sliced(at, length));
+        at += length;
         empty = false;
     }
     if (empty)
-        writeRun(block.charFormatIndex(), block.charFormat());
+        writeRun(block.charFormatIndex(), block);
     word("par");
     m_body += "\r\n";
     m_needDelimiter = false;
@@ -130,8 +163,9 @@ void RtfBuilder::writeParagraphFormat(const QTextBlock &block)
         const int indent = std::max(1, list->format().indent());
         left += kListIndentTwips * indent;
         first -= kListHangTwips;
+        word("ls", listOut(list).ls);
         if (indent > 1)
-            word("ilvl", indent - 1);
+            word("ilvl", std::min(indent, 9) - 1);
     }
     if (first)
         word("fi", first);
@@ -156,56 +190,179 @@ void RtfBuilder::writeParagraphFormat(const QTextBlock &block)
     }
 }
 
-// The {\pntext} group is the label for readers without lists; {\*\pn} is the list itself.
+// For readers that know only WordPad's paragraph numbers: {\pntext} is the label as text,
+// {\*\pn} the numbering. Readers that know list tables take \ls instead.
 void RtfBuilder::writeListLabel(const QTextBlock &block, const QTextList *list)
 {
-    const QTextListFormat::Style style = list->format().style();
+    const ListLabels::Numbering numbering = ListLabels::numberingOf(list->format());
     QByteArray label;
-    QByteArray kind;
+    QByteArray pn;
     int labelFont = 0;
-    switch (style) {
+    bool unused = false;
+    switch (numbering.style) {
     case QTextListFormat::ListCircle:
         labelFont = fontIndex(QStringLiteral("Courier New"));
         label = "o";
-        kind = "\\pnlvlblt";
+        pn = "\\pnlvlblt";
         break;
     case QTextListFormat::ListSquare:
-        labelFont = fontIndex(QStringLiteral("Wingdings"));
+        labelFont = fontIndex(QStringLiteral("Wingdings"), true);
         label = "\\'a7";
-        kind = "\\pnlvlblt";
+        pn = "\\pnlvlblt";
         break;
-    case QTextListFormat::ListDisc:
-        labelFont = fontIndex(QStringLiteral("Symbol"));
-        label = "\\'b7";
-        kind = "\\pnlvlblt";
-        break;
-    default: {
-        bool unused = false;
+    case QTextListFormat::ListUpperAlpha:
+    case QTextListFormat::ListLowerAlpha:
+    case QTextListFormat::ListUpperRoman:
+    case QTextListFormat::ListLowerRoman:
+    case QTextListFormat::ListDecimal: {
+        // In the paragraph's own font: font 0 may be a symbol font.
+        QString family;
+        for (auto it = block.begin(); family.isEmpty() && !it.atEnd(); ++it)
+            family = familyOf(it.fragment().charFormat());
+        labelFont = fontIndex(family.isEmpty() ? m_defaultFamily : family);
         writeEscapedText(list->itemText(block), label, unused);
-        const char *numbering = style == QTextListFormat::ListLowerAlpha ? "\\pnlcltr"
-            : style == QTextListFormat::ListUpperAlpha                   ? "\\pnucltr"
-            : style == QTextListFormat::ListLowerRoman                   ? "\\pnlcrm"
-            : style == QTextListFormat::ListUpperRoman                   ? "\\pnucrm"
-                                                                         : "\\pndec";
-        kind = QByteArray("\\pnlvlbody") + numbering;
+        const int style = numbering.style;
+        pn = style == QTextListFormat::ListLowerAlpha ? "\\pnlvlbody\\pnlcltr"
+            : style == QTextListFormat::ListUpperAlpha ? "\\pnlvlbody\\pnucltr"
+            : style == QTextListFormat::ListLowerRoman ? "\\pnlvlbody\\pnlcrm"
+            : style == QTextListFormat::ListUpperRoman ? "\\pnlvlbody\\pnucrm"
+                                                       : "\\pnlvlbody\\pndec";
         break;
     }
+    default:
+        labelFont = fontIndex(QStringLiteral("Symbol"), true);
+        label = "\\'b7";
+        pn = "\\pnlvlblt";
+        break;
     }
     const QByteArray font = QByteArray::number(labelFont);
-    m_body += "{\\pntext\\f" + font + ' ' + label + "\\tab}{\\*\\pn" + kind + "\\pnf" + font
-        + "\\pnindent0";
-    if (kind.startsWith("\\pnlvlblt"))
+    m_body += "{\\pntext\\f" + font + ' ' + label + "\\tab}{\\*\\pn" + pn + "\\pnf" + font + "\\pnindent0";
+    if (pn == "\\pnlvlblt") {
         m_body += "{\\pntxtb " + label + "}}";
-    else
-        m_body += "\\pnstart1{\\pntxta.}}";
+    } else {
+        m_body += "\\pnstart" + QByteArray::number(numbering.start);
+        for (const auto &[word, text] : {std::pair("{\\pntxtb ", numbering.before), std::pair("{\\pntxta ", numbering.after)}) {
+            if (text.isEmpty())
+                continue;
+            m_body += word;
+            bool needDelimiter = false;  // the group's word ends with its space
+            writeEscapedText(text, m_body, needDelimiter);
+            m_body += '}';
+        }
+        m_body += '}';
+    }
     m_needDelimiter = false;
 }
 
-const RunProps &RtfBuilder::runProps(int formatIndex, const QTextCharFormat &format)
+// Each list gets an override of its own, so that lists stay apart and keep their numbers
+// whatever stands between their items. Bullet lists of a level share one definition.
+const RtfBuilder::ListOut &RtfBuilder::listOut(const QTextList *list)
 {
-    auto it = m_runs.constFind(formatIndex);
-    if (it != m_runs.cend())
+    const auto it = m_listOut.constFind(list);
+    if (it != m_listOut.cend())
         return *it;
+    Definition definition;
+    definition.level = std::clamp(list->format().indent(), 1, 9) - 1;
+    definition.numbering = ListLabels::numberingOf(list->format());
+    ListOut out;
+    out.ls = int(m_listOut.size()) + 1;
+    out.definition = int(m_definitions.size());
+    if (!ListLabels::isNumbered(definition.numbering.style)) {
+        const QString key = QStringLiteral("%1/%2").arg(definition.numbering.style).arg(definition.level);
+        out.definition = m_bulletDefinitions.value(key, out.definition);
+        m_bulletDefinitions.insert(key, out.definition);
+    }
+    if (out.definition == int(m_definitions.size()))
+        m_definitions.push_back(definition);
+    return *m_listOut.insert(list, out);
+}
+
+void RtfBuilder::writeListTables(QByteArray &out)
+{
+    if (m_definitions.empty())
+        return;
+    out += "{\\*\\listtable";
+    for (size_t i = 0; i < m_definitions.size(); ++i) {
+        const QByteArray id = QByteArray::number(qulonglong(i + 1));
+        out += "\r\n{\\list\\listtemplateid" + id + "\\listhybrid";
+        for (int level = 0; level <= m_definitions[i].level; ++level)
+            writeListLevel(out, level, m_definitions[i]);
+        out += "{\\listname ;}\\listid" + id + '}';
+    }
+    out += "}\r\n{\\*\\listoverridetable";
+    QList<ListOut> overrides = m_listOut.values();
+    std::sort(overrides.begin(), overrides.end(), [](const ListOut &a, const ListOut &b) { return a.ls < b.ls; });
+    for (const ListOut &o : std::as_const(overrides)) {
+        out += "\r\n{\\listoverride\\listid" + QByteArray::number(o.definition + 1) + "\\listoverridecount0\\ls"
+            + QByteArray::number(o.ls) + '}';
+    }
+    out += "}\r\n";
+}
+
+// The list's own level carries its numbering; the levels above it, which only nested
+// readers show, number plainly in the same style.
+void RtfBuilder::writeListLevel(QByteArray &out, int level, const Definition &definition)
+{
+    ListLabels::Numbering numbering = definition.numbering;
+    if (level != definition.level) {
+        numbering.start = 1;
+        numbering.before.clear();
+        numbering.after = QStringLiteral(".");
+        numbering.hasNumber = true;
+    }
+    int nfc = 23;
+    QString text;
+    QList<int> numbers;
+    switch (numbering.style) {
+    case QTextListFormat::ListCircle: text = QStringLiteral("\u25E6"); break;
+    case QTextListFormat::ListSquare: text = QStringLiteral("\u25AA"); break;
+    case QTextListFormat::ListDecimal: nfc = 0; break;
+    case QTextListFormat::ListUpperRoman: nfc = 1; break;
+    case QTextListFormat::ListLowerRoman: nfc = 2; break;
+    case QTextListFormat::ListUpperAlpha: nfc = 3; break;
+    case QTextListFormat::ListLowerAlpha: nfc = 4; break;
+    default: text = QStringLiteral("\u2022"); break;
+    }
+    qsizetype placeholder = -1;
+    if (nfc != 23) {
+        text = ListLabels::cleanText(numbering.before);
+        if (numbering.hasNumber) {
+            placeholder = text.size();
+            numbers.append(int(placeholder) + 1);
+            text += u'#';
+        }
+        text += ListLabels::cleanText(numbering.after);
+    }
+    text.truncate(255);
+    static const char hex[] = "0123456789abcdef";
+    bool needDelimiter = false;
+    auto byte = [&out, &needDelimiter](int value) {
+        out += "\\'";
+        out += hex[(value >> 4) & 15];
+        out += hex[value & 15];
+        needDelimiter = false;
+    };
+    const QByteArray nfcText = QByteArray::number(nfc);
+    out += "{\\listlevel\\levelnfc" + nfcText + "\\levelnfcn" + nfcText + "\\leveljc0\\leveljcn0\\levelfollow0\\levelstartat"
+        + QByteArray::number(numbering.start) + "{\\leveltext";
+    byte(int(text.size()));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (i == placeholder)
+            byte(level);
+        else
+            writeEscapedText(QStringView(text).sliced(i, 1), out, needDelimiter);
+    }
+    out += ";}{\\levelnumbers";
+    for (const int at : std::as_const(numbers)) {
+        if (at < 256)
+            byte(at);
+    }
+    const QByteArray indent = QByteArray::number(kListIndentTwips * (level + 1));
+    out += ";}\\fi-" + QByteArray::number(kListHangTwips) + "\\li" + indent + "\\lin" + indent + '}';
+}
+
+RunProps RtfBuilder::runProps(const QTextCharFormat &format)
+{
     RunProps props;
     const QString family = familyOf(format);
     props.font = fontIndex(family.isEmpty() ? m_defaultFamily : family);
@@ -219,13 +376,17 @@ const RunProps &RtfBuilder::runProps(int formatIndex, const QTextCharFormat &for
         props.foreground = colourIndex(format.foreground());
     if (format.hasProperty(QTextFormat::BackgroundBrush))
         props.background = colourIndex(format.background());
-    return *m_runs.insert(formatIndex, props);
+    return props;
 }
 
 // Writes only what changed since the last run, as WordPad does.
-void RtfBuilder::writeRun(int formatIndex, const QTextCharFormat &format)
+template<typename Source>
+void RtfBuilder::writeRun(int formatIndex, const Source &source)
 {
-    const RunProps props = runProps(formatIndex, format);
+    auto it = m_runs.constFind(formatIndex);
+    if (it == m_runs.cend())
+        it = m_runs.insert(formatIndex, runProps(source.charFormat()));
+    const RunProps props = *it;
     const bool all = !m_hasCurrent;
     const RunProps &cur = m_current;
     if (all || props.font != cur.font)
@@ -248,12 +409,24 @@ void RtfBuilder::writeRun(int formatIndex, const QTextCharFormat &format)
     m_hasCurrent = true;
 }
 
-void RtfBuilder::writeText(const QString &text)
+void RtfBuilder::writeText(QStringView text)
 {
     writeEscapedText(text, m_body, m_needDelimiter);
 }
 
-void RtfBuilder::writeEscapedText(const QString &text, QByteArray &out, bool &needDelimiter)
+bool isPlain(char16_t c)
+{
+    return c >= 0x20 && c < 0x7F && c != '\\' && c != '{' && c != '}';
+}
+
+void appendNumber(QByteArray &out, int value)
+{
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, end - digits);
+}
+
+void RtfBuilder::writeEscapedText(QStringView text, QByteArray &out, bool &needDelimiter)
 {
     static const char hex[] = "0123456789abcdef";
     auto control = [&](const char *s) {
@@ -269,13 +442,28 @@ void RtfBuilder::writeEscapedText(const QString &text, QByteArray &out, bool &ne
     };
     auto unicode = [&](char16_t c) {
         out += "\\u";
-        out += QByteArray::number(c > 0x7FFF ? int(c) - 0x10000 : int(c));
+        appendNumber(out, c > 0x7FFF ? int(c) - 0x10000 : int(c));
         out += '?';
         needDelimiter = false;
     };
 
-    for (const QChar qc : text) {
-        const char16_t c = qc.unicode();
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (isPlain(c)) {
+            // Most text is plain ASCII: copy it a run at a time.
+            qsizetype end = i + 1;
+            while (end < n && isPlain(text[end].unicode()))
+                ++end;
+            literal(char(c));
+            const qsizetype at = out.size();
+            out.resize(at + (end - i - 1));
+            char *dst = out.data() + at;
+            for (qsizetype k = i + 1; k < end; ++k)
+                *dst++ = char(text[k].unicode());
+            i = end - 1;
+            continue;
+        }
         if (c >= 0x20 && c < 0x7F) {
             if (c == '\\' || c == '{' || c == '}') {
                 out += '\\';
@@ -322,17 +510,20 @@ void RtfBuilder::word(const char *name, int value)
 {
     m_body += '\\';
     m_body += name;
-    m_body += QByteArray::number(value);
+    appendNumber(m_body, value);
     m_needDelimiter = true;
 }
 
-int RtfBuilder::fontIndex(const QString &family)
+// Symbol fonts are named twice when text uses them too: their labels are bytes of the symbol
+// character set, text in them is Unicode text.
+int RtfBuilder::fontIndex(const QString &family, bool symbol)
 {
-    auto it = m_fontIndex.constFind(family);
+    const QString key = symbol ? family + u'\x01' : family;
+    auto it = m_fontIndex.constFind(key);
     if (it != m_fontIndex.cend())
         return *it;
-    m_fonts.append(family);
-    return *m_fontIndex.insert(family, int(m_fonts.size() - 1));
+    m_fonts.append({family, symbol});
+    return *m_fontIndex.insert(key, int(m_fonts.size() - 1));
 }
 
 // Index 0 of the colour table is the automatic colour.
@@ -355,8 +546,7 @@ QByteArray RtfBuilder::header()
 {
     QByteArray out = "{\\rtf1\\ansi\\ansicpg1252\\deff0\\nouicompat\\deflang1033{\\fonttbl";
     for (int i = 0; i < m_fonts.size(); ++i) {
-        const QString &name = m_fonts.at(i);
-        const bool symbol = name == u"Symbol" || name == u"Wingdings";
+        const auto &[name, symbol] = m_fonts.at(i);
         out += "{\\f" + QByteArray::number(i) + (symbol ? "\\fnil\\fcharset2 " : "\\fnil\\fcharset0 ");
         bool needDelimiter = false;
         QString clean = name;
@@ -373,6 +563,7 @@ QByteArray RtfBuilder::header()
         }
         out += "}\r\n";
     }
+    writeListTables(out);
     out += "{\\*\\generator Corvanta;}\\viewkind4\\uc1 \r\n";
     return out;
 }

@@ -7,8 +7,11 @@ class QIODevice;
 class QTextDocument;
 
 // Writes a QTextDocument as RTF in WordPad's manner, which WordPad, Word and LibreOffice
-// all read: Windows-1252 with \'hh, other characters as \uN?, one \pard per paragraph,
-// bullets and numbering as \pn paragraphs. RtfReader reads it back to the same document.
+// all read: Windows-1252 with \'hh, other characters as \uN?, one \pard per paragraph.
+// Lists are a list table with one override (\ls) per list, as Word writes them, and each
+// item also carries WordPad's \pn number and \pntext label for readers that know only those.
+// Text without a font of its own is written in the document's base font. RtfReader reads it
+// back to the same document.
 class RtfWriter
 {
 public:

@@ -113,9 +113,9 @@ bool ProfileFile::setValue(const QString &section, const QString &key, const QSt
     const QByteArray br = lineBreak();
     const qsizetype header = findSection(section);
     if (header < 0) {
-        if (!m_bytes.isEmpty() && !m_bytes.endsWith('\n'))
-            m_bytes += br;
-        m_bytes += '[' + Windows1252::encodeLossy(section) + ']' + br + Windows1252::encodeLossy(key) + '=' + Windows1252::encodeLossy(value) + br;
+        const QByteArray lines = '[' + Windows1252::encodeLossy(section) + ']' + br + Windows1252::encodeLossy(key)
+            + '=' + Windows1252::encodeLossy(value) + br;
+        m_bytes.append((isUnterminated(m_bytes.size()) ? br : endOfLine(m_bytes.size())) + lines);
     } else if (const Entry entry = findKey(header, key); entry.line >= 0) {
         const Line &line = m_lines[entry.line];
         m_bytes.replace(entry.valueBegin, line.end - entry.valueBegin, Windows1252::encodeLossy(value));
@@ -127,15 +127,41 @@ bool ProfileFile::setValue(const QString &section, const QString &key, const QSt
             if (!trimmedBlanks(lineText(m_lines[i])).isEmpty())
                 anchor = i;
         }
-        const Line &line = m_lines[anchor];
+        const qsizetype at = m_lines[anchor].next;
         const QByteArray entryLine = Windows1252::encodeLossy(key) + '=' + Windows1252::encodeLossy(value);
-        if (line.next == line.end)
-            m_bytes.insert(line.next, br + entryLine);
+        // A last line without a line break stays the file's way: the new line gets none either.
+        if (isUnterminated(at))
+            m_bytes.insert(at, br + entryLine);
         else
-            m_bytes.insert(line.next, entryLine + br);
+            m_bytes.insert(at, endOfLine(at) + entryLine + br);
     }
     splitLines();
     return true;
+}
+
+QList<ProfileFile::Name> ProfileFile::names() const
+{
+    QList<Name> found;
+    QString section;
+    bool inSection = false;
+    for (const Line &line : m_lines) {
+        const QString text = lineText(line);
+        QStringView name;
+        if (sectionName(text, &name)) {
+            section = name.toString();
+            inSection = true;
+            continue;
+        }
+        const qsizetype equals = text.indexOf(u'=');
+        if (inSection && equals >= 0)
+            found.append({section, trimmedBlanks(QStringView(text).first(equals)).toString()});
+    }
+    return found;
+}
+
+bool ProfileFile::sameNames(const QString &a, const QString &b)
+{
+    return sameName(trimmedBlanks(a), trimmedBlanks(b));
 }
 
 void ProfileFile::splitLines()
@@ -165,7 +191,7 @@ qsizetype ProfileFile::findSection(const QString &section) const
     for (qsizetype i = 0; i < m_lines.size(); ++i) {
         const QString text = lineText(m_lines[i]);
         QStringView name;
-        if (sectionName(text, &name) && sameName(name, section))
+        if (sectionName(text, &name) && sameName(name, trimmedBlanks(section)))
             return i;
     }
     return -1;
@@ -188,10 +214,23 @@ ProfileFile::Entry ProfileFile::findKey(qsizetype headerLine, const QString &key
     for (qsizetype i = headerLine + 1; i < end; ++i) {
         const QString text = lineText(m_lines[i]);
         const qsizetype equals = text.indexOf(u'=');
-        if (equals >= 0 && sameName(trimmedBlanks(QStringView(text).first(equals)), key))
+        if (equals >= 0 && sameName(trimmedBlanks(QStringView(text).first(equals)), trimmedBlanks(key)))
             return {i, m_lines[i].begin + equals + 1};
     }
     return {};
+}
+
+// True when the bytes before `at` are a line without any line break.
+bool ProfileFile::isUnterminated(qsizetype at) const
+{
+    return at > 0 && m_bytes[at - 1] != '\n' && m_bytes[at - 1] != '\r';
+}
+
+// A line ended by a lone CR still needs its LF, or a line inserted after it would run on
+// into it (lines end at LF).
+QByteArray ProfileFile::endOfLine(qsizetype at) const
+{
+    return at > 0 && m_bytes[at - 1] == '\r' ? QByteArray("\n") : QByteArray();
 }
 
 QByteArray ProfileFile::lineBreak() const

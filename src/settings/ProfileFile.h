@@ -34,6 +34,15 @@ public:
     // the value cannot be written as one line of this form.
     bool setValue(const QString &section, const QString &key, const QString &value);
 
+    // Every key line under a section header, in file order, with the names as lookups see them.
+    struct Name
+    {
+        QString section;
+        QString key;
+    };
+    QList<Name> names() const;
+    // True when two section names, or two key names, are the same to lookups.
+    static bool sameNames(const QString &a, const QString &b);
 
 private:
     struct Line
@@ -54,6 +63,8 @@ private:
     qsizetype sectionEnd(qsizetype headerLine) const;
     Entry findKey(qsizetype headerLine, const QString &key) const;
     QByteArray lineBreak() const;
+    bool isUnterminated(qsizetype at) const;
+    QByteArray endOfLine(qsizetype at) const;
 
     QByteArray m_bytes;
     QList<Line> m_lines;

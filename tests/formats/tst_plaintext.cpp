@@ -13,6 +13,8 @@ private Q_SLOTS:
     void decode();
     void encode_data();
     void encode();
+    void savedTextReadsBack_data();
+    void savedTextReadsBack();
     void windows1252TableIsABijection();
 };
 
@@ -69,6 +71,43 @@ void tst_PlainText::encode()
     expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
     expected.replace(QChar(0x2028), u'\n').replace(QChar(0x2029), u'\n');
     QCOMPARE(PlainTextCodec::decode(bytes), expected);
+}
+
+void tst_PlainText::savedTextReadsBack_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+
+    // An incomplete UTF-8 sequence at the very end makes the file Windows-1252.
+    QTest::newRow("windows-1252 ending in a lead byte") << QByteArray("Caf\xE9") << QString::fromUtf8("Café");
+    QTest::newRow("utf-8 cut in its last character") << QByteArray("x \xC3") << QString::fromUtf8("x Ã");
+    QTest::newRow("three-byte lead at the end") << QByteArray("a\xE2\x80") << QString::fromUtf8("aâ€");
+    QTest::newRow("lone lead byte") << QByteArray("\xDF") << QString::fromUtf8("ß");
+    QTest::newRow("utf-16 saved as windows-1252") << QByteArray("\xFF\xFE\xDF\x00", 4) << QString::fromUtf8("ß");
+    QTest::newRow("utf-16 with an odd last byte") << QByteArray("\xFF\xFE" "a\0b", 5) << QString::fromUtf8("a\uFFFD");
+    // Text whose Windows-1252 bytes would read back as UTF-8 or UTF-16 is saved as UTF-8.
+    QTest::newRow("windows-1252 bytes that are utf-8")
+        << QByteArray("\xC3\x83\xC2\xA9") << QString::fromUtf8("Ã©");
+    QTest::newRow("windows-1252 bytes that are a utf-16 mark")
+        << QByteArray("\xC3\xBF\xC3\xBE!") << QString::fromUtf8("ÿþ!");
+    QTest::newRow("windows-1252 bytes that are a utf-8 mark")
+        << QByteArray("\xC3\xAF\xC2\xBB\xC2\xBFx") << QString::fromUtf8("ï»¿x");
+    QTest::newRow("utf-16 with halves of surrogate pairs")
+        << QByteArray("\xFF\xFE" "\x78\xDF \0\x3D\xD8" "a\0\x3D\xD8\x00\xDE", 14)
+        << QString::fromUtf8("\uFFFD \uFFFDa😀");
+    QTest::newRow("unicode line separators are line ends")
+        << QByteArray("a\xE2\x80\xA8" "b\xE2\x80\xA9" "c") << "a\nb\nc";
+    QTest::newRow("frame and object marks")
+        << QByteArray("\xEF\xB7\x90\xEF\xB7\x91\xEF\xBF\xBC") << QString::fromUtf8("\uFFFD\uFFFD\uFFFD");
+}
+
+// What is read from any bytes is saved so that it reads back the same.
+void tst_PlainText::savedTextReadsBack()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(PlainTextCodec::decode(bytes), text);
+    QCOMPARE(PlainTextCodec::decode(PlainTextCodec::encode(text)), text);
 }
 
 // Every byte decodes to a distinct character that encodes back to the same byte.

@@ -5,6 +5,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QGuiApplication>
 #include <QTextList>
 #include <QtTest>
 
@@ -22,6 +23,10 @@ private Q_SLOTS:
     void fixtureRoundTrip();
     void constructs_data();
     void constructs();
+    void filesFromOtherPrograms_data();
+    void filesFromOtherPrograms();
+    void listLayoutFromOtherPrograms_data();
+    void listLayoutFromOtherPrograms();
     void damagedInput_data();
     void damagedInput();
     void notRtf_data();
@@ -30,6 +35,11 @@ private Q_SLOTS:
     void writerOutput();
     void everyCharacterRoundTrips();
     void formatsRoundTrip();
+    void listsRoundTrip_data();
+    void listsRoundTrip();
+    void listsForOlderReaders();
+    void textWithoutFontRoundTrip_data();
+    void textWithoutFontRoundTrip();
     void pasteAtCaret();
 };
 
@@ -170,6 +180,102 @@ QTextDocument *roundTrip(const QTextDocument &doc, QByteArray *rtf = nullptr)
     if (rtf)
         *rtf = bytes;
     return back;
+}
+
+// Each paragraph's list label: the bullet it is drawn with, or the item text of a numbered list.
+QStringList labelsOf(const QTextDocument &doc)
+{
+    QStringList labels;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        const QTextList *list = b.textList();
+        if (!list) {
+            labels << QString();
+            continue;
+        }
+        switch (list->format().style()) {
+        case QTextListFormat::ListDisc: labels << QStringLiteral("\u2022"); break;
+        case QTextListFormat::ListCircle: labels << QStringLiteral("\u25E6"); break;
+        case QTextListFormat::ListSquare: labels << QStringLiteral("\u25AA"); break;
+        default: labels << list->itemText(b); break;
+        }
+    }
+    return labels;
+}
+
+// A list table of one list (\listid1, \ls1) whose levels are given as \listlevel contents,
+// with its override, for the paragraphs that follow.
+QByteArray listTable(std::initializer_list<const char *> levels, const char *override = "")
+{
+    QByteArray rtf = "{\\*\\listtable{\\list\\listtemplateid1";
+    for (const char *level : levels)
+        rtf += QByteArray("{\\listlevel") + level + '}';
+    rtf += "{\\listname ;}\\listid1}}{\\*\\listoverridetable{\\listoverride\\listid1\\listoverridecount0";
+    rtf += override;
+    rtf += "\\ls1}}";
+    return rtf;
+}
+
+const char *const kDecimal = "\\levelnfc0{\\leveltext\\'02\\'00.;}{\\levelnumbers\\'01;}";
+const char *const kLetters = "\\levelnfc4{\\leveltext\\'02\\'01.;}{\\levelnumbers\\'01;}";
+
+// Which paragraphs share a list: each paragraph's list, numbered in order of first appearance.
+QList<int> listPartition(const QTextDocument &doc)
+{
+    QList<const QTextList *> seen;
+    QList<int> partition;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        const QTextList *list = b.textList();
+        if (list && !seen.contains(list))
+            seen << list;
+        partition << (list ? int(seen.indexOf(list)) : -1);
+    }
+    return partition;
+}
+
+// The RTF without every group that starts with `start`.
+QByteArray withoutGroups(QByteArray rtf, const char *start)
+{
+    for (qsizetype at = rtf.indexOf(start); at >= 0; at = rtf.indexOf(start, at)) {
+        qsizetype end = at;
+        for (int depth = 0; end == at || depth > 0; ++end)
+            depth += rtf[end] == '{' ? 1 : rtf[end] == '}' ? -1 : 0;
+        rtf.remove(at, end - at);
+    }
+    return rtf;
+}
+
+// A document of list items made as the editor makes them: "d1:text" is an item of a list of
+// discs at level 1 (d disc, c circle, s square, n decimal, a letters, r roman), "d1x:text" of
+// another such list, "-:text" no list item.
+void buildLists(QTextDocument &doc, const QStringList &items)
+{
+    QTextCursor cursor(&doc);
+    QHash<QString, QTextList *> lists;
+    bool first = true;
+    for (const QString &item : items) {
+        if (!first)
+            cursor.insertBlock(QTextBlockFormat());
+        first = false;
+        const QString key = item.section(u':', 0, 0);
+        QTextCharFormat arial;
+        arial.setFontFamilies({QStringLiteral("Arial")});
+        arial.setFontPointSize(12);
+        cursor.insertText(item.section(u':', 1), arial);
+        if (key == u"-")
+            continue;
+        if (QTextList *list = lists.value(key)) {
+            list->add(cursor.block());
+            continue;
+        }
+        static const QHash<QChar, QTextListFormat::Style> styles = {
+            {u'd', QTextListFormat::ListDisc}, {u'c', QTextListFormat::ListCircle},
+            {u's', QTextListFormat::ListSquare}, {u'n', QTextListFormat::ListDecimal},
+            {u'a', QTextListFormat::ListLowerAlpha}, {u'r', QTextListFormat::ListUpperRoman}};
+        QTextListFormat format;
+        format.setStyle(styles.value(key.at(0)));
+        format.setIndent(key.at(1).digitValue());
+        lists.insert(key, cursor.createList(format));
+    }
 }
 
 } // namespace
@@ -374,6 +480,199 @@ void tst_Rtf::constructs()
     QCOMPARE(doc.toPlainText(), text);
 }
 
+// Constructs of files written by Word, LibreOffice, WordPad, TextEdit and Google Docs that a
+// script must read as those programs show them: the text, and each paragraph's list label.
+void tst_Rtf::filesFromOtherPrograms_data()
+{
+    QTest::addColumn<QByteArray>("rtf");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("labels");
+
+    auto row = [](const char *name, const QByteArray &rtf, const char *text, QStringList labels = {}) {
+        QString t = QString::fromUtf8(text);
+        if (labels.isEmpty())
+            labels = QStringList(t.count(u'\n') + 1, QString());
+        QTest::newRow(name) << rtf << t << labels;
+    };
+    // Tracked changes: deletions are gone, insertions are text.
+    row("deleted text", "{\\rtf1\\ansi Keep {\\deleted\\revauthdel1 removed }this.\\par}", "Keep this.");
+    row("inserted text", "{\\rtf1\\ansi Keep {\\revised\\revauth1 added }{\\insrsid12 more }text.\\par}",
+        "Keep added more text.");
+    row("deletion ended by deleted0", "{\\rtf1 a{\\deleted b\\deleted0 c}d}", "acd");
+    row("deleted paragraph", "{\\rtf1 First.\\par{\\deleted Gone.\\par}Last.\\par}", "First.\nLast.");
+    // Hidden text.
+    row("hidden text", "{\\rtf1\\ansi Visible {\\v hidden note }text.\\par}", "Visible text.");
+    row("hidden ended by v0", "{\\rtf1 a\\v b\\v0 c}", "ac");
+    row("hidden ended by plain", "{\\rtf1 a\\v b\\plain c}", "ac");
+    row("hidden paragraph", "{\\rtf1 one\\par{\\v two\\par}three}", "one\nthree");
+    row("hidden tab and line", "{\\rtf1 a{\\v\\tab\\line\\u915?}b}", "ab");
+    // List numbering.
+    row("levelstartat",
+        "{\\rtf1" + listTable({"\\levelnfc0\\levelstartat3{\\leveltext\\'02\\'00.;}{\\levelnumbers\\'01;}"})
+            + "\\pard\\ls1 one\\par\\pard\\ls1 two\\par}",
+        "one\ntwo", {"3.", "4."});
+    row("listoverridestartat",
+        "{\\rtf1" + listTable({kDecimal}, "\\listoverridecount1{\\lfolevel\\listoverridestartat\\levelstartat5}")
+            + "\\pard\\ls1 one\\par\\pard\\ls1 two\\par}",
+        "one\ntwo", {"5.", "6."});
+    row("letters from b",
+        "{\\rtf1" + listTable({"\\levelnfc4\\levelstartat2{\\leveltext\\'02\\'00);}{\\levelnumbers\\'01;}"})
+            + "\\pard\\ls1 one\\par\\pard\\ls1 two\\par}",
+        "one\ntwo", {"b)", "c)"});
+    row("second level restarts after a first-level item",
+        "{\\rtf1" + listTable({kDecimal, kLetters})
+            + "\\pard\\ls1 a\\par\\pard\\ls1\\ilvl1 b\\par\\pard\\ls1 c\\par\\pard\\ls1\\ilvl1 d\\par}",
+        "a\nb\nc\nd", {"1.", "a.", "2.", "a."});
+    row("second level with levelnorestart",
+        "{\\rtf1" + listTable({kDecimal, "\\levelnfc4\\levelnorestart{\\leveltext\\'02\\'01.;}{\\levelnumbers\\'01;}"})
+            + "\\pard\\ls1 a\\par\\pard\\ls1\\ilvl1 b\\par\\pard\\ls1 c\\par\\pard\\ls1\\ilvl1 d\\par}",
+        "a\nb\nc\nd", {"1.", "a.", "2.", "b."});
+    row("numbering goes on across other paragraphs",
+        "{\\rtf1" + listTable({kDecimal}) + "\\pard\\ls1 a\\par\\pard b\\par\\pard\\ls1 c\\par}", "a\nb\nc",
+        {"1.", "", "2."});
+    row("label with the numbers of two levels",
+        "{\\rtf1" + listTable({kDecimal, "\\levelnfc0{\\leveltext\\'04\\'00.\\'01.;}{\\levelnumbers\\'01\\'03;}"})
+            + "\\pard\\ls1 a\\par\\pard\\ls1\\ilvl1 b\\par\\pard\\ls1\\ilvl1 c\\par\\pard\\ls1 d\\par"
+              "\\pard\\ls1\\ilvl1 e\\par}",
+        "a\nb\nc\nd\ne", {"1.", "1.1.", "1.2.", "2.", "2.1."});
+    row("label with a parenthesis",
+        "{\\rtf1" + listTable({"\\levelnfc0{\\leveltext\\'02\\'00);}{\\levelnumbers\\'01;}"})
+            + "\\pard\\ls1 a\\par\\pard\\ls1 b\\par}",
+        "a\nb", {"1)", "2)"});
+    row("bare number",
+        "{\\rtf1" + listTable({"\\levelnfc0{\\leveltext\\'01\\'00;}{\\levelnumbers\\'01;}"})
+            + "\\pard\\ls1 a\\par\\pard\\ls1 b\\par}",
+        "a\nb", {"1", "2"});
+    row("text before the number",
+        "{\\rtf1" + listTable({"\\levelnfc4{\\leveltext\\'03(\\'00);}{\\levelnumbers\\'02;}"})
+            + "\\pard\\ls1 a\\par\\pard\\ls1 b\\par}",
+        "a\nb", {"(a)", "(b)"});
+    row("ls0 defined in the override table",
+        "{\\rtf1{\\*\\listtable{\\list{\\listlevel" + QByteArray(kDecimal)
+            + "}\\listid9}}{\\*\\listoverridetable{\\listoverride\\listid9\\listoverridecount0\\ls0}}"
+              "\\pard\\ls0 a\\par\\pard\\ls0 b\\par}",
+        "a\nb", {"1.", "2."});
+    row("ls0 whose list is missing",
+        "{\\rtf1{\\*\\listoverridetable{\\listoverride\\listid5\\listoverridecount0\\ls0}}\\pard\\ls0 a\\par"
+        "\\pard\\ls7 b\\par\\pard c\\par}",
+        "a\nb\nc", {"\u2022", "\u2022", ""});
+    row("wordpad numbering from pnstart",
+        "{\\rtf1{\\pntext 4.\\tab}{\\*\\pn\\pnlvlbody\\pndec\\pnstart4{\\pntxta .}}a\\par"
+        "{\\pntext 5.\\tab}{\\*\\pn\\pnlvlbody\\pndec\\pnstart4{\\pntxta .}}b\\par}",
+        "a\nb", {"4.", "5."});
+    row("textedit nested levels",
+        "{\\rtf1\\ansi\\ansicpg1252\\cocoartf2639{\\fonttbl\\f0\\fswiss\\fcharset0 Helvetica;}"
+        "{\\*\\listtable{\\list\\listtemplateid1\\listhybrid{\\listlevel\\levelnfc23\\levelnfcn23\\leveljc0"
+        "\\levelfollow0\\levelstartat1\\levelspace360\\levelindent0{\\*\\levelmarker \\{disc\\}}{\\leveltext"
+        "\\leveltemplateid1\\'01\\uc0\\u8226 ;}{\\levelnumbers;}\\fi-360\\li720\\lin720 }{\\listlevel\\levelnfc23"
+        "\\levelnfcn23\\leveljc0\\levelfollow0\\levelstartat1\\levelspace360\\levelindent0{\\*\\levelmarker "
+        "\\{circle\\}}{\\leveltext\\leveltemplateid2\\'01\\uc0\\u9702 ;}{\\levelnumbers;}\\fi-360\\li1440\\lin1440 }"
+        "{\\listname ;}\\listid1}}{\\*\\listoverridetable{\\listoverride\\listid1\\listoverridecount0\\ls1}}\n"
+        "\\pard\\tx220\\tx720\\pardeftab720\\li720\\fi-720\\partightenfactor0\n"
+        "\\ls1\\ilvl0\\f0\\fs24 \\cf0 {\\listtext\t\\uc0\\u8226 \t}one\\\n"
+        "\\pard\\tx940\\tx1440\\pardeftab720\\li1440\\fi-1440\\partightenfactor0\n"
+        "\\ls1\\ilvl1\\cf0 {\\listtext\t\\uc0\\u9702 \t}nested\\\n}",
+        "one\nnested", {"\u2022", "\u25E6"});
+    // Code pages: a font's character set decides, the document's code page serves the rest.
+    for (const char *codePage : {"932", "950", "936", "949"}) {
+        row(qPrintable(QStringLiteral("western font under ansicpg%1").arg(QLatin1StringView(codePage))),
+            "{\\rtf1\\ansi\\ansicpg" + QByteArray(codePage)
+                + "{\\fonttbl{\\f0\\fcharset0 Arial;}}\\f0 J\\'e4rvi \\'93quoted\\'94 caf\\'e9\\par}",
+            "Järvi “quoted” café");
+    }
+    row("font without a character set takes ansicpg", "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0 Mincho;}}\\f0 \\'82\\'a0}",
+        "あ");
+    row("japanese font in a western document",
+        "{\\rtf1\\ansi\\ansicpg1252{\\fonttbl{\\f0\\fcharset128 Mincho;}}\\f0 \\'82\\'a0 caf\\'e9}", "あ caf");
+    row("nested-table fallback", "{\\rtf1 cell\\par{\\nonesttables\\par\\par inner\\par}after\\par}", "cell\nafter");
+    row("nested-table fallback marked", "{\\rtf1 cell\\par{\\*\\nonesttables inner\\par}after\\par}", "cell\nafter");
+    // Symbol fonts.
+    row("symbol font letters",
+        "{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset2 Symbol;}}\\f0 x {\\f1 abgW\\'b7\\'a5}\\par}", "x αβγΩ•∞");
+    row("symbol font in unicode", "{\\rtf1{\\fonttbl{\\f1\\fcharset2 Symbol;}}{\\f1 \\u-3999?\\u-3913?}}", "α•");
+    row("wingdings", "{\\rtf1{\\fonttbl{\\f2\\fcharset2 Wingdings;}}{\\f2 \\'fc\\'a7\\'6c\\u-3844?}}", "✓▪●✓");
+    row("zapf dingbats", "{\\rtf1{\\fonttbl{\\f3\\fcharset2 ITC Zapf Dingbats;}}{\\f3 \\'48\\'33\\'ac}}", "★✓①");
+    row("other symbol font keeps its private characters", "{\\rtf1{\\fonttbl{\\f4\\fcharset2 Marlett;}}{\\f4 a}}",
+        "\uF061");
+    row("symbol font named without a character set", "{\\rtf1{\\fonttbl{\\f1\\ftech Symbol;}}{\\f1 p}}", "π");
+    // Old Mac code pages.
+    row("mac document", "{\\rtf1\\mac{\\fonttbl{\\f0\\fcharset0 Times;}}\\f0 caf\\'8e \\'d2x\\'d3}", "café “x”");
+    row("mac japanese document", "{\\rtf1\\ansi\\ansicpg10001 \\'82\\'a0}", "あ");
+    row("mac roman font", "{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset77 Times;}}\\f0 caf\\'8e}", "café");
+    row("mac japanese font", "{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset78 Osaka;}}\\f0 \\'82\\'a0}", "あ");
+    row("mac cyrillic font", "{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset89 Geneva;}}\\f0 \\'80\\'e0}", "Аа");
+    // \* marks only the destination it starts.
+    row("ignorable mark in the middle of a group", "{\\rtf1\\ansi {\\i0\\*\\cs7 The quick brown fox}\\par}",
+        "The quick brown fox");
+    row("unknown word after a mark in the middle", "{\\rtf1 {a\\*\\foo b}c}", "abc");
+    row("known word after a mark at the start", "{\\rtf1 {\\*\\cs8 styled} text}", "styled text");
+    row("unknown destination still skipped", "{\\rtf1 a{\\*\\foo b}c}", "ac");
+    // \upr: the Unicode half.
+    row("upr", "{\\rtf1 Name: {\\upr{G}{\\*\\ud{\\u915?}}}\\par}", "Name: Γ");
+    row("upr with formatting", "{\\rtf1 {\\upr{\\b Caf\\'e9}{\\*\\ud{\\b Caf\\u233?}}} x}", "Café x");
+    // Footnote marks stay in the text; the notes do not.
+    row("footnote marks",
+        "{\\rtf1 annotated.{\\super\\chftn}{\\footnote\\pard{\\super\\chftn} The note.} Again{\\super\\chftn}"
+        "{\\footnote\\pard{\\super\\chftn} Two.}\\par}",
+        "annotated.1 Again2");
+    row("footnote numbers from ftnstart", "{\\rtf1\\ftnstart5 x{\\chftn}{\\footnote{\\chftn} n}\\par}", "x5");
+    // List definitions outside their tables are no text.
+    row("list outside the list table",
+        "{\\rtf1 {\\list\\listtemplateid1{\\listlevel" + QByteArray(kDecimal)
+            + "}{\\listname Numbers;}\\listid7}{\\listoverride\\listid7\\listoverridecount0\\ls1}\\pard\\ls1 item\\par}",
+        "item", {"1."});
+    row("list table without its mark",
+        "{\\rtf1{\\listtable{\\list{\\listlevel\\levelnfc23{\\leveltext\\'01\\u8226 ?;}{\\levelnumbers;}"
+        "\\fi-360\\li720}{\\listname Bullets;}\\listid2}}{\\listoverridetable{\\listoverride\\listid2\\ls4}}"
+        "\\pard\\ls4 Visible\\par}",
+        "Visible", {"\u2022"});
+    row("list level outside any list",
+        "{\\rtf1 a{\\listlevel\\levelnfc0{\\leveltext\\'02\\'00.;}{\\levelnumbers\\'01;}}b}", "ab");
+}
+
+void tst_Rtf::filesFromOtherPrograms()
+{
+    QFETCH(QByteArray, rtf);
+    QFETCH(QString, text);
+    QFETCH(QStringList, labels);
+    QTextDocument doc;
+    QVERIFY(readInto(doc, rtf));
+    QCOMPARE(doc.toPlainText(), text);
+    QCOMPARE(labelsOf(doc), labels);
+}
+
+// Where list items stand: TextEdit draws each level's label in the first-line indent
+// (\fi-1440 with a tab after the label), so the text of every line starts at the level's indent.
+void tst_Rtf::listLayoutFromOtherPrograms_data()
+{
+    QTest::addColumn<QByteArray>("rtf");
+    QTest::addColumn<int>("paragraph");   // 1-based
+    QTest::addColumn<QString>("expected");
+
+    const QByteArray table = listTable({"\\levelnfc23{\\leveltext\\'01\\u8226 ;}{\\levelnumbers;}",
+                                        "\\levelnfc23{\\leveltext\\'01\\u9702 ;}{\\levelnumbers;}"});
+    const QByteArray textEdit = "{\\rtf1" + table
+        + "\\pard\\li720\\fi-720\\ls1\\ilvl0 one\\par\\pard\\li1440\\fi-1440\\ls1\\ilvl1 two\\par}";
+    QTest::newRow("textedit level 1") << textEdit << 1 << "level=0 li=720 fi=-360";
+    QTest::newRow("textedit level 2") << textEdit << 2 << "level=1 li=1440 fi=-360";
+    const QByteArray word = "{\\rtf1" + table
+        + "\\pard\\fi-360\\li720\\ls1 one\\par\\pard\\fi-360\\li1440\\ls1\\ilvl1 two\\par\\pard\\fi0\\li1440\\ls1\\ilvl1"
+          " three\\par}";
+    QTest::newRow("word level 2") << word << 2 << "level=1 li=1440 fi=-360";
+    QTest::newRow("first line further in than the hang") << word << 3 << "level=1 li=1440 fi=0";
+}
+
+void tst_Rtf::listLayoutFromOtherPrograms()
+{
+    QFETCH(QByteArray, rtf);
+    QFETCH(int, paragraph);
+    QFETCH(QString, expected);
+    QTextDocument doc;
+    QVERIFY(readInto(doc, rtf));
+    const QTextBlock block = doc.findBlockByNumber(paragraph - 1);
+    expectWords(blockWords(block), expected, block.text());
+}
+
 void tst_Rtf::damagedInput_data()
 {
     QTest::addColumn<QByteArray>("rtf");
@@ -392,6 +691,8 @@ void tst_Rtf::damagedInput_data()
     QTest::newRow("bin past the end") << QByteArray("{\\rtf1 a\\bin999999999999 xyz}") << "a" << true;
     QTest::newRow("negative bin") << QByteArray("{\\rtf1 a\\bin-5 b}") << "ab" << false;
     QTest::newRow("header only") << QByteArray("{\\rtf") << "" << true;
+    QTest::newRow("code page beyond any") << QByteArray("{\\rtf1\\ansi\\ansicpg80001 \\'82\\'a0\\par}")
+                                          << QString::fromUtf8("‚ ") << false;
     QTest::newRow("binary after header") << QByteArray("{\\rtf1 ok\x01\x02\xff\x00\x1b}", 15) << QString::fromUtf8("okÿ") << false;
 }
 
@@ -564,6 +865,137 @@ void tst_Rtf::formatsRoundTrip()
     QVERIFY2(rtf.contains("\\pnucrm"), rtf.constData());
 }
 
+void tst_Rtf::listsRoundTrip_data()
+{
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QByteArray>("rtf");    // read first, when given, instead of the items
+
+    QTest::newRow("second-level numbers interrupted by bullets")
+        << QStringList{"d1:one", "n2:nested 1", "d1:two", "n2:nested 2", "n2:nested 3", "c2:circle"} << QByteArray();
+    QTest::newRow("two lists side by side")
+        << QStringList{"a1:first a", "a1:first b", "a1x:second a", "-:between", "r1:roman", "n1:number"}
+        << QByteArray();
+    QTest::newRow("three levels of bullets")
+        << QStringList{"c1x:circle on top", "d1:disc", "c2:circle", "s3:square", "c2:circle again", "d1:disc again"}
+        << QByteArray();
+    QTest::newRow("labels of another program")
+        << QStringList()
+        << "{\\rtf1{\\fonttbl{\\f0 Arial;}}" + listTable({kDecimal, "\\levelnfc4\\levelstartat3{\\leveltext\\'04\\'00.\\'01);}{\\levelnumbers\\'01\\'03;}"})
+               + "\\pard\\ls1 a\\par\\pard\\ls1\\ilvl1 b\\par\\pard\\ls1\\ilvl1 c\\par\\pard\\ls1 d\\par"
+                 "\\pard\\ls1\\ilvl1 e\\par}";
+    QTest::newRow("labels with a tab and a control character")
+        << QStringList()
+        << "{\\rtf1{\\fonttbl{\\f0 Arial;}}" + listTable({"\\levelnfc0{\\leveltext\\'03\\'00\\'05.;}{\\levelnumbers\\'01;}"})
+               + "\\pard\\ls1 a\\par\\pard{\\*\\pn\\pnlvlbody\\pndec\\pnstart4{\\pntxta \t.}}b\\par}";
+    QTest::newRow("label with a tab before the number and a letter after it")
+        << QStringList() << QByteArray("{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\*\\pn\\pnlvlbody{\\pntxtb\\tab}{\\pntxta c}}x\\par}");
+    QTest::newRow("number after 130 characters")
+        << QStringList() << "{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\*\\pn\\pnlvlbody{\\pntxtb " + QByteArray(130, 'b') + "}}x\\par}";
+    QTest::newRow("label longer than a level's text")
+        << QStringList()
+        << "{\\rtf1{\\fonttbl{\\f0 Arial;}}{\\*\\pn\\pnlvlbody\\pndec{\\pntxtb " + QByteArray(200, 'b')
+               + "}{\\pntxta " + QByteArray(200, 'a') + "}}item\\par}";
+    QTest::newRow("label of control characters only")
+        << QStringList()
+        << "{\\rtf1{\\fonttbl{\\f0 Arial;}}" + listTable({"\\levelnfc2{\\leveltext\\'01\\'05;}{\\levelnumbers;}"})
+               + "\\pard\\ls1 a\\par}";
+    QTest::newRow("list starting at 7")
+        << QStringList()
+        << "{\\rtf1{\\fonttbl{\\f0 Arial;}}" + listTable({"\\levelnfc1\\levelstartat7{\\leveltext\\'03[\\'00];}{\\levelnumbers\\'02;}"})
+               + "\\pard\\ls1 a\\par\\pard\\ls1 b\\par}";
+}
+
+// Lists come back from our own files as they were: the same labels, the same lists.
+void tst_Rtf::listsRoundTrip()
+{
+    QFETCH(QStringList, items);
+    QFETCH(QByteArray, rtf);
+    QTextDocument doc;
+    if (rtf.isEmpty())
+        buildLists(doc, items);
+    else
+        QVERIFY(readInto(doc, rtf));
+    QByteArray written;
+    QScopedPointer<QTextDocument> back(roundTrip(doc, &written));
+    QCOMPARE(back->toPlainText(), doc.toPlainText());
+    QCOMPARE(labelsOf(*back), labelsOf(doc));
+    QCOMPARE(listPartition(*back), listPartition(doc));
+    QCOMPARE(describe(*back), describe(doc));
+
+    // A reader that knows list tables but not WordPad's paragraph numbers sees the same lists.
+    QTextDocument tablesOnly;
+    QVERIFY(readInto(tablesOnly, withoutGroups(written, "{\\*\\pn")));
+    QCOMPARE(labelsOf(tablesOnly), labelsOf(doc));
+    QCOMPARE(listPartition(tablesOnly), listPartition(doc));
+}
+
+// Other programs read lists from the list table; readers that know only WordPad's paragraph
+// numbers read {\*\pn}, and readers that know neither show the {\pntext} label.
+void tst_Rtf::listsForOlderReaders()
+{
+    QTextDocument doc;
+    buildLists(doc, {"d1:one", "n2:nested", "d1:two", "a1:letter"});
+    const QByteArray rtf = RtfWriter::toRtf(&doc);
+    for (const char *piece : {"{\\*\\listtable", "{\\*\\listoverridetable", "\\ls2\\ilvl1", "1.\\tab}",
+                              "{\\*\\pn\\pnlvlbody\\pndec", "{\\*\\pn\\pnlvlblt"}) {
+        QVERIFY2(rtf.contains(piece), piece);
+    }
+
+    // Without the tables and \ls, the paragraph numbers alone still give each item its kind.
+    QByteArray wordPad = withoutGroups(withoutGroups(rtf, "{\\*\\listtable"), "{\\*\\listoverridetable");
+    wordPad.replace(QByteArrayLiteral("\\ls"), QByteArrayLiteral("\\xx"));
+    QVERIFY(!wordPad.contains("listtable"));
+    QTextDocument old;
+    QVERIFY(readInto(old, wordPad));
+    QCOMPARE(labelsOf(old), (QStringList{"\u2022", "1.", "\u2022", "a."}));
+    QTextDocument labelled;
+    QVERIFY(readInto(labelled, "{\\rtf1{\\*\\pn\\pnlvlbody\\pnucrm\\pnstart3{\\pntxtb\\tab}{\\pntxta c}}x\\par}"));
+    QTextDocument labelledBack;
+    QVERIFY(readInto(labelledBack, withoutGroups(RtfWriter::toRtf(&labelled), "{\\*\\listtable")));
+    QCOMPARE(labelsOf(labelledBack), QStringList{"\tIIIc"});
+
+    // Without even those, the labels are text.
+    QByteArray plain = wordPad;
+    plain.replace(QByteArrayLiteral("{\\pntext"), QByteArrayLiteral("{"));
+    plain.replace(QByteArrayLiteral("{\\*\\pn"), QByteArrayLiteral("{\\*\\xx"));
+    QTextDocument none;
+    QVERIFY(readInto(none, plain));
+    QCOMPARE(none.toPlainText(), QStringLiteral("\u2022\tone\n1.\tnested\n\u2022\ttwo\na.\tletter"));
+}
+
+void tst_Rtf::textWithoutFontRoundTrip_data()
+{
+    QTest::addColumn<QString>("baseFamily");  // empty: the document was never given a font
+    QTest::addColumn<double>("baseSize");
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<double>("size");
+
+    QTest::newRow("document without a font of its own") << QString() << 0.0 << "Arial" << 12.0;
+    QTest::newRow("script's base font") << "Times New Roman" << 30.0 << "Times New Roman" << 30.0;
+}
+
+// Text without a font of its own is written in the script's base font, never the platform's.
+void tst_Rtf::textWithoutFontRoundTrip()
+{
+    QFETCH(QString, baseFamily);
+    QFETCH(double, baseSize);
+    QFETCH(QString, family);
+    QFETCH(double, size);
+    QTextDocument doc;
+    if (!baseFamily.isEmpty())
+        doc.setDefaultFont(QFont(baseFamily, int(baseSize)));
+    QTextCursor(&doc).insertText(QStringLiteral("plain"));
+    QByteArray rtf;
+    QScopedPointer<QTextDocument> back(roundTrip(doc, &rtf));
+    const QString platform = QGuiApplication::font().family();
+    QVERIFY(!platform.isEmpty());
+    if (platform != family)
+        QVERIFY2(!rtf.contains(platform.toLatin1()), rtf.constData());
+    const QTextCharFormat format = QTextCursor(back->lastBlock()).charFormat();
+    QCOMPARE(format.fontFamilies().toStringList(), QStringList{family});
+    QCOMPARE(format.fontPointSize(), size);
+}
+
 // Pasting at the caret splits the paragraph and leaves the paragraph's own format alone.
 void tst_Rtf::pasteAtCaret()
 {
@@ -603,5 +1035,6 @@ void tst_Rtf::pasteAtCaret()
     QCOMPARE(doc.begin().blockFormat().alignment(), Qt::AlignHCenter);
 }
 
-QTEST_GUILESS_MAIN(tst_Rtf)
+// A GUI application, for the platform's default font that a document without one of its own has.
+QTEST_MAIN(tst_Rtf)
 #include "tst_rtf.moc"

@@ -32,6 +32,8 @@ private Q_SLOTS:
     void loadErrors();
     void saveAndReload_data();
     void saveAndReload();
+    void plainFileSavedWhole_data();
+    void plainFileSavedWhole();
     void saveErrorKeepsOldFile();
     void fiftyMegabyteLine();
 
@@ -219,6 +221,31 @@ void tst_ScriptIO::saveAndReload()
     QTextCursor first(&back);
     first.movePosition(QTextCursor::NextCharacter);
     QCOMPARE(first.charFormat().fontWeight() >= QFont::DemiBold, !plainText);
+}
+
+void tst_ScriptIO::plainFileSavedWhole_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("saved");
+
+    QTest::newRow("windows-1252 ending in a utf-8 lead byte") << QByteArray("Caf\xE9") << QByteArray("Caf\xE9");
+    QTest::newRow("cut utf-8") << QByteArray("x \xC3") << QByteArray("x \xC3");
+    QTest::newRow("utf-16") << QByteArray("\xFF\xFE\xDF\0", 4) << QByteArray("\xDF");
+}
+
+// A plain-text file opened and saved again keeps every character, to the last.
+void tst_ScriptIO::plainFileSavedWhole()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, saved);
+    const QString path = write(QStringLiteral("plain.txt"), bytes);
+    QTextDocument doc;
+    ScriptDocumentIO::load(&doc, path, true);
+    ScriptDocumentIO::save(&doc, path, true);
+    QCOMPARE(contents(path), saved);
+    QTextDocument again;
+    ScriptDocumentIO::load(&again, path, true);
+    QCOMPARE(again.toPlainText(), doc.toPlainText());
 }
 
 // A write that fails half way (here: the file size limit) leaves the old file whole.

@@ -23,6 +23,7 @@ private Q_SLOTS:
     void lookup();
     void update_data();
     void update();
+    void names();
     void updateRefusesWhatIsNotOneLine_data();
     void updateRefusesWhatIsNotOneLine();
     void saveReplacesFileWhole();
@@ -169,6 +170,17 @@ void TestProfileFile::update_data()
     QTest::newRow("missing section after an unterminated end")
         << QByteArray("[S]\r\nA=1") << "T" << "K" << "v" << QByteArray("[S]\r\nA=1\r\n[T]\r\nK=v\r\n");
     QTest::newRow("empty file") << QByteArray() << "S" << "K" << "v" << QByteArray("[S]\r\nK=v\r\n");
+    QTest::newRow("missing key after a last line ended by a lone CR")
+        << QByteArray("[SCROLLING]\r\nINPUT BUFFER=2\r") << "Scrolling" << "CONTROL" << "KEYBOARD"
+        << QByteArray("[SCROLLING]\r\nINPUT BUFFER=2\r\nCONTROL=KEYBOARD\r\n");
+    QTest::newRow("missing key after a header ended by a lone CR")
+        << QByteArray("[S]\r") << "S" << "K" << "v" << QByteArray("[S]\r\nK=v\r\n");
+    QTest::newRow("missing key before a line ended by a lone CR")
+        << QByteArray("[S]\nA=1\r\n[T]\rB=2\r") << "S" << "K" << "v" << QByteArray("[S]\nA=1\r\nK=v\n[T]\rB=2\r");
+    QTest::newRow("missing section after a last line ended by a lone CR")
+        << QByteArray("[S]\r\nA=2\r") << "T" << "K" << "v" << QByteArray("[S]\r\nA=2\r\n[T]\r\nK=v\r\n");
+    QTest::newRow("names with blanks around them")
+        << QByteArray("[S]\r\nK=1\r\n") << " S\t" << " K " << "2" << QByteArray("[S]\r\nK=2\r\n");
     QTest::newRow("LF file stays LF")
         << QByteArray("[S]\nA=1\n") << "S" << "B" << "2" << QByteArray("[S]\nA=1\nB=2\n");
     QTest::newRow("windows-1252 bytes elsewhere and in the value")
@@ -188,6 +200,26 @@ void TestProfileFile::update()
     QVERIFY(file.setValue(section, key, value));
     QCOMPARE(file.bytes(), after);
     QCOMPARE(file.value(section, key, QStringLiteral("missing")), value);
+    // Every other key keeps its value.
+    const ProfileFile old(before);
+    for (const ProfileFile::Name &name : old.names()) {
+        if (ProfileFile::sameNames(name.section, section) && ProfileFile::sameNames(name.key, key))
+            continue;
+        QCOMPARE(file.value(name.section, name.key, QStringLiteral("missing")),
+                 old.value(name.section, name.key, QStringLiteral("missing")));
+    }
+}
+
+// The keys lookups can reach, with their names as lookups compare them.
+void TestProfileFile::names()
+{
+    const ProfileFile file(QByteArray("K=0\r\n# top\r\n [ S ] \r\nK=1\r\n x\t= 2\r\n\r\n[T]\nK=3\n[U"));
+    QStringList found;
+    for (const ProfileFile::Name &name : file.names())
+        found << name.section + u'/' + name.key;
+    QCOMPARE(found, (QStringList{"S/K", "S/x", "T/K"}));
+    QVERIFY(ProfileFile::sameNames(QStringLiteral(" Scrolling\t"), QStringLiteral("SCROLLING")));
+    QVERIFY(!ProfileFile::sameNames(QStringLiteral("S"), QStringLiteral("S2")));
 }
 
 void TestProfileFile::updateRefusesWhatIsNotOneLine_data()
