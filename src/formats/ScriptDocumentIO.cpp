@@ -1,6 +1,7 @@
 #include "formats/ScriptDocumentIO.h"
 
 #include "core/CorvantaError.h"
+#include "core/Limits.h"
 #include "formats/PlainTextCodec.h"
 #include "formats/RtfReader.h"
 #include "formats/RtfWriter.h"
@@ -83,6 +84,15 @@ void replaceContent(QTextDocument *document, const QTextDocument &scratch)
     document->setUndoRedoEnabled(undo);
 }
 
+void checkLimits(qsizetype characters, qsizetype paragraphs, const QString &source)
+{
+    const QString prefix = source.isEmpty() ? QString() : QDir::toNativeSeparators(source) + QStringLiteral(": ");
+    if (characters > MaxScriptCharacters)
+        throw CorvantaError(prefix + ScriptTooLongText(characters));
+    if (paragraphs > MaxScriptParagraphs)
+        throw CorvantaError(prefix + ScriptTooManyParagraphsText(paragraphs));
+}
+
 QString plainTextOf(const QTextDocument *document)
 {
     QString text = document->toRawText();
@@ -98,21 +108,28 @@ namespace ScriptDocumentIO {
 
 void load(QTextDocument *document, const QString &path, bool plainText)
 {
-    loadBytes(document, readFile(path), plainText);
+    loadBytes(document, readFile(path), plainText, path);
 }
 
-void loadBytes(QTextDocument *document, const QByteArray &bytes, bool plainText)
+void loadBytes(QTextDocument *document, const QByteArray &bytes, bool plainText, const QString &source)
 {
     try {
         if (!plainText && RtfReader::looksLikeRtf(bytes)) {
             QTextDocument scratch;
             scratch.setDefaultFont(document->defaultFont());
             if (readRtf(bytes, scratch)) {
+                checkLimits(scratch.characterCount() - 1, scratch.blockCount(), source);
                 replaceContent(document, scratch);
                 return;
             }
         }
         const QString text = PlainTextCodec::decode(bytes);
+        // Text never holds NUL; a file that does is a program, a picture or an archive.
+        if (text.contains(QChar(0)))
+            throw CorvantaError((source.isEmpty() ? QStringLiteral("The text")
+                                                  : QDir::toNativeSeparators(source))
+                                + QStringLiteral(" is not a script: it holds binary data"));
+        checkLimits(text.size(), text.count(u'\n') + 1, source);
         const bool undo = document->isUndoRedoEnabled();
         document->setUndoRedoEnabled(false);
         document->setPlainText(text);

@@ -4,6 +4,7 @@
 #include "core/Windows1252.h"
 #include "formats/MarkerChars.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <cerrno>
@@ -37,25 +38,13 @@ void importLine(const unsigned char *p, qsizetype len, QString &out)
     }
 }
 
-[[noreturn]] void throwRuntimeError(int error)
-{
-    switch (error) {
-    case ENOENT:
-        throw CorvantaError(QStringLiteral("File not found"));
-    case EACCES:
-        throw CorvantaError(QStringLiteral("File access denied"));
-    default:
-        throw CorvantaError(QStringLiteral("I/O error %1").arg(error));
-    }
-}
-
 // Plain POSIX calls, because the messages carry the system's error number.
 QByteArray readWholeFile(const QString &path)
 {
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        throwRuntimeError(errno);
+        throw CorvantaError(ZnqImport::ReadErrorText(errno, path));
     QByteArray bytes;
     char buffer[65536];
     for (;;) {
@@ -67,7 +56,7 @@ QByteArray readWholeFile(const QString &path)
         } else if (errno != EINTR) {
             const int error = errno;
             ::close(fd);
-            throwRuntimeError(error);
+            throw CorvantaError(ZnqImport::ReadErrorText(error, path));
         }
     }
     ::close(fd);
@@ -101,6 +90,20 @@ QString ZnqImport::import(const QByteArray &bytes)
     }
     out.squeeze();
     return out;
+}
+
+QString ZnqImport::ReadErrorText(int error, const QString &path)
+{
+    // The runtime's texts, with the file they are about.
+    const QString file = QDir::toNativeSeparators(path);
+    switch (error) {
+    case ENOENT:
+        return QStringLiteral("File not found: %1").arg(file);
+    case EACCES:
+        return QStringLiteral("File access denied: %1").arg(file);
+    default:
+        return QStringLiteral("I/O error %1: %2").arg(error).arg(file);
+    }
 }
 
 QString ZnqImport::importFile(const QString &path)

@@ -13,7 +13,10 @@ public:
     // three-byte header.
     static QString import(const QByteArray &bytes);
 
-    // Reads the file and imports it. Throws CorvantaError with the runtime's texts:
-    // "File not found", "File access denied" or "I/O error %d" (the system's error number).
+    // Reads the file and imports it. Throws CorvantaError with ReadErrorText's text.
     static QString importFile(const QString &path);
+
+    // The runtime's text for a failed read, naming the file: "File not found: %s",
+    // "File access denied: %s" or "I/O error %d: %s" (the system's error number).
+    static QString ReadErrorText(int error, const QString &path);
 };

@@ -43,6 +43,7 @@ private Q_SLOTS:
     void firstCharacterColours_data();
     void firstCharacterColours();
     void openFailureKeepsScript();
+    void binaryFileIsNotAScript();
     void saveAsNames_data();
     void saveAsNames();
     void saveAsOverwrite_data();
@@ -413,7 +414,7 @@ void tst_ScriptFiles::openFailureKeepsScript()
 
     m_dialogs->files = {chosen(missing, 3)};
     m_form->Action(QStringLiteral("FileOpenItem"))->trigger();
-    QCOMPARE(m_dialogs->errors.value(1), QStringLiteral("File not found."));
+    QCOMPARE(m_dialogs->errors.value(1), QStringLiteral("File not found: %1.").arg(missing));
     QCOMPARE(edit()->Text(), QStringLiteral("keep me"));
 
     // A failed plain-text open leaves the script's form: Save still writes rich text.
@@ -422,6 +423,21 @@ void tst_ScriptFiles::openFailureKeepsScript()
     QCOMPARE(m_dialogs->errors.size(), 3);
     m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
     QVERIFY(readFile(m_dir->file(QStringLiteral("kept.rtf"))).startsWith("{\\rtf1"));
+}
+
+// A program or a picture opened through "All FIles" is refused with a message; the
+// script stays as it was.
+void tst_ScriptFiles::binaryFileIsNotAScript()
+{
+    edit()->setPlainText(QStringLiteral("keep me"));
+    edit()->SetModified(false);
+    const QString binary = m_dir->file(QStringLiteral("program.rtf"));
+    writeFile(binary, QByteArray("\x7f" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0>\0", 20) + QByteArray(4000, '\0'));
+    m_dialogs->files = {chosen(binary, 1)};
+    m_form->Action(QStringLiteral("FileOpenItem"))->trigger();
+    QCOMPARE(m_dialogs->errors, QStringList{QStringLiteral("%1 is not a script: it holds binary data.").arg(binary)});
+    QCOMPARE(edit()->Text(), QStringLiteral("keep me"));
+    QVERIFY(files()->ScriptFileName != binary);
 }
 
 void tst_ScriptFiles::saveAsNames_data()

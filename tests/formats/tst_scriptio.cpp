@@ -1,5 +1,6 @@
 #include "core/CorvantaError.h"
 #include "formats/RtfReader.h"
+#include "core/Limits.h"
 #include "formats/ScriptDocumentIO.h"
 
 #include <QTextList>
@@ -36,6 +37,8 @@ private Q_SLOTS:
     void plainFileSavedWhole();
     void saveErrorKeepsOldFile();
     void fiftyMegabyteLine();
+    void tooManyParagraphsIsRefused();
+    void binaryTextIsRefused();
 
 private:
     QString write(const QString &name, const QByteArray &bytes);
@@ -125,7 +128,6 @@ void tst_ScriptIO::load_data()
     QTest::newRow("utf-8 text") << QByteArray("\xEF\xBB\xBFjump \xC2\xBB") << false << QString::fromUtf8("jump »");
     QTest::newRow("empty file") << QByteArray() << false << QString();
     QTest::newRow("truncated rtf") << QByteArray("{\\rtf1 {\\b bold} and mo") << false << "bold and mo";
-    QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1A\n\0\0", 10) << false << QString::fromUtf8("\u2030PNG\n\u001A\n").append(QChar(0)).append(QChar(0));
 }
 
 void tst_ScriptIO::load()
@@ -292,6 +294,34 @@ void tst_ScriptIO::fiftyMegabyteLine()
         QCOMPARE(doc.characterCount(), line.size() + 1);
     }
     QFile::remove(m_dir.filePath(QStringLiteral("big")));
+}
+
+// Past the limits a script is refused before it replaces anything or is laid out.
+void tst_ScriptIO::tooManyParagraphsIsRefused()
+{
+    QTextDocument doc;
+    doc.setPlainText(QStringLiteral("kept"));
+    const QByteArray lines(MaxScriptParagraphs, '\n'); // one paragraph more than the limit
+    const QString error = errorOf([&] { ScriptDocumentIO::loadBytes(&doc, lines, true, QStringLiteral("big.txt")); });
+    QVERIFY2(error.startsWith(QStringLiteral("big.txt: The script has 2,000,001 paragraphs")), qPrintable(error));
+    QCOMPARE(doc.toPlainText(), QStringLiteral("kept"));
+    // At the limit it loads.
+    ScriptDocumentIO::loadBytes(&doc, QByteArray(MaxScriptParagraphs - 1, '\n'), true);
+    QCOMPARE(doc.blockCount(), MaxScriptParagraphs);
+}
+
+// Text with NUL bytes is no script, whatever the filter; UTF-16 text is.
+void tst_ScriptIO::binaryTextIsRefused()
+{
+    QTextDocument doc;
+    doc.setPlainText(QStringLiteral("kept"));
+    for (bool plain : {true, false}) {
+        const QString error = errorOf([&] { ScriptDocumentIO::loadBytes(&doc, QByteArray("MZ\x90\0\x03\0", 6), plain); });
+        QCOMPARE(error, QStringLiteral("The text is not a script: it holds binary data"));
+        QCOMPARE(doc.toPlainText(), QStringLiteral("kept"));
+    }
+    ScriptDocumentIO::loadBytes(&doc, QByteArray("\xFF\xFEh\0i\0", 6), true);
+    QCOMPARE(doc.toPlainText(), QStringLiteral("hi"));
 }
 
 QTEST_GUILESS_MAIN(tst_ScriptIO)

@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
+
 #include <unistd.h>
 
 // The ZNQ import: bytes to one line of text, and the runtime's file errors.
@@ -17,6 +19,7 @@ private Q_SLOTS:
     void importFile();
     void fileErrors_data();
     void fileErrors();
+    void accessDeniedNamesTheFile();
 };
 
 void tst_Znq::import_data()
@@ -65,10 +68,10 @@ void tst_Znq::fileErrors_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("message");
-    QTest::newRow("missing") << "missing" << "File not found";
-    QTest::newRow("unreadable") << "unreadable" << "File access denied";
-    QTest::newRow("directory") << "directory" << "I/O error 21";
-    QTest::newRow("file as folder") << "notdir" << "I/O error 20";
+    QTest::newRow("missing") << "missing" << "File not found: %1";
+    QTest::newRow("unreadable") << "unreadable" << "File access denied: %1";
+    QTest::newRow("directory") << "directory" << "I/O error 21: %1";
+    QTest::newRow("file as folder") << "notdir" << "I/O error 20: %1";
 }
 
 void tst_Znq::fileErrors()
@@ -96,8 +99,15 @@ void tst_Znq::fileErrors()
         ZnqImport::importFile(path);
         QFAIL("no error");
     } catch (const CorvantaError &e) {
-        QCOMPARE(e.text(), message);
+        QCOMPARE(e.text(), message.arg(path));
     }
+}
+
+// Permissions do not bind root, so the refused read's text is checked on its own too.
+void tst_Znq::accessDeniedNamesTheFile()
+{
+    QCOMPARE(ZnqImport::ReadErrorText(EACCES, QStringLiteral("/shows/monday.znq")),
+             QStringLiteral("File access denied: /shows/monday.znq"));
 }
 
 QTEST_GUILESS_MAIN(tst_Znq)
