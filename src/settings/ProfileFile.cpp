@@ -79,6 +79,9 @@ bool ProfileFile::save(const QString &path)
     // flush() first: commit() flushes too, but then ignores a failed flush and
     // renames a cut-short file over the old one (Qt 6.4).
     QSaveFile file(path);
+    // In a folder that takes no new files the file itself may still be writable: then it is
+    // written in place, as the only way to keep the change.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly) || file.write(m_bytes) != m_bytes.size() || !file.flush()
         || !file.commit()) {
         m_errorString = file.errorString();

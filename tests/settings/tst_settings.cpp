@@ -1,6 +1,8 @@
 #include "core/CorvantaError.h"
 #include "settings/Settings.h"
 
+#include "Unprivileged.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -220,6 +222,7 @@ private Q_SLOTS:
     void writeSettingsKey();
     void writeSettingsKeyNeverCreatesFile();
     void refusedWriteKeepsOldFile();
+    void writeBackInReadOnlyFolder();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -340,9 +343,10 @@ void TestSettings::defaultFileCannotBeWritten()
     plain.close();
     const QString dir = settingsDir.isEmpty() ? QDir::currentPath() : QDir::current().absoluteFilePath(settingsDir);
     if (readOnly) {
-        QVERIFY(QDir().mkdir(settingsDir, QFile::ReadOwner | QFile::ExeOwner));
-        if (::access(QFile::encodeName(dir).constData(), W_OK) == 0)
-            QSKIP("permissions are not enforced for this user");
+        // Open to everyone for reading (the check may run as another user), writable by none.
+        QVERIFY(QFile::setPermissions(QDir::currentPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                               | QFile::ReadOther | QFile::ExeOther));
+        QVERIFY(QDir().mkdir(settingsDir, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
     }
 
     Settings settings;
@@ -351,7 +355,9 @@ void TestSettings::defaultFileCannotBeWritten()
         std::unique_ptr<FileSizeLimit> limit;
         if (sizeLimit > 0)
             limit = std::make_unique<FileSizeLimit>(sizeLimit);
-        QCOMPARE(thrownText([&] { WriteDefaultSettings(settings); }), message);
+        const QString thrown = readOnly ? RunUnprivileged([&] { return thrownText([&] { WriteDefaultSettings(settings); }); })
+                                        : thrownText([&] { WriteDefaultSettings(settings); });
+        QCOMPARE(thrown, message);
     }
     QVERIFY(!QFile::exists(QDir(dir).filePath(IniName)));
     const QStringList leftovers = QDir(dir).entryList(QDir::Files | QDir::Hidden);
@@ -744,6 +750,28 @@ void TestSettings::refusedWriteKeepsOldFile()
                      .arg(QDir::toNativeSeparators(QDir::current().absoluteFilePath(IniName))));
     }
     QCOMPARE(readIni(), withCrLf(lines));
+    QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList{IniName});
+}
+
+// A folder that takes no new files, with a settings file that may be written: the
+// write-back changes the file in place (no temporary file beside it), the key is set and
+// every other byte is kept.
+void TestSettings::writeBackInReadOnlyFolder()
+{
+    writeIni({"[SCROLLING]", "CONTROL=KEYBOARD", "[WINDOW]", "ARROWPOS=200"});
+    const QString folder = QDir::currentPath();
+    QVERIFY(QFile::setPermissions(IniName, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther));
+    QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
+    const QString thrown = RunUnprivileged([&] {
+        Settings settings;
+        TakeSettingsDir(settings);
+        return thrownText([&] {
+            WriteSettingsKey(settings, QStringLiteral("WINDOW"), QStringLiteral("ARROWPOS"), QStringLiteral("310"));
+        });
+    });
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(thrown, QStringLiteral("<nothing thrown>"));
+    QCOMPARE(readIni(), QByteArray("[SCROLLING]\r\nCONTROL=KEYBOARD\r\n[WINDOW]\r\nARROWPOS=310\r\n"));
     QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList{IniName});
 }
 
