@@ -1,4 +1,5 @@
 #include "FakeDialogs.h"
+#include "PromptRunner.h"
 
 #include "settings/Settings.h"
 #include "app/TMainForm.h"
@@ -20,73 +21,6 @@
 
 #include <deque>
 #include <functional>
-
-// Plays a list of "when this holds, do that" steps while the scroll loop runs, and
-// presses Escape when the list is done or time runs out.
-class RunDriver : public QObject
-{
-public:
-    explicit RunDriver(TMainForm &form) : m_form(form)
-    {
-        m_timer.setInterval(1);
-        connect(&m_timer, &QTimer::timeout, this, [this] { tick(); });
-    }
-
-    void when(std::function<bool()> condition, std::function<void()> action)
-    {
-        m_steps.push_back({std::move(condition), std::move(action)});
-    }
-    void atStep(std::function<void()> action) { m_everyTick = std::move(action); }
-
-    // Runs prompting to its end; false when time ran out before every step was played.
-    bool run(int timeoutMs = 8000)
-    {
-        m_clock.start();
-        m_timeoutMs = timeoutMs;
-        m_timer.start();
-        m_form.Engine->SpeedButton1Click();
-        m_timer.stop();
-        return m_steps.empty() && !m_timedOut;
-    }
-
-    // Keys are pressed from a timer of their own, since a key may start a nested run.
-    void key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
-    {
-        TRichEdit *editor = m_form.RichEdit1;
-        QTimer::singleShot(0, editor, [editor, key, mods] { QTest::keyClick(editor, Qt::Key(key), mods); });
-    }
-
-private:
-    void tick()
-    {
-        const PromptState &p = m_form.Prompt;
-        const bool running = p.Prompting && p.LoopRunning;
-        if (running && m_everyTick)
-            m_everyTick();
-        if (m_clock.elapsed() > m_timeoutMs) {
-            m_timedOut = !m_steps.empty();
-            m_steps.clear();
-        }
-        if (m_steps.empty()) {
-            if (running)
-                key(Qt::Key_Escape);
-            return;
-        }
-        if (running && m_steps.front().first()) {
-            auto action = std::move(m_steps.front().second);
-            m_steps.pop_front();
-            action();
-        }
-    }
-
-    TMainForm &m_form;
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    int m_timeoutMs = 8000;
-    bool m_timedOut = false;
-    std::deque<std::pair<std::function<bool()>, std::function<void()>>> m_steps;
-    std::function<void()> m_everyTick;
-};
 
 class tst_PromptLoop : public QObject
 {
@@ -196,7 +130,7 @@ void tst_PromptLoop::pageAlignment()
     m_form->RichEdit1->LineScroll(firstVisible);
     QCOMPARE(m_form->RichEdit1->GetFirstVisibleLine(), firstVisible);
 
-    RunDriver driver(*m_form);
+    PromptRunner driver(*m_form);
     int top = -1, pageLines = -1, paneATop = -1;
     driver.when([] { return true; }, [&] {
         top = m_form->Prompt.TopLine;
@@ -215,7 +149,7 @@ void tst_PromptLoop::digitKeysAndKeptDelay()
     Settings &s = *m_form->SettingsRecord;
     s.KeyboardSpeedTable[0] = {0, 0};
     s.KeyboardSpeedTable[1] = {1, 300000};
-    RunDriver driver(*m_form);
+    PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     driver.when([] { return true; }, [&] { driver.key(Qt::Key_1); });
     driver.when([] { return true; }, [&] {
@@ -237,7 +171,7 @@ void tst_PromptLoop::digitKeysAndKeptDelay()
 void tst_PromptLoop::enterTogglesDirection()
 {
     loadLines(200);
-    RunDriver driver(*m_form);
+    PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     driver.when([] { return true; }, [&] {
         QCOMPARE(p.FirstWrapPending, quint8(1));
@@ -263,7 +197,7 @@ void tst_PromptLoop::enterTogglesDirection()
 void tst_PromptLoop::forwardRunKeepsPanesContinuous()
 {
     loadLines(400);
-    RunDriver driver(*m_form);
+    PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     int crossings = 0, lastTop = 0, checks = 0;
     QString broken;
@@ -291,7 +225,7 @@ void tst_PromptLoop::forwardRunKeepsPanesContinuous()
 void tst_PromptLoop::reverseStopsAtTheTop()
 {
     loadLines(200);
-    RunDriver driver(*m_form);
+    PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     driver.when([] { return true; }, [&] { driver.key(Qt::Key_9); });
     driver.when([&] { return p.TopLine >= 2 * p.PageLines; }, [&] { driver.key(Qt::Key_Return); });
@@ -317,7 +251,7 @@ void tst_PromptLoop::endOfScriptStop()
 {
     loadLines(12);
     const int scriptLines = 12;
-    RunDriver driver(*m_form);
+    PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     const qint64 runsBefore = m_form->Engine->RunsStarted();
     driver.when([] { return true; }, [&] { driver.key(Qt::Key_9); });
@@ -341,7 +275,7 @@ void tst_PromptLoop::endOfScriptStop()
 void tst_PromptLoop::longRunNeverStopsPartWay()
 {
     loadLines(300);
-    RunDriver driver(*m_form);
+    PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     const qint64 runsBefore = m_form->Engine->RunsStarted();
     const int h = lineHeight();
@@ -376,7 +310,7 @@ void tst_PromptLoop::runAtTheEndHoldsStill()
 {
     loadLines(60);
     TRichEdit *editor = m_form->RichEdit1;
-    RunDriver driver(*m_form);
+    PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     // First run: to the end, then F10 lays the panes out again at the end.
     driver.when([] { return true; }, [&] { driver.key(Qt::Key_9); });
@@ -422,7 +356,7 @@ void tst_PromptLoop::smoothingDrawsEveryPosition()
     QList<double> perStep;
     for (bool on : {true, false}) {
         smoothing->setChecked(on);
-        RunDriver driver(*m_form);
+        PromptRunner driver(*m_form);
         const PromptState &p = m_form->Prompt;
         int updates = 0;
         qint64 steps = 0;
@@ -445,7 +379,7 @@ void tst_PromptLoop::smoothingDrawsEveryPosition()
 void tst_PromptLoop::restartLeavesPanesFree()
 {
     loadLines(200);
-    RunDriver driver(*m_form);
+    PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     auto *client = m_form->findChild<ClientArea *>(QStringLiteral("Client"));
     const qint64 runs = m_form->Engine->RunsStarted();
@@ -463,7 +397,7 @@ void tst_PromptLoop::restartLeavesPanesFree()
 void tst_PromptLoop::escapeInsertsMarksAndPlacesCaret()
 {
     loadLines(200);
-    RunDriver driver(*m_form);
+    PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     QList<int> flagged;
     driver.when([] { return true; }, [&] { driver.key(Qt::Key_9); });
@@ -506,7 +440,7 @@ void tst_PromptLoop::escapeInsertsMarksAndPlacesCaret()
 void tst_PromptLoop::hundredAndFiftyFlags()
 {
     loadLines(100);
-    RunDriver driver(*m_form);
+    PromptRunner driver(*m_form);
     driver.when([] { return true; }, [&] {
         for (int i = 0; i < 150; ++i)
             driver.key(Qt::Key_Space);
@@ -521,7 +455,7 @@ void tst_PromptLoop::hundredAndFiftyFlags()
 void tst_PromptLoop::ctrlHomeRestartsAndKeepsMarks()
 {
     loadLines(200);
-    RunDriver driver(*m_form);
+    PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     int restartTop = -1, flagged = -1;
     driver.when([] { return true; }, [&] { driver.key(Qt::Key_9); });
@@ -557,7 +491,7 @@ void tst_PromptLoop::restartsKeepThePrompter()
 {
     QFETCH(bool, byResize);
     loadLines(200);
-    RunDriver driver(*m_form);
+    PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     bool editorShown = false;
     const QPoint origin = m_form->pos();
@@ -598,7 +532,7 @@ void tst_PromptLoop::restartsKeepThePrompter()
 void tst_PromptLoop::ctrlRAppliesEditedTable()
 {
     loadLines(200);
-    RunDriver driver(*m_form);
+    PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     driver.when([] { return true; }, [&] {
         QFile ini(QStringLiteral("CORVANTA.INI"));
@@ -633,7 +567,7 @@ void tst_PromptLoop::keysDuringSetUpWaitForTheLoop()
         posted = true;
     });
     const QString before = m_form->RichEdit1->Text();
-    RunDriver driver(*m_form);
+    PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     driver.when([&] { return p.CurrentSpeed == 5; }, [] {});
     QVERIFY(driver.run());
@@ -690,7 +624,7 @@ void tst_PromptLoop::defaultTableRowsBecomeSpeeds()
     m_form->SettingsRecord->KeyboardSpeedTable = defaults.KeyboardSpeedTable;
     const SpeedEntry row = defaults.KeyboardSpeedTable[digit];
     QCOMPARE(row.Delay, 0);
-    RunDriver driver(*m_form);
+    PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     QList<int> moves;
     m_form->Engine->OnStep = [&](bool after) {
@@ -716,7 +650,7 @@ void tst_PromptLoop::everyStepFollowsTheRules()
 {
     loadLines(200);
     m_form->Action(QStringLiteral("FontSmoothing1"))->setChecked(false);
-    RunDriver driver(*m_form);
+    PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     TRichEdit *a = m_form->RichEdit1;
     TRichEdit *b = m_form->RichEdit2;
@@ -771,7 +705,7 @@ void tst_PromptLoop::clockStandsStillWhileLabelsHidden()
         if (labels)
             m_form->Aids->Panel1DblClick();
         QCOMPARE(m_form->Label2->isVisible(), labels);
-        RunDriver driver(*m_form);
+        PromptRunner driver(*m_form);
         driver.when([] { return true; }, [&] { QCOMPARE(m_form->Timer1->isActive(), labels); });
         QVERIFY(driver.run());
         QVERIFY(m_form->Timer1->isActive());
@@ -782,7 +716,7 @@ void tst_PromptLoop::clockStandsStillWhileLabelsHidden()
 void tst_PromptLoop::escapeAfterCtrlHomeLandsOnScreenLine()
 {
     loadLines(300);
-    RunDriver driver(*m_form);
+    PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     int presses = 0, onScreen = -1;
     driver.when([] { return true; }, [&] { driver.key(Qt::Key_9); });
@@ -831,7 +765,7 @@ void tst_PromptLoop::thousandsOfCtrlHomeStayFlat()
 {
     loadLines(30);
     m_form->SettingsRecord->KeyboardSpeedTable[9] = {9, 0};
-    RunDriver driver(*m_form);
+    PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     const int total = 5000;
     int presses = 0;
@@ -876,7 +810,7 @@ void tst_PromptLoop::steadySpeedMovesAtTheDisplayRate()
     m_form->Action(QStringLiteral("SteadySpeed1"))->setChecked(true);
     m_form->SettingsRecord->KeyboardSpeedTable[2] = {2, 500000};
     const double refresh = m_form->screen()->refreshRate() > 0 ? m_form->screen()->refreshRate() : 60.0;
-    RunDriver driver(*m_form);
+    PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     QElapsedTimer clock;
     qint64 steps = 0;

@@ -14,8 +14,8 @@
 #include <functional>
 #include <utility>
 
-// Plays "when this holds, do that" steps while the scroll loop runs (nested runs
-// included), and presses Escape when the steps are done or time runs out.
+// Plays "when this holds, do that" steps while the scroll loop runs, and presses Escape
+// when the steps are done or time runs out.
 class PromptRunner : public QObject
 {
 public:
@@ -29,6 +29,8 @@ public:
     {
         m_steps.emplace_back(std::move(condition), std::move(action));
     }
+    // Also called at every tick while a run is going.
+    void atStep(std::function<void()> action) { m_everyTick = std::move(action); }
 
     // Prompts until the operator has left; false when time ran out first.
     bool run(int timeoutMs = 15000)
@@ -53,6 +55,8 @@ private:
     {
         const PromptState &p = m_form.Prompt;
         const bool running = p.Prompting && p.LoopRunning;
+        if (running && m_everyTick)
+            m_everyTick();
         if (m_clock.elapsed() > m_timeoutMs) {
             m_timedOut = !m_steps.empty();
             m_steps.clear();
@@ -75,6 +79,7 @@ private:
     int m_timeoutMs = 15000;
     bool m_timedOut = false;
     std::deque<std::pair<std::function<bool()>, std::function<void()>>> m_steps;
+    std::function<void()> m_everyTick;
 };
 
 // Writes the default settings file in the current directory with these keys changed,
