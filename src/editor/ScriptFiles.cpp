@@ -208,14 +208,8 @@ void ScriptFiles::FileNew()
     edit->SetModified(false);
     m_formatting.ShowSelectionFormat();
 
-    SetBackground(m_c.RichEdit2, edit->BackgroundColor());
+    SetScriptBackground(m_c, edit->BackgroundColor());
     SetPaletteColour(m_c.RichEdit2, QPalette::Text, textColourOf(edit));
-    if (m_c.Form)
-        SetBackground(m_c.Form, edit->BackgroundColor());
-    if (m_c.Client)
-        SetBackground(m_c.Client, edit->BackgroundColor());
-    SetBackground(m_c.Panel1, 0);
-    SetPaletteColour(m_c.Label1, QPalette::WindowText, 0xFFFFFF);
 }
 
 // ---- Open ----
@@ -278,17 +272,12 @@ void ScriptFiles::TakeColoursFromFirstCharacter()
         edit->SetSelColor(0);
     const qint32 colour = edit->SelAttributes().Color;
     const qint32 background = colour != 0 ? 0 : 0xFFFFFF;
-    edit->SetBackgroundColor(background);
-    m_c.RichEdit2->SetBackgroundColor(background);
+    SetScriptBackground(m_c, background);
     // Text without a colour of its own must stay readable on the new background.
     const qint32 automatic = background == 0 ? 0xFFFFFF : 0;
     SetPaletteColour(edit, QPalette::Text, automatic);
     SetPaletteColour(m_c.RichEdit2, QPalette::Text, automatic);
-    if (m_c.Form)
-        SetBackground(m_c.Form, background);
-    if (m_c.Client)
-        SetBackground(m_c.Client, background);
-    SetBackground(m_c.Panel1, background);
+    // The arrow takes the text's colour here, not the contrast of the background.
     SetPaletteColour(m_c.Label1, QPalette::WindowText, colour);
     edit->SetSelection(edit->SelStart(), 0);
 }
