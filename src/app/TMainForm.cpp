@@ -19,6 +19,7 @@
 #include "help/HelpCommands.h"
 #include "prompt/DisplayAids.h"
 #include "prompt/KeyboardControl.h"
+#include "prompt/PromptCommands.h"
 #include "prompt/PromptEngine.h"
 #include "prompt/SerialControl.h"
 #include "search/FindReplace.h"
@@ -27,6 +28,7 @@
 #include "controls/TCommPortDriver.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -480,8 +482,12 @@ void TMainForm::createSubsystems()
         m_controls, PromptEngine::Hooks{[this] { Source->ApplyAtPromptStart(); },
                                         [this] { Format->ShowSelectionFormat(); },
                                         [this] { Serial->PromptingEnded(); }});
-    Serial = std::make_unique<SerialControl>(m_controls, SerialControl::Hooks{[this] { Engine->ReplaceRun(); }});
-    Keys = std::make_unique<KeyboardControl>(m_controls, *Engine,
+    Commands = std::make_unique<PromptCommands>(
+        m_controls, *Engine,
+        PromptCommands::Hooks{m_guard.guarded([this] { Engine->SpeedButton1Click(); }),
+                              [this] { return QFileInfo(Files->ScriptFileName).fileName(); }});
+    Serial = std::make_unique<SerialControl>(m_controls, *Commands);
+    Keys = std::make_unique<KeyboardControl>(m_controls, *Engine, *Commands,
                                              [this] { ReadSettings(*SettingsRecord, SettingsTargets()); });
     Aids = std::make_unique<DisplayAids>(m_controls);
     Spell = std::make_unique<Spelling>(m_controls);
