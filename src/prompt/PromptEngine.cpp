@@ -252,6 +252,7 @@ public:
     int FirstVisibleLine() const override { return m_edit->GetFirstVisibleLine(); }
     void LineScroll(int lines) override { m_edit->LineScroll(lines); }
     int Height() const override { return m_edit->height(); }
+    int TextY() const override { return m_edit->verticalScrollBar()->value(); }
 
 private:
     TRichEdit *m_edit;
@@ -278,6 +279,7 @@ void PromptEngine::scrollLoop()
             OnStep(false);
         showPanes();
         ScrollRules::Step(P, paneA, paneB);
+        showRecycledPane();
         if (OnStep)
             OnStep(true);
         PublishFrame();
@@ -361,6 +363,16 @@ void PromptEngine::showPanes()
         if (offsets.size() > 1)
             QCoreApplication::sendPostedEvents(m_c.Form, QEvent::UpdateRequest);
     }
+}
+
+void PromptEngine::showRecycledPane()
+{
+    // The recycled pane's text has changed under it: it goes where it continues the other
+    // pane as that one is shown now, or for a frame its new text would show at the top.
+    if (P.PaneAWrapped)
+        movePane(m_c.RichEdit2, m_c.RichEdit1->y() + (P.PaneBTop - P.PaneATop), P.PaneBHeight);
+    if (P.PaneBWrapped)
+        movePane(m_c.RichEdit1, m_c.RichEdit2->y() + (P.PaneATop - P.PaneBTop), P.PaneAHeight);
 }
 
 void PromptEngine::leaveRun()

@@ -85,6 +85,7 @@ private:
     void waitForFrame();
     void scheduleNextStep();
     void showPanes();
+    void showRecycledPane();
     void leaveRun();
     int measureLine(TRichEdit *pane, int line, bool withStyle);
     void scrollToTop(TRichEdit *pane, int line);

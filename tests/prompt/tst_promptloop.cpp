@@ -7,6 +7,7 @@
 #include "controls/TStatusBar.h"
 #include "controls/ClientArea.h"
 #include "prompt/DisplayAids.h"
+#include "prompt/PromptCommands.h"
 #include "prompt/PromptEngine.h"
 #include "prompt/ScrollRules.h"
 
@@ -56,6 +57,8 @@ private Q_SLOTS:
     void escapeDuringSetUpEndsPrompting();
     void emptyScriptDoesNothing();
     void steadySpeedMovesAtTheDisplayRate();
+    void seamKeepsTheLinePitch_data();
+    void seamKeepsTheLinePitch();
 
 private:
     void loadLines(int count);
@@ -657,12 +660,16 @@ void tst_PromptLoop::everyStepFollowsTheRules()
     struct Fake : PromptPane
     {
         int first = 0, height = 0, lines = 0;
+        const TRichEdit *pane = nullptr;
         int FirstVisibleLine() const override { return first; }
         void LineScroll(int n) override { first = std::clamp(first + n, 0, lines - 1); }
         int Height() const override { return height; }
+        int TextY() const override { return pane->LineTop(first); }
     };
     PromptState before;
     Fake fa, fb;
+    fa.pane = a;
+    fb.pane = b;
     int steps = 0, crossings = 0, reverseCrossings = 0;
     QStringList faults;
     m_form->Engine->OnStep = [&](bool after) {
@@ -683,9 +690,12 @@ void tst_PromptLoop::everyStepFollowsTheRules()
                              p.TopLine, p.NextLine, p.CurrentSpeed};
         if (expected != got && faults.size() < 3)
             faults << QStringLiteral("step %1: expected %2, got %3").arg(steps).arg(QDebug::toString(expected), QDebug::toString(got));
-        // The panes were shown where the state had them before the step.
-        if ((a->y() != p.PaneAPrevTop || b->y() != p.PaneBPrevTop) && faults.size() < 3)
-            faults << QStringLiteral("step %1: panes at %2/%3, state %4/%5").arg(steps).arg(a->y()).arg(b->y()).arg(p.PaneAPrevTop).arg(p.PaneBPrevTop);
+        // The panes were shown where the state had them before the step; a recycled pane
+        // goes at once where its new text continues the other pane's.
+        const int shownA = p.PaneBWrapped ? b->y() + (p.PaneATop - p.PaneBTop) : p.PaneAPrevTop;
+        const int shownB = p.PaneAWrapped ? a->y() + (p.PaneBTop - p.PaneATop) : p.PaneBPrevTop;
+        if ((a->y() != shownA || b->y() != shownB) && faults.size() < 3)
+            faults << QStringLiteral("step %1: panes at %2/%3, expected %4/%5").arg(steps).arg(a->y()).arg(b->y()).arg(shownA).arg(shownB);
         if (p.PaneAWrapped || p.PaneBWrapped)
             ++(p.Reverse ? reverseCrossings : crossings);
     };
@@ -838,6 +848,72 @@ void tst_PromptLoop::steadySpeedMovesAtTheDisplayRate()
     // Crossing steps are left out of the pixel count; at most a few in two seconds.
     QVERIFY2(pixelsPerSecond > 2 * expectedSteps * 0.8 && pixelsPerSecond < 2 * expectedSteps * 1.05,
              qPrintable(QString::number(pixelsPerSecond)));
+}
+
+void tst_PromptLoop::seamKeepsTheLinePitch_data()
+{
+    QTest::addColumn<bool>("controller");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<bool>("reverse");
+    QTest::newRow("key 1") << false << 1 << false;
+    QTest::newRow("key 5") << false << 5 << false;
+    QTest::newRow("key 9") << false << 9 << false;
+    QTest::newRow("key 9 back") << false << 9 << true;
+    QTest::newRow("controller 35") << true << 35 << false;
+    QTest::newRow("controller 63") << true << 63 << false;
+    QTest::newRow("controller 63 back") << true << 63 << true;
+}
+
+// Where the panes meet, the text runs on as inside a pane: the script's y just above the
+// seam and just below it are one pixel apart, at every speed, from the first page on.
+void tst_PromptLoop::seamKeepsTheLinePitch()
+{
+    QFETCH(bool, controller);
+    QFETCH(int, row);
+    QFETCH(bool, reverse);
+    loadLines(400);
+    Settings defaults;
+    WriteDefaultSettings(defaults);
+    m_form->SettingsRecord->SerialSpeedTable = defaults.SerialSpeedTable;
+    for (int k = 1; k <= 9; ++k)
+        m_form->SettingsRecord->KeyboardSpeedTable[k] = {k, 0};
+    PromptRunner driver(*m_form);
+    const PromptState &p = m_form->Prompt;
+    int seams = 0, worst = 0, crossings = 0;
+    QString where;
+    m_form->Engine->AddFrameListener([&](const PromptFrame &f) {
+        if (!f.prompting || p.CurrentSpeed == 0)
+            return;
+        crossings += p.PaneAWrapped || p.PaneBWrapped;
+        const PromptFrame::Pane &upper = f.a.top < f.b.top ? f.a : f.b;
+        const PromptFrame::Pane &lower = f.a.top < f.b.top ? f.b : f.a;
+        const int seam = lower.top;
+        // Only a seam on screen counts.
+        if (seam <= 0 || seam >= f.height)
+            return;
+        ++seams;
+        const qreal deviation = (lower.documentY - lower.top) - (upper.documentY - upper.top);
+        if (qAbs(deviation) > qAbs(worst)) {
+            worst = qRound(deviation);
+            where = QStringLiteral("step %1: upper %2+%3 at %4, lower %5 at %6")
+                        .arg(f.step).arg(upper.top).arg(upper.height).arg(upper.documentY).arg(lower.top).arg(lower.documentY);
+        }
+    });
+    driver.when([] { return true; }, [&] {
+        if (controller)
+            m_form->Commands->ControllerValue(row);
+        else
+            driver.key(Qt::Key_0 + row);
+    });
+    driver.when([&] { return crossings >= 4; }, [&] {
+        if (reverse)
+            m_form->Commands->ToggleDirection();
+        crossings = 0;
+    });
+    driver.when([&] { return crossings >= (reverse ? 3 : 0); }, [] {});
+    QVERIFY(driver.run(30000));
+    QVERIFY(seams > 5);
+    QVERIFY2(worst == 0, qPrintable(QStringLiteral("%1 px; %2").arg(worst).arg(where)));
 }
 
 QTEST_MAIN(tst_PromptLoop)
