@@ -481,7 +481,7 @@ void TMainForm::createSubsystems()
     Engine = std::make_unique<PromptEngine>(
         m_controls, PromptEngine::Hooks{[this] { Source->ApplyAtPromptStart(); },
                                         [this] { Format->ShowSelectionFormat(); },
-                                        [this] { Serial->PromptingEnded(); }});
+                                        {}});
     Commands = std::make_unique<PromptCommands>(
         m_controls, *Engine,
         PromptCommands::Hooks{m_guard.guarded([this] { Engine->SpeedButton1Click(); }),
@@ -771,8 +771,7 @@ void TMainForm::Timer2Timer()
 
 void TMainForm::FileExit()
 {
-    Prompt.Prompting = 0;
-    Prompt.LoopRunning = 0;
+    Prompt.RequestLeave();
     CommPortDriver1->ClosePort();
     close();
 }
@@ -787,8 +786,7 @@ bool TMainForm::FormCloseQuery()
 
 void TMainForm::FormClose()
 {
-    Prompt.Prompting = 0;
-    Prompt.LoopRunning = 0;
+    Prompt.RequestLeave();
     CommPortDriver1->ClosePort();
 }
 
