@@ -703,6 +703,7 @@ void TMainForm::FormCreate()
         Action(QStringLiteral("COM11"))->setChecked(false);
         Action(QStringLiteral("Com21"))->setChecked(false);
         SetFirstStartTexts(*SettingsRecord);
+        Action(QStringLiteral("SteadySpeed1"))->setChecked(SettingsRecord->DisplayMethod == QStringLiteral("FRAME"));
     }
     // 10. The panes fill the client area.
     m_client->PanesAligned = true;

@@ -58,6 +58,7 @@ void tst_FramePainter::init()
     for (int k = 1; k <= 9; ++k)
         s.KeyboardSpeedTable[k] = {k, 200000};
     m_form->Action(QStringLiteral("FontSmoothing1"))->setChecked(false);
+    m_form->Action(QStringLiteral("SteadySpeed1"))->setChecked(false);
 }
 
 void tst_FramePainter::cleanup()
