@@ -182,6 +182,36 @@ void Paint(QPainter &painter, const QRect &target, const PromptFrame &frame, con
     }
     painter.fillRect(QRectF(0, 0, tw, th), frame.background);
 
+    // With a cache the margin is drawn straight and turned as a picture, as the text is: a
+    // glyph drawn mirrored comes out a little different from a mirrored picture of it.
+    auto margin = [&](const Mapping &map, const QRectF &area) {
+        if (!cache || options.mirror == Mirror::None) {
+            paintMargin(painter, frame, area, options.readouts);
+            return;
+        }
+        const QRect placed = map.toTarget(area).intersected(QRect(0, 0, target.width(), target.height()));
+        if (placed.isEmpty())
+            return;
+        QImage picture(placed.size(), QImage::Format_ARGB32_Premultiplied);
+        {
+            QPainter straight(&picture);
+            straight.translate(map.ox - placed.left(), map.oy - placed.top());
+            straight.scale(map.scale, map.scale);
+            paintMargin(straight, frame, area, options.readouts);
+        }
+        const bool h = options.mirror == Mirror::Horizontal || options.mirror == Mirror::Both;
+        const bool v = options.mirror == Mirror::Vertical || options.mirror == Mirror::Both;
+        QRect onTarget = placed;
+        if (h)
+            onTarget.moveLeft(target.width() - placed.right() - 1);
+        if (v)
+            onTarget.moveTop(target.height() - placed.bottom() - 1);
+        painter.save();
+        painter.setWorldTransform(base);
+        painter.drawImage(onTarget.topLeft() + target.topLeft(), std::move(picture).mirrored(h, v));
+        painter.restore();
+    };
+
     if (options.fill) {
         const qreal scale = tw / sourceWidth;
         const qreal arrowY = frame.arrowTop + frame.arrowHeight / 2.0;
@@ -208,7 +238,7 @@ void Paint(QPainter &painter, const QRect &target, const PromptFrame &frame, con
             paintDocument(painter, document, frame, area, documentY);
         }
         if (options.margin)
-            paintMargin(painter, frame, QRectF(0, top, frame.marginWidth, bottom - top), options.readouts);
+            margin(Mapping{-left * scale, offset, scale}, QRectF(0, top, frame.marginWidth, bottom - top));
     } else {
         const qreal scale = std::min(tw / sourceWidth, th / frame.height);
         const Mapping map{qreal(qRound((tw - sourceWidth * scale) / 2 - left * scale)),
@@ -237,7 +267,7 @@ void Paint(QPainter &painter, const QRect &target, const PromptFrame &frame, con
             }
         }
         if (options.margin)
-            paintMargin(painter, frame, QRectF(0, 0, frame.marginWidth, frame.height), options.readouts);
+            margin(map, QRectF(0, 0, frame.marginWidth, frame.height));
     }
     painter.restore();
 }
