@@ -32,7 +32,7 @@ bool blockFormatted(const QTextBlock &block)
     if (block.textList())
         return true;
     const QTextBlockFormat format = block.blockFormat();
-    const Qt::Alignment horizontal = format.alignment() & Qt::AlignHorizontal_Mask;
+    const Qt::Alignment horizontal = format.alignment() & Qt::AlignHorizontal_Mask & ~Qt::AlignAbsolute;
     if (format.hasProperty(QTextFormat::BlockAlignment) && horizontal != Qt::AlignLeft
         && horizontal != Qt::AlignLeading)
         return true;
