@@ -16,6 +16,7 @@
 #include "formats/ZnqImport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMainWindow>
@@ -128,6 +129,27 @@ void printPages(const QTextDocument &source, QPrinter *printer)
         painter.restore();
     }
 }
+
+// Progress of a long load or insert in the status bar: the bar shows once the command has
+// taken half a second, at the step it has reached, and goes when the command ends.
+class Progress
+{
+public:
+    explicit Progress(TStatusBar *bar) : m_bar(bar) { m_clock.start(); }
+    ~Progress() { m_bar->HideProgress(); }
+    Progress(const Progress &) = delete;
+    Progress &operator=(const Progress &) = delete;
+
+    void at(int percent)
+    {
+        if (m_clock.elapsed() >= 500)
+            m_bar->ShowProgress(percent);
+    }
+
+private:
+    TStatusBar *m_bar;
+    QElapsedTimer m_clock;
+};
 
 } // namespace
 
@@ -276,7 +298,11 @@ void ScriptFiles::loadChosenFile(const QString &path, int filterIndex)
     TRichEdit *edit = m_c.RichEdit1;
     // The script is laid out once, with its one face and size.
     edit->HoldLayout(true);
-    auto layOut = qScopeGuard([edit] { edit->HoldLayout(false); });
+    Progress progress(m_c.StatusBar);
+    auto layOut = qScopeGuard([edit, &progress] {
+        progress.at(80);
+        edit->HoldLayout(false);
+    });
     status(QStringLiteral(" Loading.."));
     // The form changes only once the file has been read: a failed load keeps the
     // script's, or the next Save would write a formatted script as plain text.
@@ -287,6 +313,7 @@ void ScriptFiles::loadChosenFile(const QString &path, int filterIndex)
         edit->PlainText = false;
         form = edit->LoadFromFile(path) ? ScriptDocument::Form::RichText : ScriptDocument::Form::PlainText;
     }
+    progress.at(50);
     SetScriptFileName(path);
     Script.SetForm(form);
     edit->setFocus();
@@ -465,6 +492,12 @@ void ScriptFiles::insertIntoEditor(const QString &path, int filterIndex)
 {
     TRichEdit *edit = m_c.RichEdit1;
     TRichEdit *staging = m_c.RichEdit4;
+    // Nothing is shown in the staging control: it is never laid out, and each change of
+    // the inserted text's look would otherwise lay it out again. Emptied before the hold
+    // ends, so that ending it lays out nothing.
+    Progress progress(m_c.StatusBar);
+    staging->HoldLayout(true);
+    const auto released = qScopeGuard([staging] { staging->HoldLayout(false); });
     const auto emptied = qScopeGuard([staging] { staging->Clear(); });
     staging->Clear();
     if (filterIndex == ZnqFiles) {
@@ -477,6 +510,7 @@ void ScriptFiles::insertIntoEditor(const QString &path, int filterIndex)
     if (staging->document()->isEmpty())
         return;
     edit->EnsureRoomFor(staging->document()->characterCount() - 1, edit->SelLength());
+    progress.at(30);
 
     // The inserted text takes the look of the text at the caret.
     const TextAttributes caret = edit->SelAttributes();
@@ -489,7 +523,15 @@ void ScriptFiles::insertIntoEditor(const QString &path, int filterIndex)
     staging->SetSelFontName(caret.Name);
     staging->SetSelSize(caret.Size);
 
+    progress.at(45);
     staging->copy();
+    progress.at(55);
+    // The script is laid out once, with the inserted text in it.
+    edit->HoldLayout(true);
+    const auto layOut = qScopeGuard([edit, &progress] {
+        progress.at(80);
+        edit->HoldLayout(false);
+    });
     edit->paste();
 }
 
