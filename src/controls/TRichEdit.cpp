@@ -493,11 +493,20 @@ int TRichEdit::LineFromChar(int position) const
     const QTextBlock block = document()->findBlock(position);
     if (!block.isValid())
         return 0;
+    // The last line starting at or before the position, found by halving: the stock search
+    // walks every line, and the clock asks for the caret's line each second.
     const QTextLayout *tl = block.layout();
-    const int inBlock = tl->lineCount() > 0
-        ? std::max(0, tl->lineForTextPosition(position - block.position()).lineNumber())
-        : 0;
-    return map.FirstLineOf(block.blockNumber()) + inBlock;
+    const int offset = position - block.position();
+    int lo = 0;
+    int hi = tl->lineCount() - 1;
+    while (lo < hi) {
+        const int mid = lo + (hi - lo + 1) / 2;
+        if (tl->lineAt(mid).textStart() <= offset)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    return map.FirstLineOf(block.blockNumber()) + std::max(0, lo);
 }
 
 int TRichEdit::LineTop(int line) const
