@@ -20,8 +20,8 @@ const QCommandLineOption UserFolderOption(
 
 void describe(QCommandLineParser &parser)
 {
-    parser.setApplicationDescription(QStringLiteral("Corvanta %1: write, format and prompt scripts.")
-                                         .arg(ProgramVersion()));
+    parser.setApplicationDescription(
+        QStringLiteral("Corvanta %1: write, format and prompt scripts.").arg(ProgramVersion()));
     parser.addOption(HelpOption);
     parser.addOption(VersionOption);
     parser.addOption(UserFolderOption);

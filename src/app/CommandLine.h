@@ -9,9 +9,9 @@ struct CommandLine
 {
     enum class Action { Run, Help, Version, Mistake };
     Action action = Action::Run;
-    QString script;         // the script to open, when one was named
+    QString script; // the script to open, when one was named
     bool userFolder = false; // work in the user's own settings folder
-    QString message;        // for Mistake: what was wrong, in one sentence
+    QString message; // for Mistake: what was wrong, in one sentence
 };
 
 // args: the whole command line, the program's name first.

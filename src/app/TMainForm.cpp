@@ -91,6 +91,7 @@ TMainForm::TMainForm(const QString &commandLineScript, Dialogs *dialogs)
     createClient();
     createToolBar();
     createMenus();
+    UseThemeIcons(this);
     createStatusBar();
     createTimers();
     createCommPortDriver();
@@ -670,6 +671,8 @@ void TMainForm::PrepareApplication()
     // the installed one, which names the data and settings folders (/usr/share/corvanta).
     QApplication::setApplicationName(QStringLiteral("corvanta"));
     QGuiApplication::setDesktopFileName(QStringLiteral("corvanta"));
+    // The installed icon; a build without one keeps the window system's.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("corvanta")));
 }
 
 void TMainForm::FormCreate()

@@ -13,6 +13,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -31,6 +32,7 @@ private Q_SLOTS:
     void menuBar_data();
     void menuBar();
     void toolBar();
+    void themeIconsWhereTheThemeHasThem();
     void everyCommandIsWired();
     void controls();
     void formCreateOnFirstStart();
@@ -503,6 +505,43 @@ void tst_MainForm::nativeTitleIsTheCaption()
     QCOMPARE(form.windowHandle()->title(), QStringLiteral("Corvanta (V1.1.0)"));
     form.setWindowTitle(QStringLiteral("Prompting.."));
     QCOMPARE(form.windowHandle()->title(), QStringLiteral("Prompting.."));
+}
+
+// A themed desktop's icons replace the drawn pictures only where the theme has the icon.
+void tst_MainForm::themeIconsWhereTheThemeHasThem()
+{
+    ScopedWorkDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("icons/studio/16x16/actions")));
+    QFile index(dir.file(QStringLiteral("icons/studio/index.theme")));
+    QVERIFY(index.open(QIODevice::WriteOnly));
+    index.write("[Icon Theme]\nName=studio\nDirectories=16x16/actions\n\n"
+                "[16x16/actions]\nSize=16\nType=Fixed\n");
+    index.close();
+    QImage picture(16, 16, QImage::Format_ARGB32);
+    picture.fill(Qt::red);
+    QVERIFY(picture.save(dir.file(QStringLiteral("icons/studio/16x16/actions/document-open.png"))));
+
+    const QStringList paths = QIcon::themeSearchPaths();
+    const QString theme = QIcon::themeName();
+    QIcon::setThemeSearchPaths({dir.file(QStringLiteral("icons"))});
+    QIcon::setThemeName(QStringLiteral("studio"));
+    FakeDialogs dialogs;
+    auto form = std::make_unique<TMainForm>(QString(), &dialogs);
+    const QIcon open = form->findChild<QToolButton *>(QStringLiteral("SpeedButton10"))->icon();
+    const QIcon openItem = form->Action(QStringLiteral("FileOpenItem"))->icon();
+    const QIcon newButton = form->findChild<QToolButton *>(QStringLiteral("SpeedButton9"))->icon();
+    const QIcon newItem = form->Action(QStringLiteral("FileNewItem"))->icon();
+    form.reset();
+    QIcon::setThemeName(theme);
+    QIcon::setThemeSearchPaths(paths);
+
+    QCOMPARE(open.name(), QStringLiteral("document-open"));
+    QCOMPARE(openItem.name(), QStringLiteral("document-open"));
+    QCOMPARE(open.pixmap(16, 16).toImage().pixelColor(8, 8), QColor(Qt::red));
+    // Not in the theme: the drawn picture stays, and the menu item has none, as before.
+    QVERIFY(newButton.name().isEmpty());
+    QVERIFY(!newButton.isNull());
+    QVERIFY(newItem.isNull());
 }
 
 // Controls are found by name: no two named objects of the window share one.
