@@ -124,8 +124,8 @@ void tst_DataFolders::userFilesFolder()
                               QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther
                                   | QFileDevice::ExeOther | QFileDevice::ReadGroup | QFileDevice::ExeGroup);
     const QString answer = RunUnprivileged([] {
-        const QString folder = UserFilesFolder();
-        return QFileInfo(folder).isDir() ? folder : QStringLiteral("missing: ") + folder;
+        const QString given = UserFilesFolder();
+        return QFileInfo(given).isDir() ? given : QStringLiteral("missing: ") + given;
     });
     QFile::setPermissions(current, QFileDevice::Permissions(0x7777));
     QCOMPARE(answer, place(folder));

@@ -63,6 +63,8 @@ void tst_HelpViewer::init()
     QVERIFY(QDir(m_data->path()).mkpath(QStringLiteral("system/corvanta")));
     qputenv("XDG_DATA_HOME", m_data->filePath(QStringLiteral("home")).toLocal8Bit());
     qputenv("XDG_DATA_DIRS", m_data->filePath(QStringLiteral("system")).toLocal8Bit());
+    // The program's name names its data folders.
+    TMainForm::PrepareApplication();
     m_dialogs = std::make_unique<FakeDialogs>();
     m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
     m_viewer = std::make_unique<Thelpform>();

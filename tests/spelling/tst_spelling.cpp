@@ -356,6 +356,8 @@ void tst_Spelling::spellingHelpOpensOnlyTheProgramsOwn()
     QVERIFY(QDir(data.path()).mkpath(QStringLiteral("corvanta")));
     qputenv("XDG_DATA_HOME", data.filePath(QStringLiteral("home")).toLocal8Bit());
     qputenv("XDG_DATA_DIRS", data.path().toLocal8Bit());
+    // The program's name names its data folders.
+    TMainForm::PrepareApplication();
     const QString installedCopy = data.filePath(QStringLiteral("corvanta/SSCE.HLP"));
     for (const auto &[wanted, path] :
          {std::pair{here, m_dir->file(QStringLiteral("SSCE.HLP"))}, std::pair{installed, installedCopy}}) {
