@@ -18,10 +18,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # and the faces the scripts are set in.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "hunspell-en-us, fonts-liberation")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "teleprompter: write, format and prompt scripts
- Corvanta is a teleprompter for studios, schools, churches and video makers.
- Write or load a script in its rich-text editor, format it, place jump
- markers, check its spelling, then prompt: the window is stripped to the
- script, which scrolls past a cue arrow at a speed set live from the number
- keys or a hand controller on a serial port.")
+# The synopsis comes from the summary; this is the extended description.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Corvanta is a teleprompter for studios, schools, churches and video makers.
+Write or load a script in its rich-text editor, format it, place jump
+markers, check its spelling, then prompt: the window is stripped to the
+script, which scrolls past a cue arrow at a speed set live from the number
+keys or a hand controller on a serial port.")
 include(CPack)

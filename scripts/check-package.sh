@@ -16,7 +16,7 @@ deb=$(ls "$work"/out/corvanta_"$version"_*.deb)
 echo "package: $(basename "$deb")"
 
 echo "--- lintian"
-lintian --fail-on error --info "$deb" || fail "lintian reports errors"
+lintian --fail-on error "$deb" || fail "lintian reports errors"
 
 dpkg-deb --contents "$deb" | awk '{print $6}' | sed 's|^\./|/|; s|/$||' >"$work/contents"
 for path in /usr/bin/corvanta \
