@@ -2,6 +2,7 @@
 
 #include "controls/ClientArea.h"
 #include "controls/KeyReleaseFilter.h"
+#include "core/DataFolders.h"
 #include "core/Version.h"
 #include "controls/Dialogs.h"
 #include "settings/Settings.h"
@@ -98,6 +99,7 @@ TMainForm::TMainForm(const QString &commandLineScript, Dialogs *dialogs)
     createClient();
     createToolBar();
     createMenus();
+    UseThemeIcons(this);
     createStatusBar();
     createTimers();
     createCommPortDriver();
@@ -689,8 +691,12 @@ void TMainForm::resizeEvent(QResizeEvent *event)
 
 void TMainForm::PrepareApplication()
 {
-    // No display name: the window system would append it to every caption.
-    QApplication::setApplicationName(QStringLiteral("Corvanta"));
+    // No display name: the window system would append it to every caption. The name is
+    // the installed one, which names the data and settings folders (/usr/share/corvanta).
+    QApplication::setApplicationName(QStringLiteral("corvanta"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("corvanta"));
+    // The installed icon; a build without one keeps the window system's.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("corvanta")));
 }
 
 void TMainForm::FormCreate()
@@ -699,8 +705,9 @@ void TMainForm::FormCreate()
     Files->DialogFolder = QCoreApplication::applicationDirPath();
     // 2. Start with an empty clipboard.
     QGuiApplication::clipboard()->clear();
-    // 3. The spelling lexicons are in the program's folder.
-    Spell->ConfigureLexicons(QCoreApplication::applicationDirPath());
+    // 3. The user's word list is kept where the user can write; the others are found here,
+    // beside the program or in the installed data.
+    Spell->ConfigureLexicons(UserFilesFolder(), DataFolders());
     // 4. No script yet.
     Files->SetScriptFileName(QStringLiteral("Untitled"));
     // 5., 6. The format controls.
