@@ -16,6 +16,9 @@ bool ErrorGuard::run(const std::function<void()> &handler) const
         message = QStringLiteral("Out of memory");
     } catch (const std::exception &e) {
         message = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        // Whatever it is, it must not cross the Qt frame that called the handler.
+        message = QStringLiteral("Unexpected error");
     }
     (*m_dialogs)->error(m_parent, message);
     return false;

@@ -20,6 +20,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
+
+#include <new>
+#include <stdexcept>
 #include <QToolBar>
 #include <QToolButton>
 #include <QWindow>
@@ -30,6 +33,8 @@ class tst_MainForm : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void guardStopsEveryException_data();
+    void guardStopsEveryException();
     void menuBar_data();
     void menuBar();
     void toolBar();
@@ -569,6 +574,40 @@ void tst_MainForm::controlNamesAreUnique()
             doubled << name;
     QVERIFY2(doubled.isEmpty(), qPrintable(doubled.join(u' ')));
     QCOMPARE(form.findChild<QWidget *>(QStringLiteral("Panel1")), static_cast<QWidget *>(form.Panel1));
+}
+
+void tst_MainForm::guardStopsEveryException_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("the program's error") << 0 << "Cannot open the file.";
+    QTest::newRow("out of memory") << 1 << "Out of memory.";
+    QTest::newRow("a standard exception") << 2 << "bad thing.";
+    QTest::newRow("anything else") << 3 << "Unexpected error.";
+}
+
+// A handler that throws shows the error box and returns to the event loop; nothing crosses
+// the Qt frame that called it.
+void tst_MainForm::guardStopsEveryException()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, box);
+    ScopedWorkDir dir;
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    bool after = false;
+    QTimer::singleShot(0, &form, form.Guard().guarded([&] {
+        switch (kind) {
+        case 0: throw CorvantaError(QStringLiteral("Cannot open the file"));
+        case 1: throw std::bad_alloc();
+        case 2: throw std::runtime_error("bad thing");
+        default: throw 42;
+        }
+        after = true;
+    }));
+    QTRY_COMPARE(dialogs.errors.size(), 1);
+    QCOMPARE(dialogs.errors.first(), box);
+    QVERIFY(!after);
 }
 
 QTEST_MAIN(tst_MainForm)
