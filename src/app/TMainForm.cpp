@@ -16,6 +16,7 @@
 #include "editor/EditCommands.h"
 #include "editor/Formatting.h"
 #include "editor/Markers.h"
+#include "editor/RecentFiles.h"
 #include "editor/ScriptFiles.h"
 #include "help/HelpCommands.h"
 #include "prompt/DisplayAids.h"
@@ -33,6 +34,11 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -86,6 +92,8 @@ TMainForm::TMainForm(const QString &commandLineScript, Dialogs *dialogs)
     setFont(arialPixels(80));
     setColours(this, Maroon, White); // maroon until the first activation
     setToolTipDuration(-1);
+    // A file dropped on the window opens as with Open; the editor passes its own on.
+    setAcceptDrops(true);
 
     SettingsRecord = std::make_unique<Settings>();
     createClient();
@@ -298,6 +306,13 @@ void TMainForm::createMenus()
     addItem(file, "FileSaveAsItem", QStringLiteral("Save &As..."));
     addItem(file, "Insert2", QStringLiteral("Insert"), QKeySequence(QStringLiteral("Ctrl+T")));
     file->addSeparator();
+    m_recentMenu = file->addMenu(QStringLiteral("Recent &Files"));
+    m_recentMenu->setObjectName(QStringLiteral("RecentFiles1"));
+    m_recentMenu->setFont(QApplication::font());
+    for (int i = 0; i < RecentFiles::MaxCount; ++i)
+        addItem(m_recentMenu, qPrintable(QStringLiteral("RecentFile%1").arg(i + 1)), QString())->setVisible(false);
+    m_recentMenu->menuAction()->setEnabled(false);
+    file->addSeparator();
     addItem(file, "FilePrintItem", QStringLiteral("&Print"), QKeySequence(QStringLiteral("Ctrl+P")));
     file->addSeparator();
     addItem(file, "FileExitItem", QStringLiteral("E&xit"));
@@ -305,6 +320,10 @@ void TMainForm::createMenus()
     QMenu *edit = menu("Edit1", QStringLiteral("&Edit"));
     addItem(edit, "EditUndoItem", QStringLiteral("&Undo"), QKeySequence(QStringLiteral("Ctrl+Z")),
             QStringLiteral("Undo the last action"));
+    // Ctrl+Y as on Windows, Ctrl+Shift+Z as elsewhere; neither is taken by another command.
+    addItem(edit, "EditRedoItem", QStringLiteral("&Redo"), QKeySequence(QStringLiteral("Ctrl+Y")),
+            QStringLiteral("Redo the last action undone"))
+        ->setShortcuts({QKeySequence(QStringLiteral("Ctrl+Y")), QKeySequence(QStringLiteral("Ctrl+Shift+Z"))});
     edit->addSeparator();
     addItem(edit, "EditCutItem", QStringLiteral("Cu&t"), QKeySequence(QStringLiteral("Ctrl+X")),
             QStringLiteral("Delete selected item"));
@@ -473,6 +492,7 @@ void TMainForm::createSubsystems()
     Format = std::make_unique<Formatting>(m_controls);
     Files = std::make_unique<ScriptFiles>(m_controls, *Format);
     Files->OnScriptLoaded = [this](int lineCount) { Prompt.ResetPosition(lineCount); };
+    Files->OnFileUsed = [this](const QString &path) { SetRecentFiles(RecentFiles::Added(m_recentFiles, path)); };
     MarkerCommands = std::make_unique<Markers>(m_controls);
     Edit = std::make_unique<EditCommands>(m_controls);
     ColourCommands = std::make_unique<Colours>(m_controls);
@@ -549,8 +569,11 @@ void TMainForm::connectCommands()
     wire({"Insert2"}, [files] { files->Insert2Click(); });
     wire({"FilePrintItem", "SpeedButton12"}, [files] { files->FilePrint(); });
     wire({"FileExitItem"}, [this] { FileExit(); });
+    for (int i = 0; i < RecentFiles::MaxCount; ++i)
+        wire({qPrintable(QStringLiteral("RecentFile%1").arg(i + 1))}, [this, i] { OpenRecentFile(i); });
 
     wire({"EditUndoItem", "SpeedButton13"}, [edit] { edit->EditUndo(); });
+    wire({"EditRedoItem"}, [edit] { edit->EditRedo(); });
     wire({"EditCutItem", "SpeedButton14"}, [edit] { edit->EditCut(); });
     wire({"EditCopyItem", "SpeedButton15"}, [edit] { edit->EditCopy(); });
     wire({"EditPasteItem", "SpeedButton16"}, [edit] { edit->EditPaste(); });
@@ -629,6 +652,7 @@ void TMainForm::connectEvents()
     connect(fontname, &QComboBox::activated, this, m_guard.guarded([format] { format->FontNameoldChange(); }));
     connect(fontsize, &QLineEdit::textChanged, this, m_guard.guarded([format] { format->FontSizeoldChange(); }));
     new KeyReleaseFilter(fontsize, m_guard.wrap([format](int key) { format->FontSizeoldKeyUp(key); }));
+    RichEdit1->OnFileDropped = [this](const QString &path) { OpenDroppedFile(path); };
     RichEdit1->OnSelectionChange = m_guard.guarded([format] { format->RichEdit1SelectionChange(); });
     RichEdit3->OnResizeRequest = [engine](const QRect &rect) { engine->RichEdit3ResizeRequest(rect); };
 
@@ -705,6 +729,8 @@ void TMainForm::FormCreate()
         Action(QStringLiteral("Com21"))->setChecked(false);
         SetFirstStartTexts(*SettingsRecord);
     }
+    m_recentFiles = ReadRecentFiles(*SettingsRecord);
+    showRecentFiles();
     // 10. The panes fill the client area.
     m_client->PanesAligned = true;
     m_client->AlignControls();
@@ -759,13 +785,75 @@ void TMainForm::Timer2Timer()
     if (m_commandLineScript.isEmpty() || m_commandLineLoaded)
         return;
     m_commandLineLoaded = true;
-    RichEdit1->LoadFromFile(m_commandLineScript);
+    const bool richText = RichEdit1->LoadFromFile(m_commandLineScript);
     // As after Open: dark text gets a light background, or it could not be read.
     Files->TakeColoursFromFirstCharacter();
     RichEdit1->SetSelection(0, 0);
-    Files->SetScriptFileName(m_commandLineScript);
+    Files->TakeLoadedScript(m_commandLineScript, richText);
     RichEdit1->setFocus();
     RichEdit1->SetModified(false);
+}
+
+// ---- Recent files ----
+
+void TMainForm::SetRecentFiles(const QStringList &files)
+{
+    if (files == m_recentFiles)
+        return;
+    m_recentFiles = files;
+    showRecentFiles();
+    WriteRecentFiles(*SettingsRecord, m_recentFiles);
+}
+
+void TMainForm::showRecentFiles()
+{
+    const QList<QAction *> items = m_recentMenu->actions();
+    for (int i = 0; i < items.size(); ++i) {
+        const bool used = i < m_recentFiles.size();
+        items[i]->setVisible(used);
+        if (used)
+            items[i]->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(m_recentFiles[i])));
+    }
+    m_recentMenu->menuAction()->setEnabled(!m_recentFiles.isEmpty());
+}
+
+void TMainForm::OpenRecentFile(int index)
+{
+    const QString path = m_recentFiles.value(index);
+    if (path.isEmpty())
+        return;
+    if (!QFileInfo(path).isFile()) {
+        SetRecentFiles(RecentFiles::Removed(m_recentFiles, path));
+        m_dialogs->information(this, QStringLiteral("%1 is no longer there. It has been taken off the recent files.")
+                                         .arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    Files->OpenNamedFile(path);
+}
+
+// ---- Dropped files ----
+
+void TMainForm::OpenDroppedFile(const QString &path)
+{
+    // While prompting the window shows only the script: nothing may replace it.
+    if (Prompt.Prompting != 0 || Engine->Active())
+        return;
+    m_guard.run([this, path] { Files->OpenNamedFile(path); });
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!TRichEdit::DroppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent *event)
+{
+    const QString path = TRichEdit::DroppedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    OpenDroppedFile(path);
 }
 
 // ---- Shutdown ----

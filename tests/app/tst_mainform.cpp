@@ -77,10 +77,11 @@ void tst_MainForm::menuBar_data()
     QTest::addColumn<QString>("items");
     QTest::newRow("file") << "&File"
         << "FileNewItem|&New|Ctrl+N; FileOpenItem|&Open...|Ctrl+O; FileSaveItem|&Save|Ctrl+S; "
-           "FileSaveAsItem|Save &As...; Insert2|Insert|Ctrl+T; -; FilePrintItem|&Print|Ctrl+P; -; "
-           "FileExitItem|E&xit";
+           "FileSaveAsItem|Save &As...; Insert2|Insert|Ctrl+T; -; RecentFiles1|Recent &Files [RecentFile1|; "
+           "RecentFile2|; RecentFile3|; RecentFile4|; RecentFile5|; RecentFile6|; RecentFile7|; RecentFile8|]; -; "
+           "FilePrintItem|&Print|Ctrl+P; -; FileExitItem|E&xit";
     QTest::newRow("edit") << "&Edit"
-        << "EditUndoItem|&Undo|Ctrl+Z; -; EditCutItem|Cu&t|Ctrl+X; EditCopyItem|&Copy|Ctrl+C; "
+        << "EditUndoItem|&Undo|Ctrl+Z; EditRedoItem|&Redo|Ctrl+Y; -; EditCutItem|Cu&t|Ctrl+X; EditCopyItem|&Copy|Ctrl+C; "
            "EditPasteItem|&Paste|Ctrl+V; -; Search1|&Find|Ctrl+F; Replace1|&Replace|Ctrl+R; "
            "N6|Select All|Ctrl+A";
     QTest::newRow("insert") << "&Insert" << "Date1|&Date|F2; Time1|&Time|F3; Marker1|&Jump Marker|Ctrl+M";
