@@ -752,13 +752,15 @@ void TMainForm::Timer2Timer()
     if (m_commandLineScript.isEmpty() || m_commandLineLoaded)
         return;
     m_commandLineLoaded = true;
-    RichEdit1->LoadFromFile(m_commandLineScript);
+    const QString notice = RichEdit1->LoadFromFile(m_commandLineScript);
     // As after Open: dark text gets a light background, or it could not be read.
     Files->TakeColoursFromFirstCharacter();
     RichEdit1->SetSelection(0, 0);
     Files->SetScriptFileName(m_commandLineScript);
     RichEdit1->setFocus();
     RichEdit1->SetModified(false);
+    if (!notice.isEmpty())
+        m_dialogs->information(this, notice);
 }
 
 // ---- Shutdown ----

@@ -65,10 +65,11 @@ TRichEdit::TRichEdit(QWidget *parent)
 
 // ---- Content ----
 
-void TRichEdit::LoadFromFile(const QString &path)
+QString TRichEdit::LoadFromFile(const QString &path)
 {
-    ScriptDocumentIO::load(document(), path, PlainText);
+    const QString notice = ScriptDocumentIO::load(document(), path, PlainText);
     document()->setDocumentMargin(0);
+    return notice;
 }
 
 void TRichEdit::SaveToFile(const QString &path) const

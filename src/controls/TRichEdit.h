@@ -46,7 +46,8 @@ public:
 
     // Content
     bool PlainText = false;
-    void LoadFromFile(const QString &path);
+    // Returns the notice of a file read only in part (see ScriptDocumentIO::load).
+    QString LoadFromFile(const QString &path);
     void SaveToFile(const QString &path) const;
     void Clear();
     void AppendLine(const QString &line);

@@ -224,18 +224,26 @@ void ScriptFiles::FileOpen()
     // The colours are worked out again even without a new file; an unsaved script
     // must keep its modified flag then, or a later Exit would drop it unasked.
     const bool wasModified = m_c.RichEdit1->Modified();
+    QString notice;
     if (choice.accepted) {
         OpenFilterIndex = choice.filterIndex;
-        loadChosenFile(choice.path, choice.filterIndex);
+        notice = loadChosenFile(choice.path, choice.filterIndex);
     }
     TakeColoursFromFirstCharacter();
     status(QStringLiteral(" Loading.."));
     resetPositions();
     m_c.RichEdit1->SetModified(choice.accepted ? false : wasModified);
     status(QStringLiteral(" Ready.."));
+    showNotice(notice);
 }
 
-void ScriptFiles::loadChosenFile(const QString &path, int filterIndex)
+void ScriptFiles::showNotice(const QString &notice)
+{
+    if (!notice.isEmpty())
+        (*m_c.dialogs)->information(dialogParent(), notice);
+}
+
+QString ScriptFiles::loadChosenFile(const QString &path, int filterIndex)
 {
     TRichEdit *edit = m_c.RichEdit1;
     // The script is laid out once, with its one face and size.
@@ -246,10 +254,11 @@ void ScriptFiles::loadChosenFile(const QString &path, int filterIndex)
     auto keepForm = qScopeGuard([edit, form = edit->PlainText] { edit->PlainText = form; });
     edit->PlainText = plainTextFilter(filterIndex);
     status(QStringLiteral(" Loading.."));
+    QString notice;
     if (filterIndex == ZnqFiles)
         edit->setPlainText(ZnqImport::importFile(path));
     else
-        edit->LoadFromFile(path);
+        notice = edit->LoadFromFile(path);
     keepForm.dismiss();
     SetScriptFileName(path);
     m_imported = filterIndex == ZnqFiles;
@@ -262,6 +271,7 @@ void ScriptFiles::loadChosenFile(const QString &path, int filterIndex)
     edit->SelectAll();
     edit->SetSelFontName(start.Name);
     edit->SetSelSize(start.Size);
+    return notice;
 }
 
 void ScriptFiles::TakeColoursFromFirstCharacter()
@@ -362,23 +372,25 @@ void ScriptFiles::Insert2Click()
     // The filter says how to read the inserted file; the script keeps its own form,
     // so that inserting a text file does not make the next Save drop all formatting.
     status(QStringLiteral(" Inserting.."));
-    insertIntoEditor(choice.path, choice.filterIndex);
+    const QString notice = insertIntoEditor(choice.path, choice.filterIndex);
 
     edit->SetSelection(edit->LineIndex(line), 0);
     status(QStringLiteral(" ready.."));
+    showNotice(notice);
 }
 
-void ScriptFiles::insertIntoEditor(const QString &path, int filterIndex)
+QString ScriptFiles::insertIntoEditor(const QString &path, int filterIndex)
 {
     TRichEdit *edit = m_c.RichEdit1;
     TRichEdit *staging = m_c.RichEdit4;
     const auto emptied = qScopeGuard([staging] { staging->Clear(); });
     staging->Clear();
+    QString notice;
     if (filterIndex == ZnqFiles) {
         staging->setPlainText(ZnqImport::importFile(path));
     } else {
         staging->PlainText = false;
-        staging->LoadFromFile(path);
+        notice = staging->LoadFromFile(path);
     }
     edit->EnsureRoomFor(staging->document()->characterCount() - 1, edit->SelLength());
 
@@ -395,6 +407,7 @@ void ScriptFiles::insertIntoEditor(const QString &path, int filterIndex)
 
     staging->copy();
     edit->paste();
+    return notice;
 }
 
 // ---- Print ----

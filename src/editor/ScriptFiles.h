@@ -50,9 +50,11 @@ public:
 
 private:
     bool saveAs();
-    void loadChosenFile(const QString &path, int filterIndex);
+    // Both return the notice of a file read only in part, shown once the command is done.
+    QString loadChosenFile(const QString &path, int filterIndex);
     void resetPositions();
-    void insertIntoEditor(const QString &path, int filterIndex);
+    QString insertIntoEditor(const QString &path, int filterIndex);
+    void showNotice(const QString &notice);
     void status(const QString &text);
     QString dialogFolder() const;
     QWidget *dialogParent() const;

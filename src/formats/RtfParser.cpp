@@ -82,8 +82,10 @@ const std::unordered_map<std::string_view, RtfParser::Entry> &RtfParser::control
         // A \upr pair holds the same text twice: 8-bit, then Unicode in \ud.
         add("upr", &P::onUpr, 0, kAnywhere, true);
         add("ud", &P::onUd, 0, bit(Dest::Upr), true);
-        // Containers whose text is shown (fields show their result)
-        for (const char *w : {"field", "fldrslt"})
+        // Containers whose text is shown (fields show their result). Nested-table properties
+        // hold no text as Word writes them, but other writers put the nested cells' paragraphs
+        // in there; the properties themselves are words this reader does not know.
+        for (const char *w : {"field", "fldrslt", "nesttableprops"})
             add(w, &P::onIgnore, 0, kAnywhere, true);
         // Destinations whose content is not part of the script's text
         for (const char *w : {"pntext", "listtext", "fldinst", "stylesheet", "info", "pict",
@@ -95,8 +97,7 @@ const std::unordered_map<std::string_view, RtfParser::Entry> &RtfParser::control
                               "author", "operator", "title", "subject", "keywords", "comment",
                               "doccomm", "company", "category", "manager", "revtbl", "listname",
                               "themedata", "colorschememapping", "latentstyles", "datastore",
-                              "listpicture", "pnseclvl", "generator", "falt", "panose", "nesttableprops",
-                              "nonesttables", "rsidtbl", "xmlnstbl", "mmathPr", "pgdsctbl",
+                              "listpicture", "pnseclvl", "generator", "falt", "panose", "nonesttables", "rsidtbl", "xmlnstbl", "mmathPr", "pgdsctbl",
                               "defchp", "defpap", "userprops", "docvar", "wgrffmtfilter", "fchars",
                               "lchars", "protusertbl", "levelmarker"})
             destination(w, Dest::Skip);
@@ -222,12 +223,21 @@ void RtfParser::parse(QByteArrayView data)
     }
     const bool closed = m_done;
     if (!closed)
-        m_damage << QStringLiteral("The document ends before its last group is closed.");
-    if (tokenizer.binaryTruncated())
-        m_damage << QStringLiteral("Binary data runs past the end of the document.");
-
-    if (!closed)
         finishDocument();
+    if (!closed)
+        noteDamage(RtfReader::Damage::EndsEarly, QStringLiteral("The document ends before its last group is closed."));
+    if (tokenizer.binaryTruncated())
+        noteDamage(RtfReader::Damage::EndsEarly, QStringLiteral("Binary data runs past the end of the document."));
+}
+
+// The position counts the run not yet inserted: the text read so far ends there.
+void RtfParser::noteDamage(RtfReader::Damage::Kind kind, const QString &text)
+{
+    m_damageTexts << text;
+    for (const RtfReader::Damage &seen : std::as_const(m_damage))
+        if (seen.kind == kind)
+            return;
+    m_damage.append({kind, int(m_cursor.position() + m_run.size())});
 }
 
 // Runs inside the document's group, so that the last paragraph gets the properties in force.
@@ -366,13 +376,12 @@ void RtfParser::symbol(char c)
 
 void RtfParser::pushGroup()
 {
+    flushBytes();
     if (qsizetype(m_stack.size()) > kMaxDepth) {
-        if (m_overflowDepth == 0)
-            m_damage << QStringLiteral("Groups nested more than %1 deep were skipped.").arg(kMaxDepth);
+        noteDamage(RtfReader::Damage::TooDeep, QStringLiteral("Groups nested more than %1 deep were skipped.").arg(kMaxDepth));
         m_overflowDepth = 1;
         return;
     }
-    flushBytes();
     const GroupState copy = m_stack.back();
     m_stack.push_back(copy);
 }

@@ -2,6 +2,7 @@
 
 #include "formats/RtfCodePages.h"
 #include "formats/RtfLists.h"
+#include "formats/RtfReader.h"
 #include "formats/RtfTokenizer.h"
 
 #include <QColor>
@@ -27,7 +28,8 @@ public:
 
     void parse(QByteArrayView data);
     // What was wrong with the data, if anything; the document holds what could be read.
-    QStringList damage() const { return m_damage; }
+    QStringList damageTexts() const { return m_damageTexts; }
+    QList<RtfReader::Damage> damage() const { return m_damage; }
 
     // Where the text of a group goes. Sixteen at most: handlers say by a bit each where they apply.
     enum class Dest : quint8 {
@@ -101,6 +103,7 @@ private:
     void pushGroup();
     void popGroup();
     void endGroup(const GroupState &closing, GroupState &parent);
+    void noteDamage(RtfReader::Damage::Kind kind, const QString &text);
 
     // Text output
     bool textIsHidden();
@@ -185,7 +188,8 @@ private:
     bool m_ignorable = false;       // \* came right before
     bool m_ignorableAtStart = false;
     bool m_done = false;
-    QStringList m_damage;
+    QStringList m_damageTexts;
+    QList<RtfReader::Damage> m_damage;
 
     int m_ansiCodePage = 1252;
     bool m_macDocument = false;

@@ -12,15 +12,19 @@ namespace ScriptDocumentIO {
 // Replaces the document's content. Rich text is tried first unless plainText is set;
 // a file that is not rich text is read as plain text. Refused, leaving the document as it
 // was: plain text with NUL bytes (a program or a picture, not a script), and a script past
-// the limits of core/Limits.h. Both are checked before anything is laid out.
-void load(QTextDocument *document, const QString &path, bool plainText);
+// the limits of core/Limits.h. Both are checked before anything is laid out. Only a
+// regular file is read ("... is not a regular file"), so that a pipe cannot hold the caller.
+// Returns a notice for the operator when the RTF was damaged and read only in part (it names
+// the file and the place after which text may be missing); empty when the file was whole.
+QString load(QTextDocument *document, const QString &path, bool plainText);
 
 // The same, from and to bytes in memory; source names them in messages.
-void loadBytes(QTextDocument *document, const QByteArray &bytes, bool plainText, const QString &source = {});
+QString loadBytes(QTextDocument *document, const QByteArray &bytes, bool plainText, const QString &source = {});
 QByteArray saveBytes(const QTextDocument *document, bool plainText);
 
 // Writes the document as rich text, or as plain text when plainText is set.
-// The old file stays whole when the write fails.
+// The old file stays whole when the write fails; the error names the file and the
+// system's reason ("No space left on device").
 void save(const QTextDocument *document, const QString &path, bool plainText);
 
 }
