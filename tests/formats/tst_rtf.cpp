@@ -606,6 +606,8 @@ void tst_Rtf::filesFromOtherPrograms_data()
     row("symbol field by unicode", "{\\rtf1 x{\\field{\\*\\fldinst SYMBOL 937 \\\\u}{\\fldrslt}}y}", "xΩy");
     row("symbol field in a font that is not a symbol font", "{\\rtf1 x{\\field{\\*\\fldinst SYMBOL 233 \\\\f \"Arial\"}}y}", "xéy");
     row("symbol field whose result has text", "{\\rtf1 x{\\field{\\*\\fldinst SYMBOL 183 \\\\f \"Symbol\"}{\\fldrslt z}}y}", "xzy");
+    row("symbol field whose result has text after an empty group",
+        "{\\rtf1 x{\\field{\\*\\fldinst SYMBOL 183 \\\\f \"Symbol\"}{\\fldrslt {}{\\b z}}}y}", "xzy");
     row("symbol field with a control code", "{\\rtf1 x{\\field{\\*\\fldinst SYMBOL 13}{\\fldrslt}}y}", "xy");
     row("other fields show their result", "{\\rtf1 x{\\field{\\*\\fldinst HYPERLINK \"a\"}{\\fldrslt link}}y}", "xlinky");
     // Old Mac code pages.
