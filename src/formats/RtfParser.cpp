@@ -435,7 +435,8 @@ void RtfParser::pushGroup()
         m_overflowDepth = 1;
         return;
     }
-    const GroupState copy = m_stack.back();
+    GroupState copy = m_stack.back();
+    copy.field = FieldPart::None;
     m_stack.push_back(copy);
 }
 
