@@ -2,7 +2,7 @@ BUILD  ?= build
 SCRIPT ?= resources/samples/welcome.rtf
 JOBS   ?= 2
 
-.PHONY: all deps build run test bench fuzz-smoke install clean
+.PHONY: all deps build run test bench fuzz-smoke install package clean
 
 all: build
 
@@ -35,6 +35,11 @@ fuzz-smoke: deps
 
 install: build
 	cmake --install $(BUILD)
+
+# The Debian package, left in this folder: sudo apt install ./corvanta_*.deb
+package: build
+	cd $(BUILD) && cpack
+	cp $(BUILD)/corvanta_*.deb .
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD)

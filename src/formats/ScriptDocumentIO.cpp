@@ -154,7 +154,7 @@ QString plainTextOf(const QTextDocument *document)
 
 namespace ScriptDocumentIO {
 
-QString load(QTextDocument *document, const QString &path, bool plainText)
+bool load(QTextDocument *document, const QString &path, bool plainText, QString *notice)
 {
     QByteArray bytes;
     try {
@@ -162,11 +162,14 @@ QString load(QTextDocument *document, const QString &path, bool plainText)
     } catch (const std::bad_alloc &) {
         failLoad();
     }
-    return loadBytes(document, bytes, plainText, path);
+    return loadBytes(document, bytes, plainText, path, notice);
 }
 
-QString loadBytes(QTextDocument *document, const QByteArray &bytes, bool plainText, const QString &source)
+bool loadBytes(QTextDocument *document, const QByteArray &bytes, bool plainText, const QString &source,
+               QString *notice)
 {
+    if (notice)
+        notice->clear();
     try {
         if (!plainText && RtfReader::looksLikeRtf(bytes)) {
             QTextDocument scratch;
@@ -174,9 +177,11 @@ QString loadBytes(QTextDocument *document, const QByteArray &bytes, bool plainTe
             QList<RtfReader::Damage> damage;
             if (readRtf(bytes, scratch, damage)) {
                 checkLimits(scratch.characterCount() - 1, scratch.blockCount(), source);
-                const QString notice = damageNotice(damage, scratch, source);
+                const QString damaged = damageNotice(damage, scratch, source);
                 replaceContent(document, scratch);
-                return notice;
+                if (notice)
+                    *notice = damaged;
+                return true;
             }
         }
         const QString text = PlainTextCodec::decode(bytes);
@@ -190,7 +195,7 @@ QString loadBytes(QTextDocument *document, const QByteArray &bytes, bool plainTe
         document->setUndoRedoEnabled(false);
         document->setPlainText(text);
         document->setUndoRedoEnabled(undo);
-        return {};
+        return false;
     } catch (const std::bad_alloc &) {
         failLoad();
     }

@@ -14,12 +14,14 @@ namespace ScriptDocumentIO {
 // was: plain text with NUL bytes (a program or a picture, not a script), and a script past
 // the limits of core/Limits.h. Both are checked before anything is laid out. Only a
 // regular file is read ("... is not a regular file"), so that a pipe cannot hold the caller.
-// Returns a notice for the operator when the RTF was damaged and read only in part (it names
-// the file and the place after which text may be missing); empty when the file was whole.
-QString load(QTextDocument *document, const QString &path, bool plainText);
+// True when the file was read as rich text, false when as plain text. When the RTF was
+// damaged and read only in part, notice (if given) receives a message for the operator that
+// names the file and the place after which text may be missing; it is emptied otherwise.
+bool load(QTextDocument *document, const QString &path, bool plainText, QString *notice = nullptr);
 
 // The same, from and to bytes in memory; source names them in messages.
-QString loadBytes(QTextDocument *document, const QByteArray &bytes, bool plainText, const QString &source = {});
+bool loadBytes(QTextDocument *document, const QByteArray &bytes, bool plainText, const QString &source = {},
+               QString *notice = nullptr);
 QByteArray saveBytes(const QTextDocument *document, bool plainText);
 
 // Writes the document as rich text, or as plain text when plainText is set.
