@@ -259,7 +259,9 @@ void PromptEngine::scrollLoop()
     m_clock.start();
     m_pacer.reset();
     if (steadySpeed()) {
-        const QScreen *screen = m_c.Form->screen();
+        const QScreen *screen = PacingScreen ? PacingScreen() : nullptr;
+        if (!screen)
+            screen = m_c.Form->screen();
         m_pacer.emplace(screen ? screen->refreshRate() : 0.0, m_clock.nsecsElapsed());
     }
     for (;;) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+class QScreen;
 class TRichEdit;
 struct MainControls;
 struct PromptState;
@@ -54,6 +55,10 @@ public:
     qint64 RunsStarted() const { return m_runs; }
     // In the steady method, how long after its frame the last step started.
     qint64 LastStepLateNs() const { return m_lateNs; }
+
+    // The screen whose refresh the steady method keeps time with, when not the window's
+    // own (the talent's screen); null for the window's.
+    std::function<QScreen *()> PacingScreen;
 
     // Called just before and just after every step's move (for tests and measurements).
     std::function<void(bool after)> OnStep;
