@@ -128,7 +128,7 @@ void readTalent(const SettingsConsumers &consumers, const SettingsReader &in)
     if (!consumers.setTalent)
         return;
     TalentSetting talent;
-    talent.Screen = in.text(Talent, QStringLiteral("SCREEN"), QString()).trimmed();
+    talent.Screen = in.text(Talent, QStringLiteral("SCREEN"), QString());
     ParseMirrorText(in.text(Talent, QStringLiteral("MIRROR"), QString()), talent.MirrorH, talent.MirrorV);
     consumers.setTalent(talent);
 }
