@@ -8,7 +8,7 @@
 #include "talent/FrameView.h"
 
 #include <QAction>
-#include <QActionGroup>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMainWindow>
@@ -19,12 +19,20 @@
 
 namespace {
 
+// Some platforms give no names: such a screen goes by its place in the list.
+QString nameOf(const QScreen *screen)
+{
+    if (!screen->name().isEmpty())
+        return screen->name();
+    return QStringLiteral("Screen %1").arg(QGuiApplication::screens().indexOf(const_cast<QScreen *>(screen)) + 1);
+}
+
 QScreen *screenNamed(const QString &name)
 {
     if (name.isEmpty())
         return nullptr;
     for (QScreen *screen : QGuiApplication::screens())
-        if (screen->name() == name)
+        if (nameOf(screen) == name)
             return screen;
     return nullptr;
 }
@@ -32,7 +40,7 @@ QScreen *screenNamed(const QString &name)
 QString itemCaption(const QScreen *screen)
 {
     const QSize size = screen->geometry().size();
-    return QStringLiteral("%1 (%2x%3)").arg(screen->name()).arg(size.width()).arg(size.height());
+    return QStringLiteral("%1 (%2x%3)").arg(nameOf(screen)).arg(size.width()).arg(size.height());
 }
 
 }
@@ -98,7 +106,7 @@ void TalentScreen::fillScreenItems()
     m_screenItems.clear();
     QList<std::pair<QString, QString>> entries;
     for (const QScreen *screen : QGuiApplication::screens())
-        entries.append({screen->name(), itemCaption(screen)});
+        entries.append({nameOf(screen), itemCaption(screen)});
     if (!m_chosen.isEmpty() && !screenNamed(m_chosen))
         entries.append({m_chosen, QStringLiteral("%1 (not connected)").arg(m_chosen)});
     for (const auto &[name, caption] : entries) {
@@ -220,6 +228,7 @@ void TalentScreen::openWindow(QScreen *screen)
     window->setAttribute(Qt::WA_QuitOnClose, false);
     window->setFocusPolicy(Qt::NoFocus);
     window->setCursor(Qt::BlankCursor);
+    window->installEventFilter(this);
     window->SetMirror(TalentMirror());
     window->ShowFrame(m_prompting ? m_lastFrame : IdleFrame());
     // Placed by the program, not the window manager: full screen works where windows
@@ -232,6 +241,15 @@ void TalentScreen::openWindow(QScreen *screen)
     m_window = window;
 }
 
+bool TalentScreen::eventFilter(QObject *watched, QEvent *event)
+{
+    // Where the platform or the window manager activates it anyway, the activation goes
+    // straight back: the operator's keys steer the run.
+    if (watched == m_window && event->type() == QEvent::WindowActivate && m_c.Form->isVisible())
+        m_c.Form->activateWindow();
+    return false;
+}
+
 void TalentScreen::closeWindow()
 {
     // At once, not later: a window left on a screen that goes away is moved to the
@@ -241,7 +259,7 @@ void TalentScreen::closeWindow()
 
 void TalentScreen::screenRemoved(QScreen *screen)
 {
-    if (m_window && (m_window->screen() == screen || screen->name() == m_chosen)) {
+    if (m_window && (m_window->screen() == screen || nameOf(screen) == m_chosen)) {
         closeWindow();
         if (m_prompting)
             m_lostOnAir = true;

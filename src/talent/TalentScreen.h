@@ -60,6 +60,9 @@ public:
     // The frame the editor stands at: what the next run starts with.
     PromptFrame IdleFrame() const;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void fillMenu();
     void fillScreenItems();

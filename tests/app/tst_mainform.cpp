@@ -73,7 +73,8 @@ static QString describe(QMenu *menu)
 static QString offscreenItem()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
-    return QStringLiteral("%1 (%2x%3)").arg(screen->name()).arg(screen->size().width()).arg(screen->size().height());
+    const QString name = screen->name().isEmpty() ? QStringLiteral("Screen 1") : screen->name();
+    return QStringLiteral("%1 (%2x%3)").arg(name).arg(screen->size().width()).arg(screen->size().height());
 }
 
 void tst_MainForm::menuBar_data()

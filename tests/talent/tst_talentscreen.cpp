@@ -1,0 +1,217 @@
+#include "FakeDialogs.h"
+#include "PromptRunner.h"
+
+#include "app/TMainForm.h"
+#include "controls/TRichEdit.h"
+#include "controls/TStatusBar.h"
+#include "settings/Settings.h"
+#include "talent/FrameView.h"
+#include "talent/TalentScreen.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMenu>
+#include <QScreen>
+#include <QScrollBar>
+#include <QWindow>
+#include <QtTest>
+
+namespace {
+
+QByteArray iniBytes()
+{
+    QFile file(QStringLiteral("CORVANTA.INI"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// The offscreen platform's one screen has no name of its own.
+QString screenName()
+{
+    const QString name = QGuiApplication::primaryScreen()->name();
+    return name.isEmpty() ? QStringLiteral("Screen 1") : name;
+}
+
+QStringList menuCaptions(TMainForm &form)
+{
+    QStringList captions;
+    for (QAction *a : form.findChild<QMenu *>(QStringLiteral("TalentScreen1"))->actions())
+        if (!a->isSeparator())
+            captions << (a->isChecked() ? QStringLiteral("[x] ") : QStringLiteral("[ ] ")) + a->text();
+    return captions;
+}
+
+}
+
+class tst_TalentScreen : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void choiceIsWrittenBack();
+    void savedChoice_data();
+    void savedChoice();
+    void windowNeverTakesTheKeys();
+    void standingScriptFollowsTheEditor();
+    void missingScreenIsReportedAfterPrompting();
+};
+
+// Each choice writes its key; every other line of the file stays as it was.
+void tst_TalentScreen::choiceIsWrittenBack()
+{
+    ScopedWorkDir dir;
+    QVERIFY(writeSettingsFile({}));
+    const QByteArray before = iniBytes();
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+
+    struct Step
+    {
+        const char *item;
+        QString section, key, value;
+    };
+    const QList<Step> steps = {
+        {"TalentOutput1", "TALENT", "SCREEN", screenName()}, {"MirrorLeftRight1", "TALENT", "MIRROR", "H"},
+        {"MirrorTopBottom1", "TALENT", "MIRROR", "HV"},      {"MirrorLeftRight1", "TALENT", "MIRROR", "V"},
+        {"MirrorTopBottom1", "TALENT", "MIRROR", "NONE"},    {"TalentNone1", "TALENT", "SCREEN", ""},
+        {"MirrorPrompter1", "SCROLLING", "MIRROR", "YES"},   {"MirrorPrompter1", "SCROLLING", "MIRROR", "NO"},
+    };
+    for (const Step &step : steps) {
+        form.findChild<QAction *>(QString::fromLatin1(step.item))->trigger();
+        QCOMPARE(settingsValue(step.section, step.key), step.value);
+    }
+    QVERIFY(dialogs.errors.isEmpty());
+    QCOMPARE(form.Action(QStringLiteral("MirrorPrompter1"))->isChecked(), false);
+    QCOMPARE(menuCaptions(form).first(), QStringLiteral("[x] None"));
+
+    // The added lines taken out, the file is the one it was, byte for byte.
+    QByteArrayList lines = iniBytes().split('\n');
+    for (const QByteArray added : {"[TALENT]\r", "SCREEN=\r", "MIRROR=NONE\r", "MIRROR=NO\r"})
+        QVERIFY2(lines.removeOne(added), added.constData());
+    QCOMPARE(lines.join('\n'), before);
+}
+
+void tst_TalentScreen::savedChoice_data()
+{
+    QTest::addColumn<QString>("screen");
+    QTest::addColumn<QString>("mirror");
+    QTest::addColumn<bool>("window");
+    QTest::addColumn<int>("turn");
+    QTest::addColumn<QStringList>("menu");
+
+    const QSize size = QGuiApplication::primaryScreen()->size();
+    const QString item = QStringLiteral("%1 (%2x%3)").arg(screenName()).arg(size.width()).arg(size.height());
+    QTest::newRow("this screen, both ways")
+        << screenName() << "HV" << true << int(Mirror::Both)
+        << QStringList{"[ ] None", "[x] " + item, "[x] Mirror Left-Right", "[x] Mirror Top-Bottom"};
+    QTest::newRow("this screen, top-bottom")
+        << screenName() << "V" << true << int(Mirror::Vertical)
+        << QStringList{"[ ] None", "[x] " + item, "[ ] Mirror Left-Right", "[x] Mirror Top-Bottom"};
+    // Waited for: listed as chosen, no window, no box.
+    QTest::newRow("a screen not plugged in") << "STUDIO B"
+                                             << "H" << false << int(Mirror::Horizontal)
+                                             << QStringList{"[ ] None", "[ ] " + item, "[x] STUDIO B (not connected)",
+                                                            "[x] Mirror Left-Right", "[ ] Mirror Top-Bottom"};
+    QTest::newRow("no screen") << ""
+                               << "garbage" << false << int(Mirror::None)
+                               << QStringList{"[x] None", "[ ] " + item, "[ ] Mirror Left-Right",
+                                              "[ ] Mirror Top-Bottom"};
+}
+
+// The saved choice is taken at start-up: the window full screen on its screen, turned as saved.
+void tst_TalentScreen::savedChoice()
+{
+    QFETCH(QString, screen);
+    QFETCH(QString, mirror);
+    QFETCH(bool, window);
+    QFETCH(int, turn);
+    QFETCH(QStringList, menu);
+
+    ScopedWorkDir dir;
+    QVERIFY(writeSettingsFile({{"TALENT", "SCREEN", screen}, {"TALENT", "MIRROR", mirror}}));
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    QVERIFY(dialogs.errors.isEmpty());
+    QCOMPARE(menuCaptions(form), menu);
+    QCOMPARE(int(form.Talent->TalentMirror()), turn);
+    FrameView *talent = form.Talent->Window();
+    QCOMPARE(talent != nullptr, window);
+    QCOMPARE(form.Talent->Screen() != nullptr, window);
+    if (!talent)
+        return;
+    QVERIFY(talent->isWindow());
+    QVERIFY(talent->isFullScreen());
+    QCOMPARE(talent->screen(), QGuiApplication::primaryScreen());
+    QCOMPARE(talent->geometry(), QGuiApplication::primaryScreen()->geometry());
+    QCOMPARE(int(talent->CurrentMirror()), turn);
+}
+
+// The talent's window shows and comes and goes without ever taking the keys or the pointer.
+void tst_TalentScreen::windowNeverTakesTheKeys()
+{
+    ScopedWorkDir dir;
+    QVERIFY(writeSettingsFile({}));
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.RichEdit1->setFocus();
+    form.findChild<QAction *>(QStringLiteral("TalentOutput1"))->trigger();
+    FrameView *talent = form.Talent->Window();
+    QVERIFY(talent);
+    QVERIFY(QTest::qWaitForWindowExposed(talent));
+    QTest::qWait(50);
+    QCOMPARE(QApplication::activeWindow(), &form);
+    QCOMPARE(QApplication::focusWidget(), form.RichEdit1);
+    const Qt::WindowFlags flags = talent->windowHandle()->flags();
+    QVERIFY(flags & Qt::FramelessWindowHint);
+    QVERIFY(flags & Qt::WindowDoesNotAcceptFocus);
+    QCOMPARE(talent->cursor().shape(), Qt::BlankCursor);
+    // The keys still reach the script.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_X);
+    QCOMPARE(form.RichEdit1->LineText(0).left(1), QStringLiteral("x"));
+}
+
+// While not prompting the talent sees the line the next run starts with, at the top.
+void tst_TalentScreen::standingScriptFollowsTheEditor()
+{
+    ScopedWorkDir dir;
+    QVERIFY(writeSettingsFile({{"TALENT", "SCREEN", screenName()}}));
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    for (int i = 0; i < 60; ++i)
+        form.RichEdit1->AppendLine(QStringLiteral("Line %1").arg(i));
+    FrameView *talent = form.Talent->Window();
+    QVERIFY(talent);
+    for (int line : {12, 30, 0}) {
+        form.RichEdit1->LineScroll(line - form.RichEdit1->GetFirstVisibleLine());
+        QTRY_COMPARE(talent->Frame().a.documentY, qreal(form.RichEdit1->LineTop(line)));
+        QVERIFY(!talent->Frame().prompting);
+        QCOMPARE(talent->Frame().a.top, 0);
+    }
+}
+
+// A talent screen that is not there does not stop a run; afterwards the status bar says so.
+void tst_TalentScreen::missingScreenIsReportedAfterPrompting()
+{
+    ScopedWorkDir dir;
+    QVERIFY(writeSettingsFile({{"TALENT", "SCREEN", "STUDIO B"}, {"SCROLLING", "METHOD", "FRAME"}}));
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    for (int i = 0; i < 40; ++i)
+        form.RichEdit1->AppendLine(QStringLiteral("Line %1").arg(i));
+    PromptRunner runner(form);
+    int steps = 0;
+    runner.atStep([&] { ++steps; });
+    runner.when([&] { return steps > 5; }, [] {});
+    QVERIFY(runner.run());
+    QVERIFY(dialogs.errors.isEmpty());
+    QCOMPARE(form.StatusBar->PanelText(2), QStringLiteral(" Talent: STUDIO B (not connected)"));
+}
+
+QTEST_MAIN(tst_TalentScreen)
+#include "tst_talentscreen.moc"
