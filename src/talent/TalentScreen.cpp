@@ -4,6 +4,7 @@
 #include "controls/MainControls.h"
 #include "controls/TRichEdit.h"
 #include "controls/TStatusBar.h"
+#include "prompt/PromptState.h"
 #include "settings/Settings.h"
 #include "talent/FrameView.h"
 
@@ -261,7 +262,7 @@ void TalentScreen::screenRemoved(QScreen *screen)
 {
     if (m_window && (m_window->screen() == screen || nameOf(screen) == m_chosen)) {
         closeWindow();
-        if (m_prompting)
+        if (m_prompting || m_c.prompt->Prompting)
             m_lostOnAir = true;
     }
     // The removed screen is no longer listed.
