@@ -146,7 +146,8 @@ void tst_TalentRig::unplugAndReplugMidRun()
     QCOMPARE(form.StatusBar->PanelText(2), QStringLiteral(" Talent: TALENT (was unplugged)"));
 }
 
-// A saved screen that is missing at start-up is waited for, and comes on when plugged in.
+// A saved screen that is missing at start-up is waited for, and comes on when plugged in,
+// leaving the keys with the operator.
 void tst_TalentRig::waitsForASavedScreen()
 {
     QVERIFY(unplugTalent());
@@ -156,10 +157,17 @@ void tst_TalentRig::waitsForASavedScreen()
     FakeDialogs dialogs;
     TMainForm form(QString(), &dialogs);
     form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.RichEdit1->setFocus();
     QVERIFY(!form.Talent->Window());
     QVERIFY(plugTalent());
     QTRY_VERIFY(onTalentScreen(form.Talent->Window()));
+    QVERIFY(QTest::qWaitForWindowExposed(form.Talent->Window()));
+    // Given time to take them, it has not.
+    QTest::qWait(300);
+    QCOMPARE(QApplication::activeWindow(), &form);
+    QCOMPARE(QApplication::focusWidget(), form.RichEdit1);
     QVERIFY(dialogs.errors.isEmpty());
 }
 
