@@ -94,6 +94,11 @@ private:
 PromptEngine::PromptEngine(MainControls &controls, Hooks hooks)
     : m_c(controls), P(*controls.prompt), m_hooks(std::move(hooks))
 {
+    // Between runs the frame follows the editor's view: that is where the next run starts.
+    QObject::connect(m_c.RichEdit1->verticalScrollBar(), &QScrollBar::valueChanged, m_c.Form, [this] {
+        if (!m_active && !m_frameListeners.empty())
+            PublishFrame();
+    });
 }
 
 PromptEngine::~PromptEngine() = default;
@@ -119,6 +124,7 @@ void PromptEngine::SpeedButton1Click()
         m_c.Timer2->start();
         if (m_hooks.promptingEnded)
             m_hooks.promptingEnded();
+        PublishFrame();
     });
     try {
         // A run that ends while RepeatPrompt is still set is followed at once by a new one.
@@ -231,6 +237,7 @@ bool PromptEngine::setUpRun()
     m_c.Form->setUpdatesEnabled(true);
     // The first picture of the run is drawn here, not in the middle of the first steps.
     m_c.Form->repaint();
+    PublishFrame();
     processMessagesButInput();
     return true;
 }
@@ -275,6 +282,7 @@ void PromptEngine::scrollLoop()
         ScrollRules::Step(P, paneA, paneB);
         if (OnStep)
             OnStep(true);
+        PublishFrame();
         // The line cursor runs ahead of the text; reaching the end early changes nothing
         // on screen. The run goes on until the operator ends it.
         if (P.NextLine >= P.LineCount)
@@ -384,6 +392,53 @@ void PromptEngine::leaveRun()
     P.InsertErrorMarks([paneA](qint32 line) { paneA->InsertAtLineStart(line, QString(ErrorMarker)); });
     P.Reverse = 0;
     m_c.Label1->setText(KeyRules::ArrowFor(0));
+}
+
+// ---- The frame ----
+
+void PromptEngine::AddFrameListener(std::function<void(const PromptFrame &)> listener)
+{
+    m_frameListeners.push_back(std::move(listener));
+}
+
+void PromptEngine::PublishFrame()
+{
+    PromptFrame &f = m_frame;
+    const TRichEdit *paneA = m_c.RichEdit1;
+    const TRichEdit *paneB = m_c.RichEdit2;
+    f.step = m_steps;
+    f.prompting = m_active && P.Prompting;
+    f.width = m_c.Client->width();
+    f.height = clientHeight();
+    f.marginWidth = MarginWidth;
+    f.wrapWidth = f.prompting && P.PaneWidth > 0 ? P.PaneWidth : paneA->viewport()->width();
+    auto paneOf = [](const TRichEdit *pane) {
+        return PromptFrame::Pane{pane->y(), pane->height(), qreal(pane->verticalScrollBar()->value())};
+    };
+    if (f.prompting) {
+        f.a = paneOf(paneA);
+        f.b = paneOf(paneB);
+    } else {
+        // The editor alone, pane B hidden behind it.
+        f.a = PromptFrame::Pane{0, f.height, qreal(paneA->verticalScrollBar()->value())};
+        f.b = PromptFrame::Pane{};
+    }
+    f.arrowTop = m_c.Label1->y();
+    f.arrowHeight = m_c.Label1->height();
+    f.arrowPixelSize = m_c.Label1->font().pixelSize();
+    f.reverse = P.Reverse != 0;
+    f.background = paneA->palette().color(QPalette::Base);
+    f.text = paneA->palette().color(QPalette::Text);
+    f.margin = m_c.Panel1->palette().color(QPalette::Window);
+    f.arrowColour = m_c.Label1->palette().color(QPalette::WindowText);
+    f.readouts.clear();
+    for (const QLabel *label : {m_c.Label5, m_c.Label3, m_c.Label2, m_c.Label4}) {
+        if (!label->isHidden())
+            f.readouts.append({label->y(), label->height(), label->font().pixelSize(), label->text()});
+    }
+    f.readoutColour = m_c.Label2->palette().color(QPalette::WindowText);
+    for (const auto &listener : m_frameListeners)
+        listener(f);
 }
 
 // ---- Window shape ----

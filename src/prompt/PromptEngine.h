@@ -1,6 +1,7 @@
 #pragma once
 
 #include "prompt/FramePacer.h"
+#include "prompt/PromptFrame.h"
 
 #include <QElapsedTimer>
 #include <QRect>
@@ -9,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QScreen;
 class TRichEdit;
@@ -63,6 +65,13 @@ public:
     // Called just before and just after every step's move (for tests and measurements).
     std::function<void(bool after)> OnStep;
 
+    // What is on screen: published after every step, when a run has been laid out and when
+    // the editor's view changes between runs.
+    void AddFrameListener(std::function<void(const PromptFrame &)> listener);
+    const PromptFrame &CurrentFrame() const { return m_frame; }
+    // Takes the frame from the window as it stands now and tells the listeners.
+    void PublishFrame();
+
 private:
     enum class RunEnd { Left, Replaced, Empty };
 
@@ -106,4 +115,6 @@ private:
     std::unique_ptr<KeyHold> m_keyHold;
     QElapsedTimer m_clock;
     std::optional<FramePacer> m_pacer;
+    PromptFrame m_frame;
+    std::vector<std::function<void(const PromptFrame &)>> m_frameListeners;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 
@@ -16,6 +17,15 @@ struct PromptFrame
         qreal documentY = 0;  // the script document's y (layout pixels) at the pane's top edge
     };
 
+    // A line of text in the margin (speed, delay, rate, the controller's sign).
+    struct Readout
+    {
+        int top = 0;
+        int height = 0;
+        int pixelSize = 0;    // the font's size in pixels
+        QString text;
+    };
+
     qint64 step = 0;          // the engine's step count when it was published
     bool prompting = false;   // false: the script standing where the next run starts
     int width = 0;            // the prompt area, margin included
@@ -29,6 +39,11 @@ struct PromptFrame
     QColor background;        // the panes'
     QColor margin;
     QColor arrowColour;
+
+    QColor text;              // the script's text where it has no colour of its own
+    int arrowPixelSize = 0;   // the arrow glyph's font size in pixels
+    QList<Readout> readouts;  // top to bottom as the margin shows them
+    QColor readoutColour;
 };
 
 // How an output is turned: a beam-splitter glass needs left-right; both is a half turn.
