@@ -506,7 +506,10 @@ void TMainForm::createSubsystems()
             // Screen items come and go with the screens, under the same few names.
             if (!m_wired.contains(item->objectName()))
                 m_wired << item->objectName();
-        }});
+        },
+                            [this] { Engine->PublishFrame(); }});
+    TalentScreen *talent = Talent.get();
+    Engine->AddFrameListener([talent](const PromptFrame &frame) { talent->ShowFrame(frame); });
 }
 
 QAction *TMainForm::Action(const QString &name) const

@@ -419,8 +419,8 @@ void PromptEngine::PublishFrame()
         f.a = paneOf(paneA);
         f.b = paneOf(paneB);
     } else {
-        // The editor alone, pane B hidden behind it.
-        f.a = PromptFrame::Pane{0, f.height, qreal(paneA->verticalScrollBar()->value())};
+        // The editor alone, pane B hidden behind it, at the line the next run starts with.
+        f.a = PromptFrame::Pane{0, f.height, qreal(paneA->LineTop(paneA->GetFirstVisibleLine()))};
         f.b = PromptFrame::Pane{};
     }
     f.arrowTop = m_c.Label1->y();

@@ -35,11 +35,28 @@ void FrameView::paintEvent(QPaintEvent *)
         return;
     }
     FramePainter::Options options;
-    options.mirror = m_mirror;
     // The talent reads the script, not the operator's read-outs.
     options.fill = m_fit == Fit::Talent;
     options.readouts = m_fit == Fit::Operator;
-    FramePainter::Paint(painter, rect(), m_frame, *m_document, options);
+    if (m_mirror == Mirror::None) {
+        FramePainter::Paint(painter, rect(), m_frame, *m_document, options);
+    } else {
+        // Text drawn through a turned transform is rasterized apart from straight text (its
+        // glyphs land on other pixels): the picture is drawn straight, then its pixels are turned,
+        // so that the talent reads exactly the operator's letters.
+        const qreal ratio = devicePixelRatioF();
+        const QSize pixels = (QSizeF(size()) * ratio).toSize();
+        if (m_straight.size() != pixels) {
+            m_straight = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+            m_straight.setDevicePixelRatio(ratio);
+        }
+        {
+            QPainter straight(&m_straight);
+            FramePainter::Paint(straight, rect(), m_frame, *m_document, options);
+        }
+        m_straight.mirror(m_mirror != Mirror::Vertical, m_mirror != Mirror::Horizontal);
+        painter.drawImage(QPoint(), m_straight);
+    }
     if (OnPainted)
         OnPainted(m_frame);
 }

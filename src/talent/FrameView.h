@@ -2,6 +2,7 @@
 
 #include "prompt/PromptFrame.h"
 
+#include <QImage>
 #include <QWidget>
 
 #include <functional>
@@ -39,4 +40,5 @@ private:
     Fit m_fit;
     Mirror m_mirror = Mirror::None;
     PromptFrame m_frame;
+    QImage m_straight; // kept between frames: one picture's worth of memory, allocated once
 };

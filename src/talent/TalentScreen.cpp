@@ -11,11 +11,9 @@
 #include <QAction>
 #include <QEvent>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QScreen>
-#include <QScrollBar>
 #include <QTimer>
 
 namespace {
@@ -231,7 +229,7 @@ void TalentScreen::openWindow(QScreen *screen)
     window->setCursor(Qt::BlankCursor);
     window->installEventFilter(this);
     window->SetMirror(TalentMirror());
-    window->ShowFrame(m_prompting ? m_lastFrame : IdleFrame());
+    window->ShowFrame(m_lastFrame);
     // Placed by the program, not the window manager: full screen works where windows
     // cannot place themselves. As showFullScreen() but without its activation, which
     // would take the keys from the operator.
@@ -240,6 +238,9 @@ void TalentScreen::openWindow(QScreen *screen)
     window->setWindowState(Qt::WindowFullScreen);
     window->show();
     m_window = window;
+    // Between runs the frame is taken afresh: the script may have changed since the last one.
+    if (!m_prompting)
+        m_hooks.publishFrame();
 }
 
 bool TalentScreen::eventFilter(QObject *watched, QEvent *event)
@@ -310,8 +311,6 @@ void TalentScreen::PromptingEnded()
     m_prompting = false;
     if (m_mirrored)
         m_mirrored->hide();
-    if (m_window)
-        m_window->ShowFrame(IdleFrame());
     if (m_chosen.isEmpty())
         return;
     if (!screenNamed(m_chosen))
@@ -330,30 +329,6 @@ void TalentScreen::EditorChanged()
     QTimer::singleShot(0, this, [this] {
         m_idlePending = false;
         if (!m_prompting && m_window)
-            m_window->ShowFrame(IdleFrame());
+            m_hooks.publishFrame();
     });
-}
-
-PromptFrame TalentScreen::IdleFrame() const
-{
-    const TRichEdit *edit = m_c.RichEdit1;
-    PromptFrame frame;
-    frame.prompting = false;
-    frame.width = m_c.Client->width();
-    frame.height = m_c.Client->height();
-    frame.marginWidth = ClientArea::MarginWidth;
-    frame.wrapWidth = edit->viewport()->width();
-    // A run starts with the line at the top of the editor at the top of the window.
-    frame.a.top = 0;
-    frame.a.height = frame.height;
-    frame.a.documentY = edit->LineTop(edit->GetFirstVisibleLine());
-    frame.b.top = frame.height;
-    frame.arrowTop = m_c.Label1->y();
-    frame.arrowHeight = m_c.Label1->height();
-    frame.background = TRichEdit::ToQColor(edit->BackgroundColor());
-    frame.margin = m_c.Panel1->palette().color(QPalette::Window);
-    frame.arrowColour = m_c.Label1->palette().color(QPalette::WindowText);
-    frame.arrowPixelSize = m_c.Label1->font().pixelSize();
-    frame.text = edit->palette().color(QPalette::Text);
-    return frame;
 }

@@ -27,6 +27,8 @@ public:
     {
         // Connects a menu item the way the frame connects all of them (guarded).
         std::function<void(QAction *, std::function<void()>)> wire;
+        // Has the prompter publish the frame as the window stands now.
+        std::function<void()> publishFrame;
     };
 
     // menu: the Talent Screen submenu, filled here; mirrorPrompter: the Scroll Settings item.
@@ -45,7 +47,7 @@ public:
 
     // Every frame the prompter publishes.
     void ShowFrame(const PromptFrame &frame);
-    // Prompting is over: the talent sees the script standing where the next run starts.
+    // Prompting is over; the status bar says what became of the talent's screen.
     void PromptingEnded();
     // The script or the editor's view changed while not prompting.
     void EditorChanged();
@@ -56,9 +58,6 @@ public:
     Mirror TalentMirror() const;
     FrameView *Window() const;
     FrameView *MirroredView() const;
-
-    // The frame the editor stands at: what the next run starts with.
-    PromptFrame IdleFrame() const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -2,8 +2,12 @@
 #include "PromptRunner.h"
 
 #include "app/TMainForm.h"
+#include "controls/ClientArea.h"
 #include "controls/TRichEdit.h"
 #include "controls/TStatusBar.h"
+#include "prompt/FramePainter.h"
+#include "prompt/DisplayAids.h"
+#include "prompt/PromptEngine.h"
 #include "settings/Settings.h"
 #include "talent/FrameView.h"
 #include "talent/TalentScreen.h"
@@ -12,6 +16,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QMenu>
+#include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
 #include <QWindow>
@@ -30,6 +35,63 @@ QString screenName()
 {
     const QString name = QGuiApplication::primaryScreen()->name();
     return name.isEmpty() ? QStringLiteral("Screen 1") : name;
+}
+
+// The steady method at one pixel a step and a row for every key, so that runs are short.
+void prepareRun(TMainForm &form, int lines)
+{
+    form.Timer2->stop();
+    Settings &s = *form.SettingsRecord;
+    for (int k = 1; k <= 9; ++k)
+        s.KeyboardSpeedTable[k] = {k * 3, 0};
+    form.Action(QStringLiteral("FontSmoothing1"))->setChecked(false);
+    QStringList text;
+    for (int i = 0; i < lines; ++i)
+        text << QStringLiteral("Line %1 of the script, long enough to wrap on the talent's screen").arg(i);
+    form.RichEdit1->setPlainText(text.join(QLatin1Char('\n')));
+    form.RichEdit1->SetSelection(0, 0);
+}
+
+QImage painted(const PromptFrame &frame, const QTextDocument &document, QSize size,
+               const FramePainter::Options &options)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::magenta);
+    QPainter painter(&image);
+    FramePainter::Paint(painter, QRect(QPoint(), size), frame, document, options);
+    return image;
+}
+
+// Where two pictures differ, for the failure message.
+QString difference(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return QStringLiteral("sizes %1x%2 and %3x%4").arg(a.width()).arg(a.height()).arg(b.width()).arg(b.height());
+    int count = 0, most = 0;
+    QPoint first;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y)) {
+                if (count++ == 0)
+                    first = QPoint(x, y);
+                most = std::max(most, std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y))));
+            }
+    return QStringLiteral("%1 pixels differ, by up to %4 grey levels, the first at %2,%3")
+        .arg(count)
+        .arg(first.x())
+        .arg(first.y())
+        .arg(most);
+}
+
+QImage grabbed(QWidget *widget)
+{
+    return widget->grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+// A crossing: a pane has been put underneath the other one since the last frame.
+bool crossed(const PromptFrame &before, const PromptFrame &after)
+{
+    return std::abs(after.a.top - before.a.top) > 40 || std::abs(after.b.top - before.b.top) > 40;
 }
 
 QStringList menuCaptions(TMainForm &form)
@@ -54,6 +116,8 @@ private Q_SLOTS:
     void windowNeverTakesTheKeys();
     void standingScriptFollowsTheEditor();
     void missingScreenIsReportedAfterPrompting();
+    void talentPictureIsThePaintersPicture();
+    void mirrorPrompterTurnsTheOperatorView();
 };
 
 // Each choice writes its key; every other line of the file stays as it was.
@@ -211,6 +275,106 @@ void tst_TalentScreen::missingScreenIsReportedAfterPrompting()
     QVERIFY(runner.run());
     QVERIFY(dialogs.errors.isEmpty());
     QCOMPARE(form.StatusBar->PanelText(2), QStringLiteral(" Talent: STUDIO B (not connected)"));
+}
+
+// What the talent's window shows, frame by frame through a real run and its crossings, is
+// the painter's picture of that frame filling the screen, without read-outs; turned, it is
+// that picture turned.
+void tst_TalentScreen::talentPictureIsThePaintersPicture()
+{
+    ScopedWorkDir dir;
+    QVERIFY(writeSettingsFile({{"TALENT", "SCREEN", screenName()}, {"SCROLLING", "METHOD", "FRAME"}}));
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    form.resize(700, 500);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    prepareRun(form, 200);
+    FrameView *talent = form.Talent->Window();
+    QVERIFY(talent);
+    QVERIFY(QTest::qWaitForWindowExposed(talent));
+    // The read-outs on, so that leaving them out is seen.
+    form.Aids->Panel1DblClick();
+
+    FramePainter::Options fill;
+    fill.fill = true;
+    fill.readouts = false;
+    PromptFrame last;
+    int compared = 0, crossings = 0;
+    QString failure;
+    form.Engine->AddFrameListener([&](const PromptFrame &frame) {
+        if (!frame.prompting || !failure.isEmpty() || compared >= 24)
+            return;
+        const bool crossing = last.prompting && crossed(last, frame);
+        last = frame;
+        if (!crossing && frame.step % 15 != 0)
+            return;
+        crossings += crossing;
+        ++compared;
+        const QImage expected = painted(frame, *form.RichEdit1->document(), talent->size(), fill);
+        talent->SetMirror(Mirror::None);
+        if (grabbed(talent) != expected)
+            failure = QStringLiteral("step %1: the talent's picture is not the painter's").arg(frame.step);
+        talent->SetMirror(Mirror::Horizontal);
+        if (grabbed(talent) != expected.mirrored(true, false))
+            failure = QStringLiteral("step %1: the mirrored picture is not the picture turned").arg(frame.step);
+        talent->SetMirror(Mirror::Both);
+        if (const QImage turned = grabbed(talent); turned != expected.mirrored(true, true))
+            failure = QStringLiteral("step %1: the half turn is not the picture turned twice: %2")
+                          .arg(frame.step)
+                          .arg(difference(turned, expected.mirrored(true, true)));
+    });
+    PromptRunner runner(form);
+    runner.when([] { return true; }, [&] { runner.key(Qt::Key_9); });
+    runner.when([&] { return compared >= 24 || !failure.isEmpty(); }, [] {});
+    QVERIFY(runner.run(60000));
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    QVERIFY(crossings >= 2);
+}
+
+// With Mirror Prompter the operator's own prompting view is the frame turned left to right,
+// margin and all; the editor is never turned.
+void tst_TalentScreen::mirrorPrompterTurnsTheOperatorView()
+{
+    ScopedWorkDir dir;
+    QVERIFY(writeSettingsFile({{"SCROLLING", "MIRROR", "YES"}, {"SCROLLING", "METHOD", "FRAME"}}));
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    form.resize(700, 500);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(form.Action(QStringLiteral("MirrorPrompter1"))->isChecked());
+    prepareRun(form, 200);
+
+    int compared = 0;
+    QString failure;
+    PromptFrame last;
+    form.Engine->AddFrameListener([&](const PromptFrame &frame) {
+        if (!frame.prompting || !failure.isEmpty() || compared >= 8)
+            return;
+        const bool crossing = last.prompting && crossed(last, frame);
+        last = frame;
+        if (!crossing && frame.step % 20 != 0)
+            return;
+        ++compared;
+        FrameView *view = form.Talent->MirroredView();
+        if (!view || !view->isVisible() || view->geometry() != form.Controls().Client->rect()) {
+            failure = QStringLiteral("step %1: no mirrored view over the prompt area").arg(frame.step);
+            return;
+        }
+        const QImage operatorView = painted(frame, *form.RichEdit1->document(), view->size(), {});
+        if (const QImage shown = grabbed(view); shown != operatorView.mirrored(true, false))
+            failure = QStringLiteral("step %1: the view is not the operator's picture turned: %2")
+                          .arg(frame.step)
+                          .arg(difference(shown, operatorView.mirrored(true, false)));
+    });
+    PromptRunner runner(form);
+    runner.when([] { return true; }, [&] { runner.key(Qt::Key_9); });
+    runner.when([&] { return compared >= 8 || !failure.isEmpty(); }, [] {});
+    QVERIFY(runner.run(60000));
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    QVERIFY(form.Talent->MirroredView()->isHidden());
+    QVERIFY(dialogs.errors.isEmpty());
 }
 
 QTEST_MAIN(tst_TalentScreen)
