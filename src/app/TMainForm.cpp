@@ -19,6 +19,7 @@
 #include "help/HelpCommands.h"
 #include "prompt/DisplayAids.h"
 #include "prompt/KeyboardControl.h"
+#include "prompt/PromptCommands.h"
 #include "prompt/PromptEngine.h"
 #include "prompt/SerialControl.h"
 #include "search/FindReplace.h"
@@ -28,6 +29,7 @@
 #include "controls/TCommPortDriver.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -493,8 +495,12 @@ void TMainForm::createSubsystems()
                                         }});
     // With a talent screen, the steady method keeps time with the screen on air.
     Engine->PacingScreen = [this] { return Talent->Screen(); };
-    Serial = std::make_unique<SerialControl>(m_controls, SerialControl::Hooks{[this] { Engine->ReplaceRun(); }});
-    Keys = std::make_unique<KeyboardControl>(m_controls, *Engine,
+    Commands = std::make_unique<PromptCommands>(
+        m_controls, *Engine,
+        PromptCommands::Hooks{m_guard.guarded([this] { Engine->SpeedButton1Click(); }),
+                              [this] { return QFileInfo(Files->ScriptFileName).fileName(); }});
+    Serial = std::make_unique<SerialControl>(m_controls, *Commands);
+    Keys = std::make_unique<KeyboardControl>(m_controls, *Engine, *Commands,
                                              [this] { ReadSettings(*SettingsRecord, SettingsTargets()); });
     Aids = std::make_unique<DisplayAids>(m_controls);
     Spell = std::make_unique<Spelling>(m_controls);

@@ -23,6 +23,7 @@ class Formatting;
 class HelpCommands;
 class KeyboardControl;
 class Markers;
+class PromptCommands;
 class PromptEngine;
 class ScriptFiles;
 class SerialControl;
@@ -71,6 +72,8 @@ public:
     std::unique_ptr<FindReplace> FindAndReplace;
     std::unique_ptr<ControlSource> Source;
     std::unique_ptr<PromptEngine> Engine;
+    // Every input's commands to the prompter (keys, controller, remote) go through it.
+    std::unique_ptr<PromptCommands> Commands;
     std::unique_ptr<SerialControl> Serial;
     std::unique_ptr<KeyboardControl> Keys;
     std::unique_ptr<DisplayAids> Aids;

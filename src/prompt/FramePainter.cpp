@@ -6,6 +6,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <utility>
 
 namespace FramePainter {
 
@@ -71,8 +72,94 @@ const PromptFrame::Pane &paneAt(const PromptFrame &frame, qreal y)
 
 }
 
+namespace {
+
+// From the frame's pixels to the target's, before the mirror.
+struct Mapping
+{
+    qreal ox = 0, oy = 0, scale = 1;
+    QRect toTarget(const QRectF &r) const
+    {
+        const int x0 = qRound(ox + r.left() * scale), y0 = qRound(oy + r.top() * scale);
+        const int x1 = qRound(ox + r.right() * scale), y1 = qRound(oy + r.bottom() * scale);
+        return QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1));
+    }
+};
+
+}
+
+void Cache::Draw(QPainter &painter, const QRect &target, Mirror mirror, const QRect &area, int documentY, qreal scale,
+                 const QTextDocument &document, const PromptFrame &frame)
+{
+    const int width = area.width();
+    if (m_document != &document || m_revision != document.revision() || !qFuzzyCompare(m_scale, scale)
+        || m_width != width || m_mirror != mirror || m_text != frame.text.rgba()
+        || m_background != frame.background.rgba()) {
+        m_bands.clear();
+        m_document = const_cast<QTextDocument *>(&document);
+        m_revision = document.revision();
+        m_scale = scale;
+        m_width = width;
+        m_mirror = mirror;
+        m_text = frame.text.rgba();
+        m_background = frame.background.rgba();
+    }
+    const bool h = mirror == Mirror::Horizontal || mirror == Mirror::Both;
+    const bool v = mirror == Mirror::Vertical || mirror == Mirror::Both;
+    const QRect clip = area.intersected(QRect(0, 0, target.width(), target.height()));
+    if (clip.isEmpty())
+        return;
+    const int first = (documentY + (clip.top() - area.top())) / BandHeight - (documentY < 0 ? 1 : 0);
+    for (int index = std::max(0, first);; ++index) {
+        // The band's place on the target, before the mirror.
+        const QRect placed(area.left(), area.top() + index * BandHeight - documentY, width, BandHeight);
+        if (placed.top() > clip.bottom())
+            break;
+        const QRect part = placed.intersected(clip);
+        if (part.isEmpty())
+            continue;
+        const QImage &image = band(index, document, frame);
+        QRect source(part.topLeft() - placed.topLeft(), part.size());
+        QRect onTarget = part;
+        if (h) {
+            source.moveLeft(width - source.right() - 1);
+            onTarget.moveLeft(target.width() - part.right() - 1);
+        }
+        if (v) {
+            source.moveTop(BandHeight - source.bottom() - 1);
+            onTarget.moveTop(target.height() - part.bottom() - 1);
+        }
+        painter.drawImage(onTarget.translated(target.topLeft()), image, source);
+    }
+}
+
+const QImage &Cache::band(int index, const QTextDocument &document, const PromptFrame &frame)
+{
+    if (auto it = m_bands.find(index); it != m_bands.end())
+        return it->second;
+    if (m_bands.size() >= MaxBands) {
+        // The bands farthest from this one go first: the text moves on steadily.
+        auto farthest = std::max_element(m_bands.begin(), m_bands.end(), [index](const auto &a, const auto &b) {
+            return qAbs(a.first - index) < qAbs(b.first - index);
+        });
+        m_bands.erase(farthest);
+    }
+    QImage image(m_width, BandHeight, QImage::Format_ARGB32_Premultiplied);
+    {
+        QPainter painter(&image);
+        const qreal top = index * BandHeight / m_scale;
+        painter.scale(m_scale, m_scale);
+        paintDocument(painter, document, frame, QRectF(0, 0, m_width / m_scale, BandHeight / m_scale), top);
+    }
+    const bool h = m_mirror == Mirror::Horizontal || m_mirror == Mirror::Both;
+    const bool v = m_mirror == Mirror::Vertical || m_mirror == Mirror::Both;
+    if (h || v)
+        image = std::move(image).mirrored(h, v);
+    return m_bands.emplace(index, std::move(image)).first->second;
+}
+
 void Paint(QPainter &painter, const QRect &target, const PromptFrame &frame, const QTextDocument &document,
-           const Options &options)
+           const Options &options, Cache *cache)
 {
     if (frame.width <= 0 || frame.height <= 0 || target.isEmpty())
         return;
@@ -83,6 +170,7 @@ void Paint(QPainter &painter, const QRect &target, const PromptFrame &frame, con
 
     painter.save();
     painter.setClipRect(target, Qt::IntersectClip);
+    const QTransform base = painter.worldTransform();
     painter.translate(target.topLeft());
     if (options.mirror == Mirror::Horizontal || options.mirror == Mirror::Both) {
         painter.translate(tw, 0);
@@ -108,21 +196,45 @@ void Paint(QPainter &painter, const QRect &target, const PromptFrame &frame, con
         // One stretch of the script, continuing the pane that shows the arrow's line.
         const PromptFrame::Pane &pane = paneAt(frame, arrowY);
         const qreal documentY = pane.documentY - pane.top + top;
-        paintDocument(painter, document, frame,
-                      QRectF(frame.marginWidth, top, frame.width - frame.marginWidth, bottom - top), documentY);
+        const QRectF area(frame.marginWidth, top, frame.width - frame.marginWidth, bottom - top);
+        if (cache) {
+            const Mapping map{-left * scale, offset, scale};
+            painter.save();
+            painter.setWorldTransform(base);
+            cache->Draw(painter, target, options.mirror, map.toTarget(area), qRound(documentY * scale), scale, document,
+                        frame);
+            painter.restore();
+        } else {
+            paintDocument(painter, document, frame, area, documentY);
+        }
         if (options.margin)
             paintMargin(painter, frame, QRectF(0, top, frame.marginWidth, bottom - top), options.readouts);
     } else {
         const qreal scale = std::min(tw / sourceWidth, th / frame.height);
-        painter.translate(qRound((tw - sourceWidth * scale) / 2 - left * scale),
-                          qRound((th - frame.height * scale) / 2));
+        const Mapping map{qreal(qRound((tw - sourceWidth * scale) / 2 - left * scale)),
+                          qreal(qRound((th - frame.height * scale) / 2)), scale};
+        painter.translate(map.ox, map.oy);
         painter.scale(scale, scale);
         painter.setClipRect(QRectF(left, 0, sourceWidth, frame.height), Qt::IntersectClip);
         for (const PromptFrame::Pane *pane : {&frame.a, &frame.b}) {
             const QRectF area = QRectF(frame.marginWidth, pane->top, frame.width - frame.marginWidth, pane->height)
                                     .intersected(QRectF(0, 0, frame.width, frame.height));
-            if (!area.isEmpty())
-                paintDocument(painter, document, frame, area, pane->documentY + (area.top() - pane->top));
+            if (area.isEmpty())
+                continue;
+            const qreal documentY = pane->documentY + (area.top() - pane->top);
+            if (cache) {
+                painter.save();
+                painter.setWorldTransform(base);
+                QRect onTarget = map.toTarget(area);
+                const QRect visible = map.toTarget(QRectF(left, 0, sourceWidth, frame.height));
+                const int cut = std::max(0, visible.top() - onTarget.top());
+                onTarget = onTarget.intersected(visible);
+                cache->Draw(painter, target, options.mirror, onTarget, qRound(documentY * scale) + cut, scale, document,
+                            frame);
+                painter.restore();
+            } else {
+                paintDocument(painter, document, frame, area, documentY);
+            }
         }
         if (options.margin)
             paintMargin(painter, frame, QRectF(0, 0, frame.marginWidth, frame.height), options.readouts);

@@ -45,22 +45,15 @@ Display CharacterKey(PromptState &p, const KeyboardSpeedTable &table, QChar key)
     return display;
 }
 
-Command KeyDown(PromptState &p, int key, Qt::KeyboardModifiers modifiers)
+Command KeyDown(int key, Qt::KeyboardModifiers modifiers)
 {
     modifiers &= ~Qt::KeypadModifier;
     if (modifiers == Qt::ControlModifier && key == Qt::Key_R)
         return Command::RereadSettings;
-    if (modifiers == Qt::ControlModifier && key == Qt::Key_Home) {
-        p.TopLine = 0;
-        p.NextLine = 1;
-        p.Reverse = 0;
+    if (modifiers == Qt::ControlModifier && key == Qt::Key_Home)
         return Command::RestartFromTop;
-    }
-    if (key == Qt::Key_F10) {
-        p.Prompting = 0;
-        p.LoopRunning = 0;
+    if (key == Qt::Key_F10)
         return Command::LayOutAgain;
-    }
     return Command::None;
 }
 

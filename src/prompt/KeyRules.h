@@ -26,8 +26,9 @@ Display CharacterKey(PromptState &p, const KeyboardSpeedTable &table, QChar key)
 
 enum class Command { None, RereadSettings, RestartFromTop, LayOutAgain };
 
-// A key while prompting, by its virtual key: the command it gives.
-Command KeyDown(PromptState &p, int key, Qt::KeyboardModifiers modifiers);
+// A key while prompting, by its virtual key: the command it gives (carried out by the
+// prompt commands).
+Command KeyDown(int key, Qt::KeyboardModifiers modifiers);
 
 // The cue arrow for a direction.
 QString ArrowFor(int reverse);

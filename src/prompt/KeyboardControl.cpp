@@ -4,8 +4,8 @@
 #include "controls/MainControls.h"
 #include "controls/TRichEdit.h"
 #include "controls/WidgetColours.h"
-#include "formats/MarkerChars.h"
 #include "prompt/KeyRules.h"
+#include "prompt/PromptCommands.h"
 #include "prompt/PromptEngine.h"
 #include "prompt/PromptState.h"
 #include "settings/Settings.h"
@@ -24,8 +24,10 @@ constexpr qint32 DigitColours[] = {0x000000, 0xFFFFFF, 0x0000FF, 0x008000, 0xFF0
 
 }
 
-KeyboardControl::KeyboardControl(MainControls &controls, PromptEngine &engine, std::function<void()> rereadSettings)
-    : m_c(controls), P(*controls.prompt), m_engine(engine), m_rereadSettings(std::move(rereadSettings))
+KeyboardControl::KeyboardControl(MainControls &controls, PromptEngine &engine, PromptCommands &commands,
+                                 std::function<void()> rereadSettings)
+    : m_c(controls), P(*controls.prompt), m_engine(engine), m_commands(commands),
+      m_rereadSettings(std::move(rereadSettings))
 {
 }
 
@@ -35,21 +37,13 @@ void KeyboardControl::RichEditoldKeyPress(QChar &key)
         // Between the runs of a prompting session nothing is typed into the script,
         // and Escape still ends the session.
         if (m_engine.Active()) {
-            if (key == QChar(27)) {
-                P.LoopRunning = 0;
-                P.RepeatPrompt = 0;
-            }
+            if (key == QChar(27))
+                m_commands.Leave();
             key = QChar();
         }
         return;
     }
-    const KeyRules::Display display = KeyRules::CharacterKey(P, m_c.settings->KeyboardSpeedTable, key);
-    if (!display.delayLabel.isEmpty())
-        m_c.Label2->setText(display.delayLabel);
-    if (!display.speedLabel.isEmpty())
-        m_c.Label3->setText(display.speedLabel);
-    if (!display.arrow.isEmpty())
-        m_c.Label1->setText(display.arrow);
+    m_commands.KeyboardCharacter(key);
     key = QChar();
 }
 
@@ -66,7 +60,7 @@ void KeyboardControl::RichEdit1KeyDown(int &key, Qt::KeyboardModifiers shift)
 
 void KeyboardControl::promptKeyDown(int &key, Qt::KeyboardModifiers shift)
 {
-    const KeyRules::Command command = KeyRules::KeyDown(P, key, shift);
+    const KeyRules::Command command = KeyRules::KeyDown(key, shift);
     // Whatever happens, the key never reaches the editor while prompting.
     key = 0;
     switch (command) {
@@ -74,13 +68,11 @@ void KeyboardControl::promptKeyDown(int &key, Qt::KeyboardModifiers shift)
         m_rereadSettings();
         break;
     case KeyRules::Command::RestartFromTop:
-        // The lines flagged so far are marked before the text starts again from the top.
-        P.InsertErrorMarks([this](qint32 line) { m_c.RichEdit1->InsertAtLineStart(line, QString(ErrorMarker)); });
-        m_c.RichEdit1->SetSelection(0, 0);
-        m_c.Label1->setText(KeyRules::ArrowFor(P.Reverse));
-        m_engine.ReplaceRun();
+        m_commands.RestartFromTop();
         break;
     case KeyRules::Command::LayOutAgain:
+        m_commands.LayOutAgain();
+        break;
     case KeyRules::Command::None:
         break;
     }

@@ -3,6 +3,7 @@
 #include <QChar>
 #include <Qt>
 
+class PromptCommands;
 class PromptEngine;
 struct MainControls;
 struct PromptState;
@@ -15,7 +16,8 @@ struct SettingsConsumers;
 class KeyboardControl
 {
 public:
-    KeyboardControl(MainControls &controls, PromptEngine &engine, std::function<void()> rereadSettings);
+    KeyboardControl(MainControls &controls, PromptEngine &engine, PromptCommands &commands,
+                    std::function<void()> rereadSettings);
 
     void RichEditoldKeyPress(QChar &key);
     void RichEdit1KeyDown(int &key, Qt::KeyboardModifiers shift);
@@ -34,5 +36,6 @@ private:
     MainControls &m_c;
     PromptState &P;
     PromptEngine &m_engine;
+    PromptCommands &m_commands;
     std::function<void()> m_rereadSettings;
 };

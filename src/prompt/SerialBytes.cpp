@@ -2,6 +2,7 @@
 
 #include "editor/MarkerSearchState.h"
 #include "formats/MarkerChars.h"
+#include "prompt/KeyRules.h"
 #include "prompt/PromptState.h"
 
 SerialByteReader::SerialByteReader(QByteArray batch, PromptState &state, const SerialSpeedTable &table)
@@ -18,10 +19,7 @@ SerialByteReader::Request SerialByteReader::Next(bool lockedOut)
     while (m_next < m_batch.size()) {
         const int byte = quint8(m_batch[m_next++]);
         if (byte >= 128 && !lockedOut) {
-            // A reversal in mid-run must not hold back the first recycling of pane B.
-            if (P.TopLine != 0 && P.CurrentSpeed > 0)
-                P.FirstWrapPending = 0;
-            P.Reverse = P.Reverse == 1 ? 0 : 1;
+            KeyRules::ToggleDirection(P);
             return Request::Toggled;
         }
         if (byte >= 64 && byte <= 126 && !lockedOut) {

@@ -2,18 +2,15 @@
 
 #include "controls/MainControls.h"
 #include "controls/TCommPortDriver.h"
-#include "controls/TRichEdit.h"
-#include "formats/MarkerChars.h"
-#include "prompt/KeyRules.h"
+#include "prompt/PromptCommands.h"
 #include "prompt/PromptState.h"
 #include "prompt/SerialBytes.h"
 #include "settings/Settings.h"
 
-#include <QLabel>
 #include <QTimer>
 
-SerialControl::SerialControl(MainControls &controls, Hooks hooks)
-    : m_c(controls), P(*controls.prompt), m_hooks(std::move(hooks))
+SerialControl::SerialControl(MainControls &controls, PromptCommands &commands)
+    : m_c(controls), P(*controls.prompt), m_commands(commands)
 {
 }
 
@@ -35,14 +32,14 @@ void SerialControl::read(SerialByteReader &reader)
         // Either command locks the next ones out for a moment: a held button acts once.
         if (r == Request::Toggled) {
             m_c.Timer3->start();
-            m_c.Label1->setText(KeyRules::ArrowFor(P.Reverse));
+            m_commands.ShowArrow();
         } else {
             stopAndJump();
             // The new run starts at rest; the rest of the batch waits for its end.
             return;
         }
     }
-    showSpeed();
+    m_commands.ShowSpeed();
 }
 
 void SerialControl::PromptingEnded()
@@ -54,27 +51,17 @@ void SerialControl::PromptingEnded()
         m_waiting.pop_back();
         while (reader->Next(true) != SerialByteReader::Request::Done) {
         }
-        showSpeed();
+        m_commands.ShowSpeed();
     }
     // As when a run ends: the text is at rest.
     P.CurrentSpeed = 0;
 }
 
-void SerialControl::showSpeed()
-{
-    m_c.Label2->setText(QString::number(P.CurrentDelay));
-    m_c.Label3->setText(QString::number(P.CurrentSpeed));
-}
-
 void SerialControl::stopAndJump()
 {
+    // The port is opened again by the new run; the lock-out keeps a held button from
+    // jumping twice.
     m_c.CommPortDriver1->ClosePort();
     m_c.Timer3->start();
-    TRichEdit *editor = m_c.RichEdit1;
-    P.InsertErrorMarks([editor](qint32 line) { editor->InsertAtLineStart(line, QString(ErrorMarker)); });
-    const auto target = SerialJump::Target(*m_c.markers, editor->Text(), P,
-                                           [editor](int line) { return editor->LineIndex(line); });
-    if (target)
-        editor->SetSelection(target->start, target->length);
-    m_hooks.replaceRun();
+    m_commands.Jump(P.Reverse == 0);
 }

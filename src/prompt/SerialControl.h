@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+class PromptCommands;
 class SerialByteReader;
 class TCommPortDriver;
 struct MainControls;
@@ -16,13 +17,7 @@ struct PromptState;
 class SerialControl
 {
 public:
-    struct Hooks
-    {
-        // Ends the running run; the next one starts from the line the editor shows.
-        std::function<void()> replaceRun;
-    };
-
-    SerialControl(MainControls &controls, Hooks hooks);
+    SerialControl(MainControls &controls, PromptCommands &commands);
     ~SerialControl();
 
     void CommPortDriver1ReceiveData(TCommPortDriver *Sender, const quint8 *DataPtr, qint32 DataSize);
@@ -35,10 +30,9 @@ public:
 private:
     void read(SerialByteReader &reader);
     void stopAndJump();
-    void showSpeed();
 
     MainControls &m_c;
     PromptState &P;
-    Hooks m_hooks;
+    PromptCommands &m_commands;
     std::vector<std::unique_ptr<SerialByteReader>> m_waiting;
 };

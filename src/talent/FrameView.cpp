@@ -39,7 +39,7 @@ void FrameView::paintEvent(QPaintEvent *)
     options.fill = m_fit == Fit::Talent;
     options.readouts = m_fit == Fit::Operator;
     if (m_mirror == Mirror::None) {
-        FramePainter::Paint(painter, rect(), m_frame, *m_document, options);
+        FramePainter::Paint(painter, rect(), m_frame, *m_document, options, &m_cache);
     } else {
         // Text drawn through a turned transform is rasterized apart from straight text (its
         // glyphs land on other pixels): the picture is drawn straight, then its pixels are turned,
@@ -52,7 +52,7 @@ void FrameView::paintEvent(QPaintEvent *)
         }
         {
             QPainter straight(&m_straight);
-            FramePainter::Paint(straight, rect(), m_frame, *m_document, options);
+            FramePainter::Paint(straight, rect(), m_frame, *m_document, options, &m_cache);
         }
         m_straight.mirror(m_mirror != Mirror::Vertical, m_mirror != Mirror::Horizontal);
         painter.drawImage(QPoint(), m_straight);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "prompt/FramePainter.h"
 #include "prompt/PromptFrame.h"
 
 #include <QImage>
@@ -40,5 +41,6 @@ private:
     Fit m_fit;
     Mirror m_mirror = Mirror::None;
     PromptFrame m_frame;
+    FramePainter::Cache m_cache;
     QImage m_straight; // kept between frames: one picture's worth of memory, allocated once
 };

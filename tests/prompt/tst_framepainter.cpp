@@ -10,6 +10,7 @@
 
 #include <QLabel>
 #include <QPainter>
+#include <QTextCursor>
 #include <QtTest>
 
 // The frame the engine publishes, painted by the frame painter, against the operator's own
@@ -26,11 +27,14 @@ private Q_SLOTS:
     void mirrorsTurnThePicture();
     void fillRunsTheTextOnToTheEdges();
     void readoutsCanBeLeftOut();
+    void cachedTextEqualsTextDrawnAfresh_data();
+    void cachedTextEqualsTextDrawnAfresh();
     void betweenRunsTheEditorViewIsPublished();
 
 private:
     void loadLines(int count);
-    QImage paint(const PromptFrame &frame, QSize size, const FramePainter::Options &options = {}) const;
+    QImage paint(const PromptFrame &frame, QSize size, const FramePainter::Options &options = {},
+                 FramePainter::Cache *cache = nullptr) const;
     QImage grabClient() const;
     // The parts of the prompt area that the panes cover.
     static QList<QRect> paneRects(const PromptFrame &frame);
@@ -73,12 +77,13 @@ void tst_FramePainter::loadLines(int count)
     m_form->RichEdit1->SetSelection(0, 0);
 }
 
-QImage tst_FramePainter::paint(const PromptFrame &frame, QSize size, const FramePainter::Options &options) const
+QImage tst_FramePainter::paint(const PromptFrame &frame, QSize size, const FramePainter::Options &options,
+                               FramePainter::Cache *cache) const
 {
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::magenta);
     QPainter painter(&image);
-    FramePainter::Paint(painter, image.rect(), frame, *m_form->RichEdit1->document(), options);
+    FramePainter::Paint(painter, image.rect(), frame, *m_form->RichEdit1->document(), options, cache);
     painter.end();
     return image.convertToFormat(QImage::Format_RGB32);
 }
@@ -300,6 +305,80 @@ void tst_FramePainter::readoutsCanBeLeftOut()
             for (int x = 0; x < frame.marginWidth; ++x)
                 QCOMPARE(without.pixel(x, y), margin);
     }
+}
+
+void tst_FramePainter::cachedTextEqualsTextDrawnAfresh_data()
+{
+    QTest::addColumn<bool>("fill");
+    QTest::addColumn<Mirror>("mirror");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("operator's size") << false << Mirror::None << QSize();
+    QTest::newRow("operator's size, left-right") << false << Mirror::Horizontal << QSize();
+    QTest::newRow("smaller, upside down") << false << Mirror::Vertical << QSize(333, 257);
+    QTest::newRow("filled, twice as tall") << true << Mirror::None << QSize(0, 2);
+    QTest::newRow("filled, wide, half turn") << true << Mirror::Both << QSize(1280, 720);
+}
+
+void tst_FramePainter::cachedTextEqualsTextDrawnAfresh()
+{
+    QFETCH(bool, fill);
+    QFETCH(Mirror, mirror);
+    QFETCH(QSize, size);
+    loadLines(300);
+    PromptRunner driver(*m_form);
+    QList<PromptFrame> frames;
+    driver.when([] { return true; }, [&] { driver.key(Qt::Key_9); });
+    // Frames apart, the last ones across a crossing.
+    driver.when([&] { return m_form->Engine->CurrentFrame().a.top < -20; },
+                [&] { frames << m_form->Engine->CurrentFrame(); });
+    driver.when([&] { return m_form->Prompt.TopLine > 0; }, [&] { frames << m_form->Engine->CurrentFrame(); });
+    driver.when([&] { return m_form->Engine->CurrentFrame().b.top < -20; },
+                [&] { frames << m_form->Engine->CurrentFrame(); });
+    QVERIFY(driver.run());
+    FramePainter::Options options;
+    options.fill = fill;
+    options.mirror = mirror;
+    FramePainter::Cache cache;
+    auto check = [&](const PromptFrame &frame) {
+        QSize s = size;
+        if (s.isEmpty())
+            s = QSize(frame.width, s.height() ? s.height() * frame.height : frame.height);
+        const QImage fresh = paint(frame, s, options);
+        const QImage cached = paint(frame, s, options, &cache);
+        if (s.width() == frame.width) {
+            const QString d = firstDifference(fresh, cached, fresh.rect());
+            QVERIFY2(d.isEmpty(), qPrintable(d));
+            return;
+        }
+        // Scaled, the bands put the text within half a pixel of where it is drawn afresh:
+        // each row holds as much ink as the rows around it there.
+        auto ink = [](const QImage &image) {
+            QList<int> rows;
+            for (int y = 0; y < image.height(); ++y) {
+                int sum = 0;
+                for (int x = 0; x < image.width(); ++x)
+                    sum += qGray(image.pixel(x, y));
+                rows << sum;
+            }
+            return rows;
+        };
+        const QList<int> a = ink(fresh), b = ink(cached);
+        for (int y = 1; y + 1 < a.size(); ++y) {
+            const int low = std::min({a[y - 1], a[y], a[y + 1]}), high = std::max({a[y - 1], a[y], a[y + 1]});
+            QVERIFY2(b[y] >= low * 0.9 - 255 && b[y] <= high * 1.1 + 255,
+                     qPrintable(QStringLiteral("row %1: %2, afresh %3 to %4").arg(y).arg(b[y]).arg(low).arg(high)));
+        }
+    };
+    for (const PromptFrame &frame : frames)
+        check(frame);
+    // An edit of the script reaches the cached text.
+    QTextCursor cursor(m_form->RichEdit1->document());
+    cursor.movePosition(QTextCursor::Start);
+    for (int i = 0; i < 60; ++i) {
+        cursor.movePosition(QTextCursor::NextBlock);
+        cursor.insertText(QStringLiteral("EDITED "));
+    }
+    check(frames.last());
 }
 
 void tst_FramePainter::betweenRunsTheEditorViewIsPublished()

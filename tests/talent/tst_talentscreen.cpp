@@ -53,12 +53,13 @@ void prepareRun(TMainForm &form, int lines)
 }
 
 QImage painted(const PromptFrame &frame, const QTextDocument &document, QSize size,
-               const FramePainter::Options &options)
+               const FramePainter::Options &options, FramePainter::Cache *shared = nullptr)
 {
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::magenta);
     QPainter painter(&image);
-    FramePainter::Paint(painter, QRect(QPoint(), size), frame, document, options);
+    FramePainter::Cache cache;
+    FramePainter::Paint(painter, QRect(QPoint(), size), frame, document, options, shared ? shared : &cache);
     return image;
 }
 
@@ -310,7 +311,10 @@ void tst_TalentScreen::talentPictureIsThePaintersPicture()
     PromptFrame last;
     int compared = 0, crossings = 0;
     QString failure;
+    FramePainter::Cache shared;
     form.Engine->AddFrameListener([&](const PromptFrame &frame) {
+        // The painter's cache keeps what earlier frames drew, as the window's does.
+        painted(frame, *form.RichEdit1->document(), talent->size(), fill, &shared);
         if (!frame.prompting || !failure.isEmpty() || compared >= 24)
             return;
         const bool crossing = last.prompting && crossed(last, frame);
@@ -319,10 +323,12 @@ void tst_TalentScreen::talentPictureIsThePaintersPicture()
             return;
         crossings += crossing;
         ++compared;
-        const QImage expected = painted(frame, *form.RichEdit1->document(), talent->size(), fill);
+        const QImage expected = painted(frame, *form.RichEdit1->document(), talent->size(), fill, &shared);
         talent->SetMirror(Mirror::None);
         if (grabbed(talent) != expected)
-            failure = QStringLiteral("step %1: the talent's picture is not the painter's").arg(frame.step);
+            failure = QStringLiteral("step %1: the talent's picture is not the painter's: %2")
+                          .arg(frame.step)
+                          .arg(difference(grabbed(talent), expected));
         talent->SetMirror(Mirror::Horizontal);
         if (failure.isEmpty() && grabbed(talent) != expected.mirrored(true, false))
             failure = QStringLiteral("step %1: the mirrored picture is not the picture turned").arg(frame.step);
@@ -357,9 +363,12 @@ void tst_TalentScreen::mirrorPrompterTurnsTheOperatorView()
     int compared = 0;
     QString failure;
     PromptFrame last;
+    FramePainter::Cache shared;
     form.Engine->AddFrameListener([&](const PromptFrame &frame) {
         if (!frame.prompting || !failure.isEmpty() || compared >= 8)
             return;
+        const QSize size = form.Controls().Client->size();
+        const QImage operatorView = painted(frame, *form.RichEdit1->document(), size, {}, &shared);
         const bool crossing = last.prompting && crossed(last, frame);
         last = frame;
         if (!crossing && frame.step % 20 != 0)
@@ -370,7 +379,6 @@ void tst_TalentScreen::mirrorPrompterTurnsTheOperatorView()
             failure = QStringLiteral("step %1: no mirrored view over the prompt area").arg(frame.step);
             return;
         }
-        const QImage operatorView = painted(frame, *form.RichEdit1->document(), view->size(), {});
         if (const QImage shown = grabbed(view); shown != operatorView.mirrored(true, false))
             failure = QStringLiteral("step %1: the view is not the operator's picture turned: %2")
                           .arg(frame.step)
