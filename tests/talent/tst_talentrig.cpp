@@ -11,6 +11,9 @@
 #include "talent/TalentScreen.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QScrollBar>
 #include <QProcess>
 #include <QScreen>
 #include <QWindow>
@@ -58,6 +61,24 @@ bool onTalentScreen(const FrameView *talent)
         && talent->windowHandle()->screen()->name() == u"TALENT" && talent->geometry() == TalentGeometry;
 }
 
+// The document's y at the cue arrow's line: what the reader's eye follows.
+qreal arrowDocumentY(const PromptFrame &f)
+{
+    const qreal y = f.arrowTop + f.arrowHeight / 2.0;
+    const PromptFrame::Pane &pane = (y >= f.b.top && y < f.b.top + f.b.height) ? f.b : f.a;
+    return pane.documentY + (y - pane.top);
+}
+
+// The same, read from the operator's panes as they stand.
+qreal operatorArrowDocumentY(TMainForm &form)
+{
+    const QLabel *arrow = form.Label1;
+    const qreal y = arrow->y() + arrow->height() / 2.0;
+    TRichEdit *b = form.RichEdit2;
+    TRichEdit *pane = (y >= b->y() && y < b->y() + b->height()) ? b : form.RichEdit1;
+    return pane->verticalScrollBar()->value() + (y - pane->y());
+}
+
 }
 
 class tst_TalentRig : public QObject
@@ -70,6 +91,7 @@ private Q_SLOTS:
     void landsFullScreenOnTalent();
     void unplugAndReplugMidRun();
     void waitsForASavedScreen();
+    void lockedToTheOperatorsView();
 };
 
 void tst_TalentRig::initTestCase()
@@ -169,6 +191,64 @@ void tst_TalentRig::waitsForASavedScreen()
     QCOMPARE(QApplication::activeWindow(), &form);
     QCOMPARE(QApplication::focusWidget(), form.RichEdit1);
     QVERIFY(dialogs.errors.isEmpty());
+}
+
+// While prompting the talent's screen shows the operator's frame of the same step, the line at
+// the arrow the operator's panes show there, and moves at the steady speed of its own screen.
+void tst_TalentRig::lockedToTheOperatorsView()
+{
+    ScopedWorkDir dir;
+    QVERIFY(writeSettingsFile(
+        {{"TALENT", "SCREEN", "TALENT"}, {"TALENT", "MIRROR", "H"}, {"SCROLLING", "METHOD", "FRAME"}}));
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    fillScript(form, 400);
+    FrameView *talent = form.Talent->Window();
+    QTRY_VERIFY(onTalentScreen(talent));
+
+    QElapsedTimer clock;
+    clock.start();
+    bool measuring = false;
+    qint64 behindMost = 0, frames = 0;
+    qreal offMost = 0;
+    std::vector<std::pair<qint64, qreal>> painted;
+    talent->OnPainted = [&](const PromptFrame &frame) {
+        if (!measuring || !frame.prompting)
+            return;
+        ++frames;
+        behindMost = std::max(behindMost, form.Engine->CurrentFrame().step - frame.step);
+        offMost = std::max(offMost,
+                           std::abs(arrowDocumentY(frame) - operatorArrowDocumentY(form))
+                               - (form.Engine->CurrentFrame().step - frame.step) * form.Prompt.CurrentSpeed);
+        painted.emplace_back(clock.nsecsElapsed(), arrowDocumentY(frame));
+    };
+    PromptRunner runner(form);
+    QElapsedTimer phase;
+    runner.when([] { return true; },
+                [&] {
+                    runner.key(Qt::Key_5);
+                    phase.start();
+                });
+    runner.when([&] { return phase.elapsed() > 1000; }, [&] { measuring = true; });
+    runner.when([&] { return phase.elapsed() > 6000; }, [&] { measuring = false; });
+    QVERIFY(runner.run(30000));
+    talent->OnPainted = nullptr;
+    QVERIFY(dialogs.errors.isEmpty());
+
+    QVERIFY2(frames > 100, qPrintable(QString::number(frames)));
+    // Each picture is of the step just made, or at the worst of the one before it.
+    QVERIFY2(behindMost <= 1, qPrintable(QString::number(behindMost)));
+    QVERIFY2(offMost < 0.5, qPrintable(QString::number(offMost)));
+    const SpeedEntry row = form.SettingsRecord->KeyboardSpeedTable[5];
+    const double hz = talent->screen()->refreshRate() >= 10 ? talent->screen()->refreshRate() : 60;
+    const double expected = row.Speed * hz / (1 + row.Delay / 1e6);
+    const double seconds = (painted.back().first - painted.front().first) / 1e9;
+    const double shown = (painted.back().second - painted.front().second) / seconds;
+    // A loaded machine may paint late, never slower on average.
+    QVERIFY2(std::abs(shown / expected - 1) < 0.05,
+             qPrintable(QStringLiteral("%1 px/s shown, %2 expected").arg(shown).arg(expected)));
 }
 
 QTEST_MAIN(tst_TalentRig)
