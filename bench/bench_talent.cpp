@@ -240,14 +240,15 @@ SpeedResult measureKey(Rig &rig, int key, int seconds)
         published[f.step] = clock.nsecsElapsed();
         panes.emplace_back(clock.nsecsElapsed(), arrowDocumentY(f));
     };
-    rig.talent()->OnPainted = [&](const PromptFrame &f) {
-        if (!measuring || !f.prompting)
-            return;
-        const qint64 now = clock.nsecsElapsed();
-        painted.emplace_back(now, arrowDocumentY(f));
-        if (auto it = published.find(f.step); it != published.end())
-            late.push_back((now - it->second) / 1e6);
-    };
+    if (rig.talent())
+        rig.talent()->OnPainted = [&](const PromptFrame &f) {
+            if (!measuring || !f.prompting)
+                return;
+            const qint64 now = clock.nsecsElapsed();
+            painted.emplace_back(now, arrowDocumentY(f));
+            if (auto it = published.find(f.step); it != published.end())
+                late.push_back((now - it->second) / 1e6);
+        };
     QElapsedTimer phase;
     rig.run([&] {
         if (!phase.isValid()) {
@@ -260,7 +261,8 @@ SpeedResult measureKey(Rig &rig, int key, int seconds)
             measuring = true;
         return phase.elapsed() < 1000 + seconds * 1000;
     });
-    rig.talent()->OnPainted = nullptr;
+    if (rig.talent())
+        rig.talent()->OnPainted = nullptr;
     rig.onFrame = nullptr;
     auto rate = [](const std::vector<std::pair<qint64, qreal>> &points) {
         if (points.size() < 2)
@@ -277,6 +279,16 @@ SpeedResult measureKey(Rig &rig, int key, int seconds)
 
 void speed()
 {
+    // The operator's window alone, for comparison.
+    for (int key : {1, 5, 9}) {
+        Rig rig(1500);
+        rig.form->Talent->ChooseScreen(QString());
+        const SpeedEntry row = rig.form->SettingsRecord->KeyboardSpeedTable[key];
+        const double expected = row.Speed * 60.0 / (1 + row.Delay / 1e6);
+        const SpeedResult r = measureKey(rig, key, 8);
+        std::printf("no talent screen, idle key %d: panes %.2f px/s (panes/expected %.4f at 60 Hz)\n", key,
+                    r.panesPxPerS, r.panesPxPerS / expected);
+    }
     for (bool loaded : {false, true}) {
         Load load(loaded);
         for (int key : {1, 5, 9}) {
