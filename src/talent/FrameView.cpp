@@ -47,7 +47,8 @@ void FrameView::paintEvent(QPaintEvent *)
         const qreal ratio = devicePixelRatioF();
         const QSize pixels = (QSizeF(size()) * ratio).toSize();
         if (m_straight.size() != pixels) {
-            m_straight = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+            // Opaque, as the window's own pixels are: it is copied, not blended.
+            m_straight = QImage(pixels, QImage::Format_RGB32);
             m_straight.setDevicePixelRatio(ratio);
         }
         {
@@ -55,6 +56,7 @@ void FrameView::paintEvent(QPaintEvent *)
             FramePainter::Paint(straight, rect(), m_frame, *m_document, options, &m_cache);
         }
         m_straight.mirror(m_mirror != Mirror::Vertical, m_mirror != Mirror::Horizontal);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(QPoint(), m_straight);
     }
     if (OnPainted)

@@ -6,6 +6,7 @@
 #include "app/TMainForm.h"
 #include "controls/TRichEdit.h"
 #include "controls/TStatusBar.h"
+#include "prompt/FramePainter.h"
 #include "prompt/PromptEngine.h"
 #include "talent/FrameView.h"
 #include "talent/TalentScreen.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QPainter>
 #include <QScrollBar>
 #include <QProcess>
 #include <QScreen>
@@ -77,6 +79,32 @@ qreal operatorArrowDocumentY(TMainForm &form)
     TRichEdit *b = form.RichEdit2;
     TRichEdit *pane = (y >= b->y() && y < b->y() + b->height()) ? b : form.RichEdit1;
     return pane->verticalScrollBar()->value() + (y - pane->y());
+}
+
+// "" when the window shows what the painter draws of the window's frame, with text in it.
+QString showsItsFrame(FrameView *talent, const QTextDocument &document)
+{
+    if (!talent)
+        return QStringLiteral("no window");
+    const QImage shown = talent->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QImage straight(talent->size(), QImage::Format_RGB32);
+    {
+        QPainter painter(&straight);
+        FramePainter::Options options;
+        options.fill = true;
+        options.readouts = false;
+        FramePainter::Cache cache;
+        FramePainter::Paint(painter, straight.rect(), talent->Frame(), document, options, &cache);
+    }
+    const QImage expected = straight.mirrored(true, false);
+    // Text: more than the background and the arrow.
+    int lit = 0;
+    for (int y = 0; y < shown.height(); y += 4)
+        for (int x = 0; x < shown.width() - 200; x += 4)
+            lit += qGray(shown.pixel(x, y)) > 128;
+    if (lit < 100)
+        return QStringLiteral("no text on the talent's screen");
+    return shown == expected ? QString() : QStringLiteral("not the painter's picture of its frame");
 }
 
 }
@@ -160,9 +188,16 @@ void tst_TalentRig::unplugAndReplugMidRun()
     // Prompting goes on in the main window.
     runner.when([&] { return steps() > stepsAtUnplug + 30; }, [&] { QVERIFY(plugTalent()); });
     runner.when([&] { return onTalentScreen(form.Talent->Window()); }, [&] { stepsAtReplug = steps(); });
-    runner.when([&] { return steps() > stepsAtReplug + 30; }, [] {});
+    // Back, it shows the running script again, as the painter draws the frame.
+    QString picture = QStringLiteral("not looked at");
+    runner.when([&] { return steps() > stepsAtReplug + 30; },
+                [&] {
+                    FrameView *talent = form.Talent->Window();
+                    picture = showsItsFrame(talent, *form.RichEdit1->document());
+                });
     QVERIFY(runner.run(30000));
     QVERIFY(dialogs.errors.isEmpty());
+    QCOMPARE(picture, QString());
     QCOMPARE(form.Engine->RunsStarted(), runsAtUnplug);
     QVERIFY(stepsAtReplug > stepsAtUnplug);
     QCOMPARE(form.StatusBar->PanelText(2), QStringLiteral(" Talent: TALENT (was unplugged)"));
