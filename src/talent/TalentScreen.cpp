@@ -317,6 +317,9 @@ void TalentScreen::PromptingEnded()
         m_c.StatusBar->SetPanelText(2, QStringLiteral(" Talent: %1 (not connected)").arg(m_chosen));
     else if (m_lostOnAir)
         m_c.StatusBar->SetPanelText(2, QStringLiteral(" Talent: %1 (was unplugged)").arg(m_chosen));
+    else
+        return;
+    m_c.StatusBar->WidenPanelToFit(2);
     m_lostOnAir = false;
 }
 

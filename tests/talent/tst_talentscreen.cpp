@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QScreen>
@@ -284,6 +285,9 @@ void tst_TalentScreen::missingScreenIsReportedAfterPrompting()
     QVERIFY(runner.run());
     QVERIFY(dialogs.errors.isEmpty());
     QCOMPARE(form.StatusBar->PanelText(2), QStringLiteral(" Talent: STUDIO B (not connected)"));
+    // Whole, not clipped.
+    const QLabel *panel = form.StatusBar->findChild<QLabel *>(QStringLiteral("StatusPanel2"));
+    QVERIFY(panel->contentsRect().width() >= panel->fontMetrics().horizontalAdvance(panel->text()));
 }
 
 // What the talent's window shows, frame by frame through a real run and its crossings, is
