@@ -511,10 +511,7 @@ void TMainForm::createSubsystems()
     Engine = std::make_unique<PromptEngine>(
         m_controls, PromptEngine::Hooks{[this] { Source->ApplyAtPromptStart(); },
                                         [this] { Format->ShowSelectionFormat(); },
-                                        [this] {
-                                            Serial->PromptingEnded();
-                                            Talent->PromptingEnded();
-                                        }});
+                                        [this] { Talent->PromptingEnded(); }});
     // With a talent screen, the steady method keeps time with the screen on air.
     Engine->PacingScreen = [this] { return Talent->Screen(); };
     Commands = std::make_unique<PromptCommands>(
@@ -766,6 +763,7 @@ void TMainForm::FormCreate()
         Action(QStringLiteral("COM11"))->setChecked(false);
         Action(QStringLiteral("Com21"))->setChecked(false);
         SetFirstStartTexts(*SettingsRecord);
+        Action(QStringLiteral("SteadySpeed1"))->setChecked(SettingsRecord->DisplayMethod == QStringLiteral("FRAME"));
     }
     m_recentFiles = ReadRecentFiles(*SettingsRecord);
     showRecentFiles();
@@ -900,8 +898,7 @@ void TMainForm::dropEvent(QDropEvent *event)
 
 void TMainForm::FileExit()
 {
-    Prompt.Prompting = 0;
-    Prompt.LoopRunning = 0;
+    Prompt.RequestLeave();
     CommPortDriver1->ClosePort();
     close();
 }
@@ -916,8 +913,7 @@ bool TMainForm::FormCloseQuery()
 
 void TMainForm::FormClose()
 {
-    Prompt.Prompting = 0;
-    Prompt.LoopRunning = 0;
+    Prompt.RequestLeave();
     CommPortDriver1->ClosePort();
 }
 

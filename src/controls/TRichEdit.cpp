@@ -514,6 +514,11 @@ int TRichEdit::LineTop(int line) const
     return qRound(layout().LineTop(line));
 }
 
+int TRichEdit::LineAt(int y) const
+{
+    return layout().LineBelow(y + 0.5);
+}
+
 int TRichEdit::GetFirstVisibleLine() const
 {
     // A line counts as visible once more than half a pixel of it shows.

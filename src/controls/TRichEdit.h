@@ -102,6 +102,9 @@ public:
     int LineIndex(int line) const;
     int LineFromChar(int position) const;
     int GetFirstVisibleLine() const;
+    // The display line at the script's y (layout pixels): the first of which more than half
+    // a pixel shows below y, as for the first visible line.
+    int LineAt(int y) const;
     void LineScroll(int lines);
     int LineTop(int line) const;
 

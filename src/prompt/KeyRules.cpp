@@ -17,16 +17,13 @@ QString ToggleDirection(PromptState &p)
     return ArrowFor(p.Reverse);
 }
 
-Display CharacterKey(PromptState &p, const KeyboardSpeedTable &table, QChar key)
+Display CharacterKey(PromptState &p, const KeyboardSpeedTable &table, QChar key, qint32 lineAtTop)
 {
     Display display;
     if (key == QLatin1Char(' '))
-        p.RecordErrorMark();
-    if (key == QChar(27)) {
-        p.Prompting = 0;
-        p.LoopRunning = 0;
-        p.RepeatPrompt = 0;
-    }
+        p.RecordErrorMark(lineAtTop >= 0 ? lineAtTop : p.TopLine);
+    if (key == QChar(27))
+        p.RequestLeave();
     if (key == QLatin1Char('0'))
         p.CurrentSpeed = table[0].Speed;
     if (key >= QLatin1Char('1') && key <= QLatin1Char('9')) {

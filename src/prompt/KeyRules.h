@@ -20,9 +20,10 @@ struct Display
     QString arrow;
 };
 
-// A character key while prompting: Space flags the top line, Escape ends prompting,
-// digits pick a row of the speed table, Enter reverses.
-Display CharacterKey(PromptState &p, const KeyboardSpeedTable &table, QChar key);
+// A character key while prompting: Space flags the line at the top of the window
+// (lineAtTop; -1 for TopLine), Escape ends prompting, digits pick a row of the speed
+// table, Enter reverses.
+Display CharacterKey(PromptState &p, const KeyboardSpeedTable &table, QChar key, qint32 lineAtTop = -1);
 
 enum class Command { None, RereadSettings, RestartFromTop, LayOutAgain };
 

@@ -40,8 +40,7 @@ PromptControl::Outcome PromptCommands::Leave()
     if (!m_engine.Active())
         return Outcome::Ignored;
     // Between the runs of a prompting session: no run to stop, the session ends.
-    P.LoopRunning = 0;
-    P.RepeatPrompt = 0;
+    P.RequestEndSession();
     return Outcome::Done;
 }
 
@@ -56,7 +55,8 @@ PromptControl::Outcome PromptCommands::KeyboardCharacter(QChar key)
 {
     if (!P.Prompting)
         return Outcome::Ignored;
-    const KeyRules::Display display = KeyRules::CharacterKey(P, m_c.settings->KeyboardSpeedTable, key);
+    const KeyRules::Display display
+        = KeyRules::CharacterKey(P, m_c.settings->KeyboardSpeedTable, key, m_engine.LineAtTop());
     if (!display.delayLabel.isEmpty())
         m_c.Label2->setText(display.delayLabel);
     if (!display.speedLabel.isEmpty())
@@ -70,9 +70,7 @@ PromptControl::Outcome PromptCommands::ControllerValue(int value)
 {
     if (!P.Prompting || value < 0 || value > 64)
         return Outcome::Ignored;
-    const SpeedEntry row = m_c.settings->SerialSpeedTable[value];
-    P.CurrentSpeed = row.Speed;
-    P.CurrentDelay = row.Delay;
+    ApplyControllerRow(P, m_c.settings->SerialSpeedTable, value);
     ShowSpeed();
     return Outcome::Done;
 }
@@ -107,17 +105,17 @@ PromptControl::Outcome PromptCommands::Jump(bool forward)
 {
     if (!P.Prompting)
         return Outcome::Ignored;
-    P.LoopRunning = 0;
-    P.CurrentSpeed = 0;
     TRichEdit *editor = m_c.RichEdit1;
+    const int top = m_engine.LineAtTop();
+    P.CurrentSpeed = 0;
     insertErrorMarks();
-    PromptState searched = P;
-    searched.Reverse = forward ? 0 : 1;
-    const auto target = SerialJump::Target(*m_c.markers, editor->Text(), searched,
+    const auto target = SerialJump::Target(*m_c.markers, editor->Text(), top, forward,
                                            [editor](int line) { return editor->LineIndex(line); });
+    // The new run shows the marker's line at the top; with no marker that way the text
+    // stays where it is.
     if (target)
         editor->SetSelection(target->start, target->length);
-    m_engine.ReplaceRun();
+    m_engine.ReplaceRun(target ? editor->LineFromChar(target->start) : top);
     return Outcome::Done;
 }
 
@@ -145,8 +143,7 @@ PromptControl::Outcome PromptCommands::LayOutAgain()
 {
     if (!P.Prompting)
         return Outcome::Ignored;
-    P.Prompting = 0;
-    P.LoopRunning = 0;
+    P.RequestRelayout();
     return Outcome::Done;
 }
 
@@ -157,7 +154,7 @@ PromptStatus PromptCommands::Status() const
     s.speed = P.CurrentSpeed;
     s.delay = P.CurrentDelay;
     s.reverse = P.Reverse != 0;
-    s.topLine = P.TopLine;
+    s.topLine = m_engine.LineAtTop();
     s.lineCount = P.LineCount;
     const TRichEdit *editor = m_c.RichEdit1;
     const int start = editor->LineIndex(P.Prompting ? P.TopLine : editor->GetFirstVisibleLine());

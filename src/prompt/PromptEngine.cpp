@@ -111,6 +111,7 @@ void PromptEngine::SpeedButton1Click()
     if (m_active)
         return;
     m_active = true;
+    P.StartLine = -1;
     m_keyHold = std::make_unique<KeyHold>(std::initializer_list<QObject *>{m_c.RichEdit1, m_c.RichEdit2});
     // Whatever happens, the operator gets the editor back.
     auto giveBack = qScopeGuard([this] {
@@ -132,17 +133,25 @@ void PromptEngine::SpeedButton1Click()
              end = runOnce()) {
         }
     } catch (...) {
-        P.Prompting = 0;
-        P.LoopRunning = 0;
-        P.RepeatPrompt = 0;
+        P.RequestLeave();
         throw;
     }
 }
 
-void PromptEngine::ReplaceRun()
+void PromptEngine::ReplaceRun(int startLine)
 {
-    P.RestartPending = 1;
-    P.LoopRunning = 0;
+    P.RequestReplace(startLine);
+}
+
+int PromptEngine::LineAtTop() const
+{
+    if (!P.Prompting)
+        return m_c.RichEdit1->GetFirstVisibleLine();
+    for (const TRichEdit *pane : {m_c.RichEdit1, m_c.RichEdit2}) {
+        if (pane->y() <= 0 && pane->y() + pane->height() > 0)
+            return pane->LineAt(pane->verticalScrollBar()->value() - pane->y());
+    }
+    return P.TopLine;
 }
 
 PromptEngine::RunEnd PromptEngine::runOnce()
@@ -198,7 +207,11 @@ bool PromptEngine::setUpRun()
     m_c.Form->setUpdatesEnabled(false);
     stripWindow();
     MeasurePageLines();
-    alignPageStart();
+    if (P.StartLine >= 0)
+        startAtLine(std::min(P.StartLine, std::max(0, paneA->GetLineCount() - 1)));
+    else
+        alignPageStart();
+    P.StartLine = -1;
     if (!m_c.Label4->isVisible())
         m_c.Timer1->stop();
     m_c.Timer2->stop();
@@ -252,6 +265,7 @@ public:
     int FirstVisibleLine() const override { return m_edit->GetFirstVisibleLine(); }
     void LineScroll(int lines) override { m_edit->LineScroll(lines); }
     int Height() const override { return m_edit->height(); }
+    int TextY() const override { return m_edit->verticalScrollBar()->value(); }
 
 private:
     TRichEdit *m_edit;
@@ -280,6 +294,7 @@ void PromptEngine::scrollLoop()
             OnStep(false);
         showPanes();
         ScrollRules::Step(P, paneA, paneB);
+        showRecycledPane();
         if (OnStep)
             OnStep(true);
         PublishFrame();
@@ -363,6 +378,16 @@ void PromptEngine::showPanes()
         if (offsets.size() > 1)
             QCoreApplication::sendPostedEvents(m_c.Form, QEvent::UpdateRequest);
     }
+}
+
+void PromptEngine::showRecycledPane()
+{
+    // The recycled pane's text has changed under it: it goes where it continues the other
+    // pane as that one is shown now, or for a frame its new text would show at the top.
+    if (P.PaneAWrapped)
+        movePane(m_c.RichEdit2, m_c.RichEdit1->y() + (P.PaneBTop - P.PaneATop), P.PaneBHeight);
+    if (P.PaneBWrapped)
+        movePane(m_c.RichEdit1, m_c.RichEdit2->y() + (P.PaneATop - P.PaneBTop), P.PaneAHeight);
 }
 
 void PromptEngine::leaveRun()
@@ -559,6 +584,17 @@ void PromptEngine::alignPageStart()
     scrollToTop(paneA, P.TopLine);
 }
 
+void PromptEngine::startAtLine(int line)
+{
+    // A jump or a new window size: the run shows this line at the top, no page boundary.
+    TRichEdit *paneA = m_c.RichEdit1;
+    P.TopLine = line;
+    P.NextLine = line + 1;
+    paneA->setFocus();
+    paneA->SetSelection(paneA->LineIndex(line), 0);
+    scrollToTop(paneA, line);
+}
+
 void PromptEngine::appendBlankTail()
 {
     TRichEdit *paneA = m_c.RichEdit1;
@@ -677,18 +713,16 @@ void PromptEngine::FormResize()
         m_c.Client->AlignControls();
         return;
     }
-    // A new window size ends the run; it starts again at the top with panes laid out
-    // for the new size. The prompter stays on screen meanwhile.
-    P.NextLine = 0;
-    P.TopLine = 0;
-    P.Prompting = 0;
-    P.LoopRunning = 0;
+    // A new window size ends the run; it goes on from the line at the top with panes laid
+    // out for the new size. The prompter stays on screen meanwhile.
+    const int line = LineAtTop();
+    P.RequestRelayout(line);
     m_c.Client->PanesAligned = true;
     m_c.Client->AlignControls();
     form->unsetCursor();
     m_c.Timer1->start();
     m_c.Timer2->start();
     P.CurrentSpeed = 0;
-    m_c.RichEdit1->SetSelection(0, 0);
-    scrollToTop(m_c.RichEdit1, 0);
+    m_c.RichEdit1->SetSelection(std::max(0, m_c.RichEdit1->LineIndex(line)), 0);
+    scrollToTop(m_c.RichEdit1, line);
 }

@@ -41,8 +41,13 @@ public:
     void Prompt2Click() { SpeedButton1Click(); }
 
     // Ends the running run and starts a new one from the editor's caret line, after the
-    // caller has put the caret there; the error marks are the caller's to insert.
-    void ReplaceRun();
+    // caller has put the caret there, or showing startLine at the top of the window; the
+    // error marks are the caller's to insert.
+    void ReplaceRun(int startLine = -1);
+
+    // The display line at the top of the window: while prompting, in whichever pane
+    // covers it; otherwise the editor's first visible line.
+    int LineAtTop() const;
 
     // Sets PageLines to the lines, from line 0, that fill the window's client height.
     void MeasurePageLines();
@@ -81,6 +86,7 @@ private:
     void stripWindow();
     void restoreWindow();
     void alignPageStart();
+    void startAtLine(int line);
     void appendBlankTail();
     void layOutPaneA();
     void layOutPaneB();
@@ -90,6 +96,7 @@ private:
     void waitForFrame();
     void scheduleNextStep();
     void showPanes();
+    void showRecycledPane();
     void leaveRun();
     int measureLine(TRichEdit *pane, int line, bool withStyle);
     void scrollToTop(TRichEdit *pane, int line);

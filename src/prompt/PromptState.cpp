@@ -7,9 +7,41 @@ void PromptState::ResetPosition(qint32 lineCount)
     LineCount = lineCount;
 }
 
+void PromptState::RequestLeave()
+{
+    Prompting = 0;
+    LoopRunning = 0;
+    RepeatPrompt = 0;
+}
+
+void PromptState::RequestRelayout(qint32 startLine)
+{
+    Prompting = 0;
+    LoopRunning = 0;
+    StartLine = startLine;
+}
+
+void PromptState::RequestReplace(qint32 startLine)
+{
+    RestartPending = 1;
+    LoopRunning = 0;
+    StartLine = startLine;
+}
+
+void PromptState::RequestEndSession()
+{
+    LoopRunning = 0;
+    RepeatPrompt = 0;
+}
+
 void PromptState::RecordErrorMark()
 {
-    ErrorMarkLines[ErrorMarkCount] = TopLine;
+    RecordErrorMark(TopLine);
+}
+
+void PromptState::RecordErrorMark(qint32 line)
+{
+    ErrorMarkLines[ErrorMarkCount] = line;
     if (ErrorMarkCount < MaxErrorMarks)
         ++ErrorMarkCount;
 }

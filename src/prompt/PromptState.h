@@ -24,6 +24,9 @@ struct PromptState
     // the loop ends, and the next run starts from the editor's caret without the
     // ending steps of the one it replaces.
     quint8 RestartPending = 0;
+    // The line the next run shows at the top of the window, exactly; -1: the editor's
+    // first visible line, aligned down to a page boundary.
+    qint32 StartLine = -1;
 
     // Script position
     qint32 TopLine = 0;
@@ -64,9 +67,28 @@ struct PromptState
     qint32 RatePrevSpeed = 0;
     qint32 RatePrevDelay = 0;
 
+    // What the run-control flags mean together, and the only ways they are set while a
+    // run goes on (the engine itself sets them when it starts and ends a run):
+    //
+    //   request            Prompting LoopRunning RepeatPrompt RestartPending  then
+    //   RequestLeave           0         0            0             -         leave; the editor is back
+    //   RequestRelayout        0         0            -             -         a new run at once, laid out
+    //                                                                         from the line on screen
+    //   RequestReplace         -         0            -             1         a new run at once from the
+    //                                                                         caret (or StartLine), without
+    //                                                                         the ending steps of this one
+    //   RequestEndSession      -         0            0             -         between runs: none follows
+    //   (- : left as it is)
+    void RequestLeave();
+    void RequestRelayout(qint32 startLine = -1);
+    void RequestReplace(qint32 startLine = -1);
+    void RequestEndSession();
+
     // A new script: prompting starts again from its first line.
     void ResetPosition(qint32 lineCount);
     void RecordErrorMark();
+    // Flags a line given by the caller (the line at the top of the window).
+    void RecordErrorMark(qint32 line);
     void ClearErrorMarks();
     // Hands every recorded line to insertMarkerAt (which puts the error marker at its
     // start), in the order recorded, and empties the list.

@@ -6,6 +6,18 @@
 
 namespace ScrollRules {
 
+namespace {
+
+// Where the recycled pane goes: its text continues the text of the pane that stays, above it
+// or below, so that a line crossing the seam keeps the pitch it has inside a pane. Placed by
+// the window's top instead, the seam would open by the overshoot of the step.
+int continuing(int stayingTop, const PromptPane &staying, const PromptPane &recycled)
+{
+    return stayingTop + (recycled.TextY() - staying.TextY());
+}
+
+}
+
 QList<int> FillInOffsets(int speed, bool smoothing, bool reverse)
 {
     if (!smoothing || reverse)
@@ -39,19 +51,19 @@ void ForwardStep(PromptState &p, PromptPane &a, PromptPane &b)
     p.PaneBWrapped = p.PaneBPrevTop >= 0 && p.PaneBTop < 0;
     if (p.PaneAWrapped) {
         p.TopLine = a.FirstVisibleLine();
-        p.PaneBTop = a.Height();
         // Pane B already holds the page after pane A at the start of a run.
         if (!p.FirstWrapPending) {
             b.LineScroll(p.RecycleLines);
             p.NextLine += p.RecycleLines;
         }
         p.FirstWrapPending = 0;
+        p.PaneBTop = continuing(p.PaneATop, a, b);
     }
     if (p.PaneBWrapped) {
         p.TopLine = b.FirstVisibleLine();
-        p.PaneATop = b.Height();
         a.LineScroll(p.RecycleLines);
         p.NextLine += p.RecycleLines;
+        p.PaneATop = continuing(p.PaneBTop, b, a);
     }
 }
 
@@ -69,15 +81,15 @@ void ReverseStep(PromptState &p, PromptPane &a, PromptPane &b)
     p.PaneBWrapped = p.PaneBPrevTop <= 0 && p.PaneBTop > 0;
     if (p.PaneAWrapped) {
         p.TopLine = a.FirstVisibleLine();
-        p.PaneBTop = -a.Height();
         b.LineScroll(-p.RecycleLines);
         p.NextLine -= p.RecycleLines;
+        p.PaneBTop = continuing(p.PaneATop, a, b);
     }
     if (p.PaneBWrapped) {
         p.TopLine = b.FirstVisibleLine();
-        p.PaneATop = -b.Height();
         a.LineScroll(-p.RecycleLines);
         p.NextLine -= p.RecycleLines;
+        p.PaneATop = continuing(p.PaneBTop, b, a);
     }
 }
 

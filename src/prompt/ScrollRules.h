@@ -5,7 +5,8 @@
 struct PromptState;
 
 // What the scroll rules need of a prompt pane: its first visible display line, line
-// scrolling, and its height. The panes are text controls; tests use plain stand-ins.
+// scrolling, its height, and the script's y at its top edge. The panes are text controls;
+// tests use plain stand-ins.
 class PromptPane
 {
 public:
@@ -13,6 +14,7 @@ public:
     virtual int FirstVisibleLine() const = 0;
     virtual void LineScroll(int lines) = 0;
     virtual int Height() const = 0;
+    virtual int TextY() const = 0;
 };
 
 // The arithmetic of the scroll loop, free of windows: how the two panes move in one step,
@@ -24,8 +26,9 @@ namespace ScrollRules {
 QList<int> FillInOffsets(int speed, bool smoothing, bool reverse);
 
 // One step forward: both panes move up by CurrentSpeed; the pane that leaves the top is
-// put under the other and scrolled on by RecycleLines. At the end of the script the
-// speed drops to 0 and the text stands still.
+// scrolled on by RecycleLines and put under the other where its text continues the other's
+// (the seam keeps the line pitch). At the end of the script the speed drops to 0 and the
+// text stands still.
 void ForwardStep(PromptState &p, PromptPane &a, PromptPane &b);
 
 // One step back: the mirror image, standing still at the top of the script.

@@ -23,8 +23,6 @@ SerialByteReader::Request SerialByteReader::Next(bool lockedOut)
             return Request::Toggled;
         }
         if (byte >= 64 && byte <= 126 && !lockedOut) {
-            P.LoopRunning = 0;
-            P.CurrentSpeed = 0;
             m_speedAfterJump = byte == 64;
             return Request::StopAndJump;
         }
@@ -34,54 +32,42 @@ SerialByteReader::Request SerialByteReader::Next(bool lockedOut)
     return Request::Done;
 }
 
-// The busy-wait is left alone: the scroll loop takes a new delay only when it is above 0.
 void SerialByteReader::applySpeed(int row)
 {
-    P.CurrentSpeed = m_table[row].Speed;
-    P.CurrentDelay = m_table[row].Delay;
+    ApplyControllerRow(P, m_table, row);
+}
+
+void ApplyControllerRow(PromptState &p, const SerialSpeedTable &table, int value)
+{
+    // The row's delay acts as given, 0 included: a slow row before must not linger.
+    p.CurrentSpeed = table[value].Speed;
+    p.CurrentDelay = table[value].Delay;
+    p.ActiveDelay = table[value].Delay;
 }
 
 namespace SerialJump {
 
-namespace {
-
-std::optional<MarkerSearch::Selection> forward(MarkerSearchState &m, const PromptState &P,
-                                               const LineIndex &lineIndex)
+std::optional<MarkerSearch::Selection> Target(MarkerSearchState &m, const QString &text, int lineAtTop, bool forward,
+                                              const LineIndex &lineIndex)
 {
-    m.MarkerScanPos = lineIndex(P.TopLine + P.RecycleLines + P.PageLines);
-    // Past the end of the script nothing lies ahead; searching from index -1 would
-    // search the whole script and jump back to its first marker.
-    if (m.MarkerScanPos < 0) {
-        m.FoundPos = 0;
-        return std::nullopt;
+    m.SearchText = MarkerSearch::lowerKeepingPositions(text);
+    if (forward) {
+        // From the line under the one at the top: that one is on screen already.
+        const int from = lineIndex(lineAtTop + 1);
+        const qsizetype found = from < 0 ? -1 : m.SearchText.indexOf(JumpMarker, from);
+        m.FoundPos = int(found) + 1;
+        if (found < 0)
+            return std::nullopt;
+        m.MarkerScanPos = int(found);
+        m.MarkerPos = m.MarkerScanPos + 1;
+        return MarkerSearch::Selection{m.MarkerScanPos, 1};
     }
-    m.SearchText.remove(0, m.MarkerScanPos + 1);
-    m.FoundPos = int(m.SearchText.indexOf(JumpMarker)) + 1;
-    if (m.FoundPos == 0)
+    const int before = lineIndex(lineAtTop);
+    const qsizetype found = before <= 0 ? -1 : m.SearchText.lastIndexOf(JumpMarker, before - 1);
+    if (found < 0)
         return std::nullopt;
-    m.MarkerScanPos += m.FoundPos;
-    m.MarkerPos = m.MarkerScanPos + 1;
+    m.MarkerScanPos = int(found);
     return MarkerSearch::Selection{m.MarkerScanPos, 1};
-}
-
-std::optional<MarkerSearch::Selection> backward(MarkerSearchState &m, const PromptState &P,
-                                                const LineIndex &lineIndex)
-{
-    m.MarkerScanPos = lineIndex(P.TopLine);
-    if (m.MarkerScanPos <= 1)
-        return std::nullopt;
-    // The line break before the top line and the character before it are not searched.
-    MarkerSearch::lastBefore(m, JumpMarker, m.MarkerScanPos);
-    return MarkerSearch::Selection{m.MarkerScanPos, 1};
-}
-
-}
-
-std::optional<MarkerSearch::Selection> Target(MarkerSearchState &markers, const QString &text,
-                                              const PromptState &state, const LineIndex &lineIndex)
-{
-    markers.SearchText = MarkerSearch::lowerKeepingPositions(text);
-    return state.Reverse == 0 ? forward(markers, state, lineIndex) : backward(markers, state, lineIndex);
 }
 
 }

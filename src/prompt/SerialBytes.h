@@ -25,9 +25,8 @@ public:
         Done,
         // The direction changed: start the lock-out and turn the cue arrow.
         Toggled,
-        // The scrolling stopped: close the port, start the lock-out, insert the error
-        // marks, put the caret where SerialJump::Target says and start a new prompt run.
-        // Ask for more only when that run has ended.
+        // Stop and jump: close the port, start the lock-out and give the jump command; the
+        // rest of the batch acts in the new run.
         StopAndJump,
     };
 
@@ -49,18 +48,19 @@ private:
     const SerialSpeedTable &m_table;
 };
 
+// Applies a row of the controller's speed table: speed and delay, the delay at once.
+void ApplyControllerRow(PromptState &p, const SerialSpeedTable &table, int value);
+
 namespace SerialJump {
 
 // The character index at which a display line of the script starts; -1 past the last.
 using LineIndex = std::function<int(int line)>;
 
-// Where the stop-and-jump command puts the caret of the script: forward, on the first
-// jump marker after the first character of the line a page below both panes; in
-// reverse, just after the last jump marker that ends more than one character before
-// the top line (the first character without one). Nothing when the caret stays: no
-// marker ahead, or the top line starts at index 0 or 1. Leaves the search state as the
-// marker commands expect it (a forward find sets MarkerPos to the marker, 1-based).
-std::optional<MarkerSearch::Selection> Target(MarkerSearchState &markers, const QString &text,
-                                              const PromptState &state, const LineIndex &lineIndex);
+// Where the stop-and-jump command goes: forward, the first jump marker after the line at
+// the top of the window; back, the last one before it. Nothing when there is none that
+// way. Leaves the search state as the marker commands expect it (a forward find sets
+// MarkerPos to the marker, 1-based).
+std::optional<MarkerSearch::Selection> Target(MarkerSearchState &markers, const QString &text, int lineAtTop,
+                                              bool forward, const LineIndex &lineIndex);
 
 }

@@ -18,11 +18,9 @@ SerialControl::~SerialControl() = default;
 
 void SerialControl::CommPortDriver1ReceiveData(TCommPortDriver *, const quint8 *DataPtr, qint32 DataSize)
 {
-    auto reader = std::make_unique<SerialByteReader>(QByteArray(reinterpret_cast<const char *>(DataPtr), DataSize),
-                                                     P, m_c.settings->SerialSpeedTable);
-    read(*reader);
-    if (!reader->AtEnd())
-        m_waiting.push_back(std::move(reader));
+    SerialByteReader reader(QByteArray(reinterpret_cast<const char *>(DataPtr), DataSize), P,
+                            m_c.settings->SerialSpeedTable);
+    read(reader);
 }
 
 void SerialControl::read(SerialByteReader &reader)
@@ -34,27 +32,11 @@ void SerialControl::read(SerialByteReader &reader)
             m_c.Timer3->start();
             m_commands.ShowArrow();
         } else {
+            // The new run starts at rest; the rest of the batch acts in it.
             stopAndJump();
-            // The new run starts at rest; the rest of the batch waits for its end.
-            return;
         }
     }
     m_commands.ShowSpeed();
-}
-
-void SerialControl::PromptingEnded()
-{
-    if (m_waiting.empty())
-        return;
-    while (!m_waiting.empty()) {
-        std::unique_ptr<SerialByteReader> reader = std::move(m_waiting.back());
-        m_waiting.pop_back();
-        while (reader->Next(true) != SerialByteReader::Request::Done) {
-        }
-        m_commands.ShowSpeed();
-    }
-    // As when a run ends: the text is at rest.
-    P.CurrentSpeed = 0;
 }
 
 void SerialControl::stopAndJump()

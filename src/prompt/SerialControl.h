@@ -22,11 +22,6 @@ public:
 
     void CommPortDriver1ReceiveData(TCommPortDriver *Sender, const quint8 *DataPtr, qint32 DataSize);
 
-    // Prompting has ended. The bytes that came in a batch after a stop-and-jump belong
-    // to the end of the run the jump started: their speeds take effect now, the last
-    // batch first, and any command among them is locked out.
-    void PromptingEnded();
-
 private:
     void read(SerialByteReader &reader);
     void stopAndJump();
@@ -34,5 +29,4 @@ private:
     MainControls &m_c;
     PromptState &P;
     PromptCommands &m_commands;
-    std::vector<std::unique_ptr<SerialByteReader>> m_waiting;
 };

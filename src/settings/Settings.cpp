@@ -215,7 +215,7 @@ const char *const DefaultHead[] = {
     "# Typical value is 100",
     "RESOLUTION=640x480",
     "# can be any resolution supported by hardware",
-    "METHOD=WIN",
+    "METHOD=FRAME",
     "# Can be WIN only",
     "FONT SMOOTHING=YES",
     "# Can be YES ot NO",
@@ -398,7 +398,8 @@ void SetFirstStartTexts(Settings &settings)
     settings.Resolution = QStringLiteral("640x480");
     settings.MenuLanguage = QStringLiteral("English");
     settings.SpellLanguage = QStringLiteral("English");
-    settings.DisplayMethod = QStringLiteral("WIN");
+    // A new user gets the steady method: the busy-wait's speed depends on the machine.
+    settings.DisplayMethod = QStringLiteral("FRAME");
 }
 
 void WriteSettingsKey(const Settings &settings, const QString &section, const QString &key,

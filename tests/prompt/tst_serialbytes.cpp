@@ -112,9 +112,8 @@ void tst_SerialBytes::batch()
             continue;
         }
         seen += u'J';
-        QCOMPARE(p.LoopRunning, quint8(0));
-        QCOMPARE(p.CurrentSpeed, 0);
-        // The new run, which has its own speeds, ends before the handler goes on.
+        // The jump command stops the run and starts the new one; the rest of the batch acts
+        // in it (here from a mark that no row has set yet).
         p.CurrentSpeed = -1;
         p.CurrentDelay = -1;
     }
@@ -123,8 +122,9 @@ void tst_SerialBytes::batch()
     QCOMPARE(p.CurrentDelay, delay);
     QCOMPARE(p.Reverse, reverse);
     QCOMPARE(int(p.FirstWrapPending), firstWrapPending);
-    QCOMPARE(p.LoopRunning, quint8(requests.contains(u'J') ? 0 : 1));
-    QCOMPARE(p.ActiveDelay, 100000); // the loop's own business
+    QCOMPARE(p.LoopRunning, quint8(1));
+    // A row's delay acts at once, 0 included; without a row the loop's delay stays.
+    QCOMPARE(p.ActiveDelay, delay == 5 || delay == -1 ? 100000 : delay);
 }
 
 // Byte 200, then 150 in the next batch: once while the lock-out runs, once after it.
@@ -148,15 +148,6 @@ void tst_SerialBytes::lockOutSpansBatches()
     QCOMPARE(p.Reverse, 0);
 }
 
-struct Position
-{
-    qint32 topLine = 0;
-    qint32 recycleLines = 0;
-    qint32 pageLines = 0;
-    qint32 reverse = 0;
-};
-Q_DECLARE_METATYPE(Position)
-
 // Lines: 0 "Intro" at 0, 1 "»One" at 6, 2 "text" at 11, 3 "»Two" at 16, 4 "more" at 21,
 // 5 "»Three" at 26, 6 "end" at 33.
 static const char *const Script = "Intro\n\u00bbOne\ntext\n\u00bbTwo\nmore\n\u00bbThree\nend";
@@ -164,32 +155,34 @@ static const char *const Script = "Intro\n\u00bbOne\ntext\n\u00bbTwo\nmore\n\u00
 void tst_SerialBytes::jumpTarget_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<Position>("position");
-    QTest::addColumn<int>("start");     // caret; -1: not moved
+    QTest::addColumn<int>("lineAtTop");
+    QTest::addColumn<bool>("forward");
+    QTest::addColumn<int>("start");     // the marker; -1: none that way
     QTest::addColumn<int>("markerPos"); // 1-based, 99 when left alone
-    QTest::addColumn<int>("scanPos");
+    QTest::addColumn<int>("scanPos");   // 77 when left alone
 
     const QString script = QString::fromUtf8(Script);
-    // Forward: from the line a page below both panes, its first character not searched.
-    QTest::newRow("forward to the next marker") << script << Position{0, 1, 1} << 16 << 17 << 16;
-    QTest::newRow("forward past a marker at the line start") << script << Position{0, 2, 1} << 26 << 27 << 26;
-    QTest::newRow("forward with upper-case text around") << script.toUpper() << Position{1, 0, 1} << 16 << 17 << 16;
-    QTest::newRow("forward with no marker ahead") << script << Position{4, 1, 1} << -1 << 99 << 33;
-    QTest::newRow("forward from past the last line") << script << Position{6, 1, 1} << -1 << 99 << -1;
-    // Reverse: from the top line, the character before its line break not searched.
-    QTest::newRow("reverse to the previous marker") << script << Position{5, 4, 4, 1} << 17 << 99 << 17;
-    QTest::newRow("reverse past the top line's own marker") << script << Position{3, 4, 4, 1} << 7 << 99 << 7;
-    QTest::newRow("reverse with no marker before") << script << Position{1, 4, 4, 1} << 0 << 99 << 0;
-    QTest::newRow("reverse skips a marker ending the line above")
-        << QString::fromUtf8("\u00bbA\nb\u00bb\nc") << Position{2, 0, 0, 1} << 1 << 99 << 1;
-    QTest::newRow("reverse at the top") << script << Position{0, 4, 4, 1} << -1 << 99 << 0;
-    QTest::newRow("reverse from index 1") << QStringLiteral("\nb\u00bb") << Position{1, 0, 0, 1} << -1 << 99 << 1;
+    // Forward: the first marker after the line at the top.
+    QTest::newRow("forward to the marker on the next line") << script << 0 << true << 6 << 7 << 6;
+    QTest::newRow("forward past the top line's own marker") << script << 1 << true << 16 << 17 << 16;
+    QTest::newRow("forward with upper-case text around") << script.toUpper() << 2 << true << 16 << 17 << 16;
+    QTest::newRow("forward with no marker ahead") << script << 5 << true << -1 << 99 << 77;
+    QTest::newRow("forward from the last line") << script << 6 << true << -1 << 99 << 77;
+    QTest::newRow("forward from past the last line") << script << 9 << true << -1 << 99 << 77;
+    // Back: the last marker before the line at the top.
+    QTest::newRow("back to the previous marker") << script << 5 << false << 16 << 99 << 16;
+    QTest::newRow("back past the top line's own marker") << script << 3 << false << 6 << 99 << 6;
+    QTest::newRow("back with no marker before") << script << 1 << false << -1 << 99 << 77;
+    QTest::newRow("back to a marker ending the line above")
+        << QString::fromUtf8("\u00bbA\nb\u00bb\nc") << 2 << false << 4 << 99 << 4;
+    QTest::newRow("back at the top") << script << 0 << false << -1 << 99 << 77;
 }
 
 void tst_SerialBytes::jumpTarget()
 {
     QFETCH(QString, text);
-    QFETCH(Position, position);
+    QFETCH(int, lineAtTop);
+    QFETCH(bool, forward);
     QFETCH(int, start);
     QFETCH(int, markerPos);
     QFETCH(int, scanPos);
@@ -203,14 +196,11 @@ void tst_SerialBytes::jumpTarget()
         return line >= 0 && line < lineStarts.size() ? lineStarts[line] : -1;
     };
 
-    PromptState p;
-    p.TopLine = position.topLine;
-    p.RecycleLines = position.recycleLines;
-    p.PageLines = position.pageLines;
-    p.Reverse = position.reverse;
     MarkerSearchState markers;
     markers.MarkerPos = 99;
-    const std::optional<MarkerSearch::Selection> target = SerialJump::Target(markers, text, p, lineIndex);
+    markers.MarkerScanPos = 77;
+    const std::optional<MarkerSearch::Selection> target =
+        SerialJump::Target(markers, text, lineAtTop, forward, lineIndex);
     QCOMPARE(target ? target->start : -1, start);
     if (target)
         QCOMPARE(target->length, 1);

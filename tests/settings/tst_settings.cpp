@@ -23,7 +23,7 @@ QStringList documentedDefaultLines()
     QStringList lines = {
         "[SCROLLING]", "CONTROL=KEYBOARD", "# Can be KEYBOARD,COM1 or COM2", "INPUT BUFFER=2",
         "# Typical value is 2", "POLLING DELAY=100", "# Typical value is 100", "RESOLUTION=640x480",
-        "# can be any resolution supported by hardware", "METHOD=WIN", "# Can be WIN only",
+        "# can be any resolution supported by hardware", "METHOD=FRAME", "# Can be WIN only",
         "FONT SMOOTHING=YES", "# Can be YES ot NO", "", "[LANGUAGE]", "MENU=ENGLISH", "# Can be ENGLISH",
         "SPELL=ENGLISH", "# Can be ENGLISH", "", "[WINDOW]", "MAXIMIZE=NO",
         "# If YES then Window is maximized when scrolling", "SPELL=ENGLISH", "ARROWPOS=200", "",
@@ -303,7 +303,7 @@ void TestSettings::firstStartThenNextStart()
     QCOMPARE(first.Resolution, QStringLiteral("640x480"));
     QCOMPARE(first.MenuLanguage, QStringLiteral("English"));
     QCOMPARE(first.SpellLanguage, QStringLiteral("English"));
-    QCOMPARE(first.DisplayMethod, QStringLiteral("WIN"));
+    QCOMPARE(first.DisplayMethod, QStringLiteral("FRAME"));
 
     Settings next;
     next.MaximizeWhenPrompting = true;
@@ -319,8 +319,8 @@ void TestSettings::firstStartThenNextStart()
     QCOMPARE(next.Resolution, QStringLiteral("640x480"));
     QVERIFY(!next.MaximizeWhenPrompting);
     QVERIFY(next.MenuLanguage.isEmpty());
-    QCOMPARE(next.DisplayMethod, QStringLiteral("WIN"));
-    QCOMPARE(applied.steadySpeed, QList<bool>{false});
+    QCOMPARE(next.DisplayMethod, QStringLiteral("FRAME"));
+    QCOMPARE(applied.steadySpeed, QList<bool>{true});
 }
 
 void TestSettings::defaultFileCannotBeWritten_data()
