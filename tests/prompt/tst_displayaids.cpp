@@ -156,7 +156,10 @@ void tst_DisplayAids::scrollSettingItems_data()
     QTest::addColumn<QByteArray>("off");
     QTest::newRow("font smoothing") << "FontSmoothing1" << true << QByteArray("FONT SMOOTHING=YES")
                                     << QByteArray("FONT SMOOTHING=NO");
-    QTest::newRow("steady speed") << "SteadySpeed1" << false << QByteArray("METHOD=FRAME") << QByteArray("METHOD=WIN");
+    // A first start writes the steady method.
+    QTest::newRow("steady speed") << "SteadySpeed1" << true << QByteArray("METHOD=FRAME") << QByteArray("METHOD=WIN");
+    // Not in the default file: the first choice adds it to its section.
+    QTest::newRow("mirror prompter") << "MirrorPrompter1" << false << QByteArray("MIRROR=YES") << QByteArray("MIRROR=NO");
 }
 
 // Each check item of the scroll settings turns over and writes its key back.
