@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(g++ make cmake pkg-config qt6-base-dev qt6-serialport-dev libhunspell-dev hunspell-en-us
           fonts-liberation fonts-dejavu-core xvfb xauth x11-utils x11-xserver-utils imagemagick poppler-utils
-          dpkg-dev lintian desktop-file-utils appstream)
+          dpkg-dev lintian desktop-file-utils appstream
+          clang libclang-rt-14-dev)  # the last two build the fuzz targets (make fuzz-smoke)
 
 if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
   echo "This system has no apt-get. Install these packages (or your system's equivalents) by hand:" >&2
