@@ -4,7 +4,7 @@ set -euo pipefail
 [ -n "${SKIP_DEPS:-}" ] && exit 0
 
 packages=(g++ make cmake pkg-config qt6-base-dev qt6-serialport-dev libhunspell-dev hunspell-en-us
-          fonts-liberation fonts-dejavu-core xvfb xauth x11-utils imagemagick poppler-utils
+          fonts-liberation fonts-dejavu-core xvfb xauth x11-utils x11-xserver-utils imagemagick poppler-utils
           dpkg-dev lintian desktop-file-utils appstream
           clang libclang-rt-14-dev)  # the last two build the fuzz targets (make fuzz-smoke)
 

@@ -27,6 +27,7 @@
 #include "search/FindReplace.h"
 #include "serial/ControlSource.h"
 #include "spelling/Spelling.h"
+#include "talent/TalentScreen.h"
 #include "controls/TCommPortDriver.h"
 
 #include <QAction>
@@ -47,6 +48,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QScrollBar>
+#include <QTextDocument>
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
@@ -380,6 +383,11 @@ void TMainForm::createMenus()
     smoothing->setCheckable(true);
     smoothing->setChecked(true);
     addItem(scrollSettings, "SteadySpeed1", QStringLiteral("Steady Speed"))->setCheckable(true);
+    addItem(scrollSettings, "MirrorPrompter1", QStringLiteral("Mirror Prompter"))->setCheckable(true);
+    // Filled by the talent screen's subsystem: its items follow the connected screens.
+    QMenu *talent = tools->addMenu(QStringLiteral("Talent Screen"));
+    talent->setFont(QApplication::font());
+    talent->setObjectName(QStringLiteral("TalentScreen1"));
 
     // A menu-bar entry without a menu: choosing it starts prompting.
     QAction *prompt2 = MainMenu->addAction(QStringLiteral("&Prompt"));
@@ -503,7 +511,9 @@ void TMainForm::createSubsystems()
     Engine = std::make_unique<PromptEngine>(
         m_controls, PromptEngine::Hooks{[this] { Source->ApplyAtPromptStart(); },
                                         [this] { Format->ShowSelectionFormat(); },
-                                        {}});
+                                        [this] { Talent->PromptingEnded(); }});
+    // With a talent screen, the steady method keeps time with the screen on air.
+    Engine->PacingScreen = [this] { return Talent->Screen(); };
     Commands = std::make_unique<PromptCommands>(
         m_controls, *Engine,
         PromptCommands::Hooks{m_guard.guarded([this] { Engine->SpeedButton1Click(); }),
@@ -514,6 +524,17 @@ void TMainForm::createSubsystems()
     Aids = std::make_unique<DisplayAids>(m_controls);
     Spell = std::make_unique<Spelling>(m_controls);
     Help = std::make_unique<HelpCommands>(m_controls);
+    Talent = std::make_unique<TalentScreen>(
+        m_controls, findChild<QMenu *>(QStringLiteral("TalentScreen1")), Action(QStringLiteral("MirrorPrompter1")),
+        TalentScreen::Hooks{[this](QAction *item, const std::function<void()> &handler) {
+            connect(item, &QAction::triggered, this, m_guard.guarded(handler));
+            // Screen items come and go with the screens, under the same few names.
+            if (!m_wired.contains(item->objectName()))
+                m_wired << item->objectName();
+        },
+                            [this] { Engine->PublishFrame(); }});
+    TalentScreen *talent = Talent.get();
+    Engine->AddFrameListener([talent](const PromptFrame &frame) { talent->ShowFrame(frame); });
 }
 
 QAction *TMainForm::Action(const QString &name) const
@@ -676,6 +697,12 @@ void TMainForm::connectEvents()
     Panel1->OnDblClick = m_guard.guarded([aids] { aids->Panel1DblClick(); });
 
     connect(Timer1, &QTimer::timeout, this, m_guard.guarded([aids] { aids->Timer1Timer(); }));
+    // The talent reads ahead from where the next run starts; colours and the arrow are
+    // picked up by the clock's tick.
+    TalentScreen *talent = Talent.get();
+    connect(RichEdit1->verticalScrollBar(), &QScrollBar::valueChanged, talent, [talent] { talent->EditorChanged(); });
+    connect(RichEdit1->document(), &QTextDocument::contentsChanged, talent, [talent] { talent->EditorChanged(); });
+    connect(Timer1, &QTimer::timeout, talent, [talent] { talent->EditorChanged(); });
     connect(Timer2, &QTimer::timeout, this, m_guard.guarded([this] { Timer2Timer(); }));
     connect(Timer3, &QTimer::timeout, this, m_guard.guarded([aids] { aids->Timer3Timer(); }));
     SerialControl *serial = Serial.get();
@@ -691,6 +718,8 @@ void TMainForm::resizeEvent(QResizeEvent *event)
     QMainWindow::resizeEvent(event);
     if (Engine)
         m_guard.run([this] { Engine->FormResize(); });
+    if (Talent)
+        Talent->EditorChanged();
 }
 
 // ---- Start-up ----
@@ -768,6 +797,8 @@ SettingsConsumers TMainForm::SettingsTargets()
     targets.setFontSmoothing = [this](bool on) { Action(QStringLiteral("FontSmoothing1"))->setChecked(on); };
     targets.setSteadySpeed = [this](bool on) { Action(QStringLiteral("SteadySpeed1"))->setChecked(on); };
     targets.setArrowTop = [this](qint32 top) { Label1->move(Label1->x(), top); };
+    targets.setMirrorPrompter = [this](bool on) { Talent->TakeMirrorPrompter(on); };
+    targets.setTalent = [this](const TalentSetting &talent) { Talent->TakeSetting(talent); };
     return targets;
 }
 

@@ -28,6 +28,7 @@ class PromptEngine;
 class ScriptFiles;
 class SerialControl;
 class Spelling;
+class TalentScreen;
 class TPanel;
 struct Settings;
 struct SettingsConsumers;
@@ -78,6 +79,7 @@ public:
     std::unique_ptr<DisplayAids> Aids;
     std::unique_ptr<Spelling> Spell;
     std::unique_ptr<HelpCommands> Help;
+    std::unique_ptr<TalentScreen> Talent;
 
     MainControls &Controls() { return m_controls; }
     const ErrorGuard &Guard() const { return m_guard; }

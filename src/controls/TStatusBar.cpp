@@ -53,3 +53,11 @@ int TStatusBar::PanelWidth(int index) const
 {
     return m_panels.at(index)->width();
 }
+
+void TStatusBar::WidenPanelToFit(int index)
+{
+    QLabel *panel = m_panels.at(index);
+    const int needed = panel->fontMetrics().horizontalAdvance(panel->text()) + 2 * panel->frameWidth() + 4;
+    if (needed > panel->width())
+        panel->setFixedWidth(needed);
+}

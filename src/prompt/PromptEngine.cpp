@@ -280,7 +280,9 @@ void PromptEngine::scrollLoop()
     m_clock.start();
     m_pacer.reset();
     if (steadySpeed()) {
-        const QScreen *screen = m_c.Form->screen();
+        const QScreen *screen = PacingScreen ? PacingScreen() : nullptr;
+        if (!screen)
+            screen = m_c.Form->screen();
         m_pacer.emplace(screen ? screen->refreshRate() : 0.0, m_clock.nsecsElapsed());
     }
     for (;;) {
@@ -442,8 +444,8 @@ void PromptEngine::PublishFrame()
         f.a = paneOf(paneA);
         f.b = paneOf(paneB);
     } else {
-        // The editor alone, pane B hidden behind it.
-        f.a = PromptFrame::Pane{0, f.height, qreal(paneA->verticalScrollBar()->value())};
+        // The editor alone, pane B hidden behind it, at the line the next run starts with.
+        f.a = PromptFrame::Pane{0, f.height, qreal(paneA->LineTop(paneA->GetFirstVisibleLine()))};
         f.b = PromptFrame::Pane{};
     }
     f.arrowTop = m_c.Label1->y();

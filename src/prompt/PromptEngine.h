@@ -12,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+class QScreen;
 class TRichEdit;
 struct MainControls;
 struct PromptState;
@@ -61,6 +62,10 @@ public:
     qint64 RunsStarted() const { return m_runs; }
     // In the steady method, how long after its frame the last step started.
     qint64 LastStepLateNs() const { return m_lateNs; }
+
+    // The screen whose refresh the steady method keeps time with, when not the window's
+    // own (the talent's screen); null for the window's.
+    std::function<QScreen *()> PacingScreen;
 
     // Called just before and just after every step's move (for tests and measurements).
     std::function<void(bool after)> OnStep;

@@ -23,6 +23,7 @@ const QString Window = QStringLiteral("WINDOW");
 const QString KeyboardScrolling = QStringLiteral("KEYBOARD SCROLLING");
 const QString ComportScrolling = QStringLiteral("COMPORT SCROLLING");
 const QString Ports = QStringLiteral("PORTS");
+const QString Talent = QStringLiteral("TALENT");
 
 // The keys in the order the file lists them: 1 to 9, then 0.
 constexpr std::array<int, 10> KeyOrder = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0};
@@ -106,6 +107,9 @@ void readScrolling(Settings &settings, const SettingsConsumers &consumers, const
                            .trimmed().compare(u"FRAME", Qt::CaseInsensitive) == 0;
     settings.DisplayMethod = frame ? QStringLiteral("FRAME") : QStringLiteral("WIN");
     give(consumers.setSteadySpeed, frame);
+    // Not in the default file: only a YES written back by the menu item mirrors.
+    const QString mirror = in.text(Scrolling, QStringLiteral("MIRROR"), QStringLiteral("NO")).trimmed();
+    give(consumers.setMirrorPrompter, mirror.compare(u"YES", Qt::CaseInsensitive) == 0);
 }
 
 // Optional, and never part of the default file. Read before everything that can fail,
@@ -116,6 +120,18 @@ void readPorts(const SettingsConsumers &consumers, const SettingsReader &in)
         return;
     for (int port = 1; port <= 4; ++port)
         consumers.setPortDevice(port, in.text(Ports, QStringLiteral("COM%1").arg(port), QString()));
+}
+
+// Optional like [PORTS], and read with it before anything that can fail: a mistyped value
+// is no reason to leave the talent without a screen or to keep the program from starting.
+void readTalent(const SettingsConsumers &consumers, const SettingsReader &in)
+{
+    if (!consumers.setTalent)
+        return;
+    TalentSetting talent;
+    talent.Screen = in.text(Talent, QStringLiteral("SCREEN"), QString());
+    ParseMirrorText(in.text(Talent, QStringLiteral("MIRROR"), QString()), talent.MirrorH, talent.MirrorV);
+    consumers.setTalent(talent);
 }
 
 void readWindow(Settings &settings, const SettingsConsumers &consumers, const SettingsReader &in)
@@ -314,6 +330,23 @@ QString nativePath(const Settings &settings)
 
 } // namespace
 
+QString MirrorText(bool horizontal, bool vertical)
+{
+    if (horizontal && vertical)
+        return QStringLiteral("HV");
+    if (horizontal)
+        return QStringLiteral("H");
+    return vertical ? QStringLiteral("V") : QStringLiteral("NONE");
+}
+
+void ParseMirrorText(const QString &text, bool &horizontal, bool &vertical)
+{
+    const QString t = text.trimmed().toUpper();
+    const bool both = t == u"HV" || t == u"VH";
+    horizontal = both || t == u"H";
+    vertical = both || t == u"V";
+}
+
 QString SettingsFileName()
 {
     return QStringLiteral("CORVANTA.INI");
@@ -348,6 +381,7 @@ void ReadSettings(Settings &settings, const SettingsConsumers &consumers)
 
     const SettingsReader in(file);
     readPorts(consumers, in);
+    readTalent(consumers, in);
     readScrolling(settings, consumers, in);
     readWindow(settings, consumers, in);
     readKeyboardTable(settings, in);

@@ -25,6 +25,18 @@ using KeyboardSpeedTable = std::array<SpeedEntry, 10>;
 // Indexed by the hand controller's value, 0 to 64.
 using SerialSpeedTable = std::array<SpeedEntry, 65>;
 
+// The screen the talent reads from, under a beam-splitter glass, and how it is turned.
+struct TalentSetting
+{
+    QString Screen;       // the screen's name as the window system gives it; "" for none
+    bool MirrorH = false; // left to right
+    bool MirrorV = false; // top to bottom
+};
+
+// "NONE", "H", "V" or "HV" as [TALENT] MIRROR writes it; anything else reads as NONE.
+QString MirrorText(bool horizontal, bool vertical);
+void ParseMirrorText(const QString &text, bool &horizontal, bool &vertical);
+
 // What the settings file keeps in memory. Everything else it holds goes straight to
 // its consumer (menu check marks, the serial driver, the cue arrow) as it is read.
 struct Settings
@@ -57,6 +69,10 @@ struct SettingsConsumers
     // The steady, display-paced scroll method (METHOD=FRAME) rather than the busy-wait.
     std::function<void(bool)> setSteadySpeed;
     std::function<void(qint32)> setArrowTop;
+    // [SCROLLING] MIRROR: the main window's own prompting view mirrored left to right.
+    std::function<void(bool)> setMirrorPrompter;
+    // [TALENT]; a file without the section gives an empty screen name.
+    std::function<void(const TalentSetting &)> setTalent;
 };
 
 // The settings file is looked for by its bare name, in the current directory.

@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QTimer>
 
 #include <new>
@@ -79,6 +80,14 @@ static QString describe(QMenu *menu)
     return entries.join(QStringLiteral("; "));
 }
 
+// The offscreen platform's one screen, as the Talent Screen menu lists it.
+static QString offscreenItem()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QString name = screen->name().isEmpty() ? QStringLiteral("Screen 1") : screen->name();
+    return QStringLiteral("%1 (%2x%3)").arg(name).arg(screen->size().width()).arg(screen->size().height());
+}
+
 void tst_MainForm::menuBar_data()
 {
     QTest::addColumn<QString>("caption");
@@ -103,7 +112,9 @@ void tst_MainForm::menuBar_data()
     QTest::newRow("tools") << "&Tools"
         << "Spell1|&Spell|F7; Prompt1|&Prompt|F10; -; ScrollControl1|Scroll Control [ScrollControls1|&Keyboard; "
            "COM11|Serial Port &1; Com21|Serial Port &2]; ScrollSettings1|Scroll Settings. "
-           "[FontSmoothing1|Font Smoothing; SteadySpeed1|Steady Speed]";
+           "[FontSmoothing1|Font Smoothing; SteadySpeed1|Steady Speed; MirrorPrompter1|Mirror Prompter]; "
+           "TalentScreen1|Talent Screen [TalentNone1|None; TalentOutput1|" + offscreenItem() + "; -; "
+           "MirrorLeftRight1|Mirror Left-Right; MirrorTopBottom1|Mirror Top-Bottom]";
     QTest::newRow("help") << "&Help"
         << "Introduction1|Introduction|F1; -; Settingup1|Setting up; Openascript1|Open a script; "
            "HelpSearchItem|Save a script; KeyboardShortcuts1|Keyboard Shortcuts; "

@@ -158,6 +158,8 @@ void tst_DisplayAids::scrollSettingItems_data()
                                     << QByteArray("FONT SMOOTHING=NO");
     // A first start writes the steady method.
     QTest::newRow("steady speed") << "SteadySpeed1" << true << QByteArray("METHOD=FRAME") << QByteArray("METHOD=WIN");
+    // Not in the default file: the first choice adds it to its section.
+    QTest::newRow("mirror prompter") << "MirrorPrompter1" << false << QByteArray("MIRROR=YES") << QByteArray("MIRROR=NO");
 }
 
 // Each check item of the scroll settings turns over and writes its key back.

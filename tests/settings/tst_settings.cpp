@@ -113,6 +113,8 @@ struct Applied
     QList<qint32> arrowTops;
     QList<bool> steadySpeed;
     QStringList ports; // "n=device" in the order given
+    QStringList talents; // "screen|mirror"
+    QList<bool> mirrorPrompter;
 
     SettingsConsumers consumers()
     {
@@ -124,6 +126,8 @@ struct Applied
         c.setFontSmoothing = [this](bool v) { fontSmoothing << v; };
         c.setArrowTop = [this](qint32 v) { arrowTops << v; };
         c.setSteadySpeed = [this](bool v) { steadySpeed << v; };
+        c.setTalent = [this](const TalentSetting &t) { talents << t.Screen + u'|' + MirrorText(t.MirrorH, t.MirrorV); };
+        c.setMirrorPrompter = [this](bool v) { mirrorPrompter << v; };
         return c;
     }
 };
@@ -221,6 +225,10 @@ private Q_SLOTS:
     void unreadableFileIsReported();
     void portDevices_data();
     void portDevices();
+    void talentSection_data();
+    void talentSection();
+    void mirrorPrompter_data();
+    void mirrorPrompter();
     void writeSettingsKey_data();
     void writeSettingsKey();
     void writeSettingsKeyNeverCreatesFile();
@@ -717,6 +725,77 @@ void TestSettings::portDevices()
     QCOMPARE(thrown, badNumber ? QStringLiteral("'In Buffer error' is not a valid integer value")
                                : QStringLiteral("<nothing thrown>"));
     QCOMPARE(applied.ports, ports);
+}
+
+void TestSettings::talentSection_data()
+{
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<bool>("badNumber");
+    QTest::addColumn<QString>("talent");
+
+    QTest::newRow("no [TALENT] section") << QStringList{} << false << "|NONE";
+    QTest::newRow("a screen, left-right") << QStringList{"[TALENT]", "SCREEN=TALENT", "MIRROR=H"} << false << "TALENT|H";
+    QTest::newRow("names in any case, blanks around")
+        << QStringList{"[Talent]", "screen = HDMI-1 ", "mirror= hv "} << false << "HDMI-1|HV";
+    QTest::newRow("VH is both") << QStringList{"[TALENT]", "SCREEN=DP-2", "MIRROR=VH"} << false << "DP-2|HV";
+    QTest::newRow("top-bottom") << QStringList{"[TALENT]", "SCREEN=DP-2", "MIRROR=v"} << false << "DP-2|V";
+    QTest::newRow("a name with blanks and brackets")
+        << QStringList{"[TALENT]", "SCREEN=Studio 2 (glass)"} << false << "Studio 2 (glass)|NONE";
+    QTest::newRow("garbage mirror") << QStringList{"[TALENT]", "SCREEN=TALENT", "MIRROR=sideways"} << false
+                                    << "TALENT|NONE";
+    QTest::newRow("a number for a mirror") << QStringList{"[TALENT]", "SCREEN=X", "MIRROR=2"} << false << "X|NONE";
+    QTest::newRow("no screen, a mirror") << QStringList{"[TALENT]", "MIRROR=H"} << false << "|H";
+    QTest::newRow("an empty screen") << QStringList{"[TALENT]", "SCREEN=", "MIRROR="} << false << "|NONE";
+    // Read with the ports, before the numbers: a bad one further on keeps the talent's screen.
+    QTest::newRow("then a bad number") << QStringList{"[TALENT]", "SCREEN=TALENT", "MIRROR=HV"} << true
+                                       << "TALENT|HV";
+}
+
+// [TALENT] is optional and never an error: what cannot be read is no mirror.
+void TestSettings::talentSection()
+{
+    QFETCH(QStringList, extra);
+    QFETCH(bool, badNumber);
+    QFETCH(QString, talent);
+
+    writeIni(defaultWith(QStringLiteral("SCROLLING"), QStringLiteral("INPUT BUFFER"), badNumber, QStringLiteral("2"))
+             + extra);
+    Settings settings;
+    Applied applied;
+    const QString thrown = thrownText([&] { ReadSettings(settings, applied.consumers()); });
+    QCOMPARE(thrown, badNumber ? QStringLiteral("'In Buffer error' is not a valid integer value")
+                               : QStringLiteral("<nothing thrown>"));
+    QCOMPARE(applied.talents, QStringList{talent});
+}
+
+void TestSettings::mirrorPrompter_data()
+{
+    QTest::addColumn<bool>("missing");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("on");
+
+    QTest::newRow("missing") << true << "" << false;
+    QTest::newRow("YES") << false << "YES" << true;
+    QTest::newRow("yes with blanks") << false << " yes " << true;
+    QTest::newRow("NO") << false << "NO" << false;
+    QTest::newRow("garbage") << false << "YESS" << false;
+    QTest::newRow("empty") << false << "" << false;
+}
+
+void TestSettings::mirrorPrompter()
+{
+    QFETCH(bool, missing);
+    QFETCH(QString, value);
+    QFETCH(bool, on);
+
+    QStringList lines = documentedDefaultLines();
+    if (!missing)
+        lines.insert(lineOf(lines, QStringLiteral("SCROLLING"), QStringLiteral("METHOD")), "MIRROR=" + value);
+    writeIni(lines);
+    Settings settings;
+    Applied applied;
+    ReadSettings(settings, applied.consumers());
+    QCOMPARE(applied.mirrorPrompter, QList<bool>{on});
 }
 
 void TestSettings::writeSettingsKey_data()
