@@ -56,7 +56,7 @@ std::optional<qint32> toInt32(QStringView text)
 class SettingsReader
 {
 public:
-    explicit SettingsReader(const ProfileFile &file) : m_file(file) {}
+    explicit SettingsReader(const ProfileFile &file) : m_file(file) { }
 
     QString text(const QString &section, const QString &key, const QString &marker) const
     {
@@ -94,15 +94,19 @@ void readScrolling(Settings &settings, const SettingsConsumers &consumers, const
     if (in.text(Scrolling, QStringLiteral("CONTROL"), QStringLiteral("COM2 ERROR")) == u"COM2")
         give(consumers.checkControlSource, SettingsConsumers::Com2);
 
-    give(consumers.setInBufSize, in.integer(Scrolling, QStringLiteral("INPUT BUFFER"), QStringLiteral("In Buffer error")));
-    give(consumers.setPollingDelay, in.integer(Scrolling, QStringLiteral("POLLING DELAY"), QStringLiteral("Pollimg error")));
+    give(consumers.setInBufSize,
+         in.integer(Scrolling, QStringLiteral("INPUT BUFFER"), QStringLiteral("In Buffer error")));
+    give(consumers.setPollingDelay,
+         in.integer(Scrolling, QStringLiteral("POLLING DELAY"), QStringLiteral("Pollimg error")));
     if (in.text(Scrolling, QStringLiteral("RESOLUTION"), QStringLiteral("ERROR")) == u"640x480")
         settings.Resolution = QStringLiteral("640x480");
     give(consumers.setFontSmoothing,
          in.text(Scrolling, QStringLiteral("FONT SMOOTHING"), QStringLiteral("Font smoothing error")) == u"YES");
     // FRAME in either case picks the steady method; anything else is the classic one.
     const bool frame = in.text(Scrolling, QStringLiteral("METHOD"), QStringLiteral("WIN"))
-                           .trimmed().compare(u"FRAME", Qt::CaseInsensitive) == 0;
+                           .trimmed()
+                           .compare(u"FRAME", Qt::CaseInsensitive)
+        == 0;
     settings.DisplayMethod = frame ? QStringLiteral("FRAME") : QStringLiteral("WIN");
     give(consumers.setSteadySpeed, frame);
 }
@@ -119,8 +123,8 @@ void readPorts(const SettingsConsumers &consumers, const SettingsReader &in)
 
 void readWindow(Settings &settings, const SettingsConsumers &consumers, const SettingsReader &in)
 {
-    settings.MaximizeWhenPrompting =
-        in.text(Window, QStringLiteral("MAXIMIZE"), QStringLiteral("MAXIMIZE ERROR")) != u"NO";
+    settings.MaximizeWhenPrompting
+        = in.text(Window, QStringLiteral("MAXIMIZE"), QStringLiteral("MAXIMIZE ERROR")) != u"NO";
     give(consumers.setArrowTop, in.integer(Window, QStringLiteral("ARROWPOS"), QStringLiteral("ARROW POS ERROR")));
 }
 
@@ -150,8 +154,16 @@ void readSerialTable(Settings &settings, const SettingsReader &in)
 SpeedEntry defaultKeyboardRow(int n)
 {
     static constexpr std::array<SpeedEntry, 10> Rows = {{
-        {0, 0}, {1, 2000000}, {1, 1000000}, {1, 500000}, {1, 100000},
-        {1, 0}, {2, 0}, {3, 0}, {4, 0}, {6, 0},
+        {0, 0},
+        {1, 2000000},
+        {1, 1000000},
+        {1, 500000},
+        {1, 100000},
+        {1, 0},
+        {2, 0},
+        {3, 0},
+        {4, 0},
+        {6, 0},
     }};
     return Rows[n];
 }
@@ -159,8 +171,7 @@ SpeedEntry defaultKeyboardRow(int n)
 SpeedEntry defaultSerialRow(int n)
 {
     static constexpr std::array<qint32, 13> SlowDelays = {
-        0, 40000000, 20000000, 2000000, 8000000, 6000000, 4000000,
-        2000000, 1000000, 500000, 300000, 100000, 0,
+        0, 40000000, 20000000, 2000000, 8000000, 6000000, 4000000, 2000000, 1000000, 500000, 300000, 100000, 0,
     };
     if (n <= 12)
         return {n == 0 ? 0 : 1, SlowDelays[n]};
@@ -257,8 +268,7 @@ int writeErrorNumber(const QString &dir, const QString &path, int failedWith)
 class DefaultFileWriter
 {
 public:
-    DefaultFileWriter(const Settings &settings, const QString &path)
-        : m_settings(settings), m_path(path), m_file(path)
+    DefaultFileWriter(const Settings &settings, const QString &path) : m_settings(settings), m_path(path), m_file(path)
     {
         errno = 0;
         if (!m_file.open(QIODevice::WriteOnly))
@@ -367,8 +377,7 @@ void SetFirstStartTexts(Settings &settings)
     settings.DisplayMethod = QStringLiteral("WIN");
 }
 
-void WriteSettingsKey(const Settings &settings, const QString &section, const QString &key,
-                      const QString &value)
+void WriteSettingsKey(const Settings &settings, const QString &section, const QString &key, const QString &value)
 {
     if (!SettingsFileExists())
         return;
@@ -380,4 +389,38 @@ void WriteSettingsKey(const Settings &settings, const QString &section, const QS
     ProfileFile file;
     if (!file.load(path) || !file.setValue(section, key, value) || !file.save(path))
         throw CorvantaError(QStringLiteral("Unable to write to %1").arg(nativePath(settings)));
+}
+
+namespace {
+
+const QString Remote = QStringLiteral("REMOTE");
+
+bool readYes(const ProfileFile &file, const QString &key)
+{
+    return file.value(Remote, key, QString()).trimmed().compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+RemoteSettings ReadRemoteSettings(const Settings &settings)
+{
+    RemoteSettings remote;
+    ProfileFile file;
+    const QString path = SettingsFilePath(settings);
+    if (!QFileInfo(path).isFile() || !file.load(path))
+        return remote;
+    remote.Enabled = readYes(file, QStringLiteral("ENABLED"));
+    remote.Network = readYes(file, QStringLiteral("NETWORK"));
+    const std::optional<qint32> port = toInt32(file.value(Remote, QStringLiteral("PORT"), QString()).trimmed());
+    if (port && *port >= 1 && *port <= 65535)
+        remote.Port = quint16(*port);
+    return remote;
+}
+
+void WriteRemoteSettings(const Settings &settings, const RemoteSettings &remote)
+{
+    const auto yesNo = [](bool on) { return on ? QStringLiteral("YES") : QStringLiteral("NO"); };
+    WriteSettingsKey(settings, Remote, QStringLiteral("ENABLED"), yesNo(remote.Enabled));
+    WriteSettingsKey(settings, Remote, QStringLiteral("PORT"), QString::number(remote.Port));
+    WriteSettingsKey(settings, Remote, QStringLiteral("NETWORK"), yesNo(remote.Network));
 }
