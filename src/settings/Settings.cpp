@@ -56,7 +56,7 @@ std::optional<qint32> toInt32(QStringView text)
 class SettingsReader
 {
 public:
-    explicit SettingsReader(const ProfileFile &file) : m_file(file) { }
+    explicit SettingsReader(const ProfileFile &file) : m_file(file) {}
 
     QString text(const QString &section, const QString &key, const QString &marker) const
     {
@@ -94,19 +94,15 @@ void readScrolling(Settings &settings, const SettingsConsumers &consumers, const
     if (in.text(Scrolling, QStringLiteral("CONTROL"), QStringLiteral("COM2 ERROR")) == u"COM2")
         give(consumers.checkControlSource, SettingsConsumers::Com2);
 
-    give(consumers.setInBufSize,
-         in.integer(Scrolling, QStringLiteral("INPUT BUFFER"), QStringLiteral("In Buffer error")));
-    give(consumers.setPollingDelay,
-         in.integer(Scrolling, QStringLiteral("POLLING DELAY"), QStringLiteral("Pollimg error")));
+    give(consumers.setInBufSize, in.integer(Scrolling, QStringLiteral("INPUT BUFFER"), QStringLiteral("In Buffer error")));
+    give(consumers.setPollingDelay, in.integer(Scrolling, QStringLiteral("POLLING DELAY"), QStringLiteral("Pollimg error")));
     if (in.text(Scrolling, QStringLiteral("RESOLUTION"), QStringLiteral("ERROR")) == u"640x480")
         settings.Resolution = QStringLiteral("640x480");
     give(consumers.setFontSmoothing,
          in.text(Scrolling, QStringLiteral("FONT SMOOTHING"), QStringLiteral("Font smoothing error")) == u"YES");
     // FRAME in either case picks the steady method; anything else is the classic one.
     const bool frame = in.text(Scrolling, QStringLiteral("METHOD"), QStringLiteral("WIN"))
-                           .trimmed()
-                           .compare(u"FRAME", Qt::CaseInsensitive)
-        == 0;
+                           .trimmed().compare(u"FRAME", Qt::CaseInsensitive) == 0;
     settings.DisplayMethod = frame ? QStringLiteral("FRAME") : QStringLiteral("WIN");
     give(consumers.setSteadySpeed, frame);
 }
@@ -123,8 +119,8 @@ void readPorts(const SettingsConsumers &consumers, const SettingsReader &in)
 
 void readWindow(Settings &settings, const SettingsConsumers &consumers, const SettingsReader &in)
 {
-    settings.MaximizeWhenPrompting
-        = in.text(Window, QStringLiteral("MAXIMIZE"), QStringLiteral("MAXIMIZE ERROR")) != u"NO";
+    settings.MaximizeWhenPrompting =
+        in.text(Window, QStringLiteral("MAXIMIZE"), QStringLiteral("MAXIMIZE ERROR")) != u"NO";
     give(consumers.setArrowTop, in.integer(Window, QStringLiteral("ARROWPOS"), QStringLiteral("ARROW POS ERROR")));
 }
 
@@ -154,16 +150,8 @@ void readSerialTable(Settings &settings, const SettingsReader &in)
 SpeedEntry defaultKeyboardRow(int n)
 {
     static constexpr std::array<SpeedEntry, 10> Rows = {{
-        {0, 0},
-        {1, 2000000},
-        {1, 1000000},
-        {1, 500000},
-        {1, 100000},
-        {1, 0},
-        {2, 0},
-        {3, 0},
-        {4, 0},
-        {6, 0},
+        {0, 0}, {1, 2000000}, {1, 1000000}, {1, 500000}, {1, 100000},
+        {1, 0}, {2, 0}, {3, 0}, {4, 0}, {6, 0},
     }};
     return Rows[n];
 }
@@ -171,7 +159,8 @@ SpeedEntry defaultKeyboardRow(int n)
 SpeedEntry defaultSerialRow(int n)
 {
     static constexpr std::array<qint32, 13> SlowDelays = {
-        0, 40000000, 20000000, 2000000, 8000000, 6000000, 4000000, 2000000, 1000000, 500000, 300000, 100000, 0,
+        0, 40000000, 20000000, 2000000, 8000000, 6000000, 4000000,
+        2000000, 1000000, 500000, 300000, 100000, 0,
     };
     if (n <= 12)
         return {n == 0 ? 0 : 1, SlowDelays[n]};
@@ -268,7 +257,8 @@ int writeErrorNumber(const QString &dir, const QString &path, int failedWith)
 class DefaultFileWriter
 {
 public:
-    DefaultFileWriter(const Settings &settings, const QString &path) : m_settings(settings), m_path(path), m_file(path)
+    DefaultFileWriter(const Settings &settings, const QString &path)
+        : m_settings(settings), m_path(path), m_file(path)
     {
         errno = 0;
         if (!m_file.open(QIODevice::WriteOnly))
@@ -377,7 +367,8 @@ void SetFirstStartTexts(Settings &settings)
     settings.DisplayMethod = QStringLiteral("WIN");
 }
 
-void WriteSettingsKey(const Settings &settings, const QString &section, const QString &key, const QString &value)
+void WriteSettingsKey(const Settings &settings, const QString &section, const QString &key,
+                      const QString &value)
 {
     if (!SettingsFileExists())
         return;

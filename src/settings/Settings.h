@@ -73,7 +73,8 @@ void SetFirstStartTexts(Settings &settings);
 
 // Sets one key of an existing settings file, keeping every other byte. Does nothing
 // when there is no settings file; throws CorvantaError when the write is refused.
-void WriteSettingsKey(const Settings &settings, const QString &section, const QString &key, const QString &value);
+void WriteSettingsKey(const Settings &settings, const QString &section, const QString &key,
+                      const QString &value);
 
 // The remote control's choices, kept in [REMOTE]. Off, on port 8910, for this computer only
 // when the file says nothing (or nothing readable).

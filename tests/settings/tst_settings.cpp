@@ -21,65 +21,27 @@ const QString IniName = QStringLiteral("CORVANTA.INI");
 QStringList documentedDefaultLines()
 {
     QStringList lines = {
-        "[SCROLLING]",
-        "CONTROL=KEYBOARD",
-        "# Can be KEYBOARD,COM1 or COM2",
-        "INPUT BUFFER=2",
-        "# Typical value is 2",
-        "POLLING DELAY=100",
-        "# Typical value is 100",
-        "RESOLUTION=640x480",
-        "# can be any resolution supported by hardware",
-        "METHOD=WIN",
-        "# Can be WIN only",
-        "FONT SMOOTHING=YES",
-        "# Can be YES ot NO",
-        "",
-        "[LANGUAGE]",
-        "MENU=ENGLISH",
-        "# Can be ENGLISH",
-        "SPELL=ENGLISH",
-        "# Can be ENGLISH",
-        "",
-        "[WINDOW]",
-        "MAXIMIZE=NO",
-        "# If YES then Window is maximized when scrolling",
-        "SPELL=ENGLISH",
-        "ARROWPOS=200",
-        "",
-        "[KEYBOARD SCROLLING]",
-        "# 10 keys at top of keyboard",
-        "KEY1SPEED=1",
-        "DELAY1=2000000",
-        "KEY2SPEED=1",
-        "DELAY2=1000000",
-        "KEY3SPEED=1",
-        "DELAY3=500000",
-        "KEY4SPEED=1",
-        "DELAY4=100000",
-        "KEY5SPEED=1",
-        "DELAY5=0",
-        "KEY6SPEED=2",
-        "DELAY6=0",
-        "KEY7SPEED=3",
-        "DELAY7=0",
-        "KEY8SPEED=4",
-        "DELAY8=0",
-        "KEY9SPEED=6",
-        "DELAY9=0",
-        "KEY0SPEED=0",
-        "DELAY0=0",
-        "[COMPORT SCROLLING]",
-        "# scroll control gives values 1 to 64",
-        "# Speed is number of scanlines to move",
+        "[SCROLLING]", "CONTROL=KEYBOARD", "# Can be KEYBOARD,COM1 or COM2", "INPUT BUFFER=2",
+        "# Typical value is 2", "POLLING DELAY=100", "# Typical value is 100", "RESOLUTION=640x480",
+        "# can be any resolution supported by hardware", "METHOD=WIN", "# Can be WIN only",
+        "FONT SMOOTHING=YES", "# Can be YES ot NO", "", "[LANGUAGE]", "MENU=ENGLISH", "# Can be ENGLISH",
+        "SPELL=ENGLISH", "# Can be ENGLISH", "", "[WINDOW]", "MAXIMIZE=NO",
+        "# If YES then Window is maximized when scrolling", "SPELL=ENGLISH", "ARROWPOS=200", "",
+        "[KEYBOARD SCROLLING]", "# 10 keys at top of keyboard",
+        "KEY1SPEED=1", "DELAY1=2000000", "KEY2SPEED=1", "DELAY2=1000000", "KEY3SPEED=1", "DELAY3=500000",
+        "KEY4SPEED=1", "DELAY4=100000", "KEY5SPEED=1", "DELAY5=0", "KEY6SPEED=2", "DELAY6=0",
+        "KEY7SPEED=3", "DELAY7=0", "KEY8SPEED=4", "DELAY8=0", "KEY9SPEED=6", "DELAY9=0",
+        "KEY0SPEED=0", "DELAY0=0",
+        "[COMPORT SCROLLING]", "# scroll control gives values 1 to 64", "# Speed is number of scanlines to move",
     };
     const int speeds[65] = {
-        0,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  1,  2,  2,  3,  3,  4,  4,  5,  5,  6,
-        6,  7,  7,  8,  8,  9,  9,  10, 10, 11, 11, 12, 12, 13, 13, 14, 14, 15, 15, 16, 16, 17,
-        17, 18, 18, 19, 19, 20, 20, 21, 21, 22, 22, 23, 24, 24, 25, 25, 25, 26, 27, 27, 28,
+        0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+        2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12,
+        13, 13, 14, 14, 15, 15, 16, 16, 17, 17, 18, 18, 19, 19, 20, 20, 21, 21, 22, 22,
+        23, 24, 24, 25, 25, 25, 26, 27, 27, 28,
     };
-    const int delays[12]
-        = {0, 40000000, 20000000, 2000000, 8000000, 6000000, 4000000, 2000000, 1000000, 500000, 300000, 100000};
+    const int delays[12] = {0, 40000000, 20000000, 2000000, 8000000, 6000000,
+                            4000000, 2000000, 1000000, 500000, 300000, 100000};
     for (int n = 0; n <= 64; ++n) {
         lines << QStringLiteral("VALUE%1=%2").arg(n).arg(speeds[n]);
         lines << QStringLiteral("DELAY%1=%2").arg(n).arg(n < 12 ? delays[n] : 0);
@@ -155,8 +117,7 @@ struct Applied
     SettingsConsumers consumers()
     {
         SettingsConsumers c;
-        c.setPortDevice
-            = [this](int port, const QString &device) { ports << QStringLiteral("%1=%2").arg(port).arg(device); };
+        c.setPortDevice = [this](int port, const QString &device) { ports << QStringLiteral("%1=%2").arg(port).arg(device); };
         c.checkControlSource = [this](int source) { checks << source; };
         c.setInBufSize = [this](qint32 v) { inBufSizes << v; };
         c.setPollingDelay = [this](qint32 v) { pollingDelays << v; };
@@ -194,8 +155,8 @@ QList<TableLookup> tableLookupOrder()
 
 qint32 field(const Settings &settings, const TableLookup &lookup)
 {
-    const SpeedEntry &entry
-        = lookup.keyboard ? settings.KeyboardSpeedTable[lookup.row] : settings.SerialSpeedTable[lookup.row];
+    const SpeedEntry &entry = lookup.keyboard ? settings.KeyboardSpeedTable[lookup.row]
+                                              : settings.SerialSpeedTable[lookup.row];
     return lookup.delay ? entry.Delay : entry.Speed;
 }
 
@@ -386,9 +347,8 @@ void TestSettings::defaultFileCannotBeWritten()
     const QString dir = settingsDir.isEmpty() ? QDir::currentPath() : QDir::current().absoluteFilePath(settingsDir);
     if (readOnly) {
         // Open to everyone for reading (the check may run as another user), writable by none.
-        QVERIFY(QFile::setPermissions(QDir::currentPath(),
-                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
-                                          | QFile::ExeOther));
+        QVERIFY(QFile::setPermissions(QDir::currentPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                               | QFile::ReadOther | QFile::ExeOther));
         QVERIFY(QDir().mkdir(settingsDir, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
     }
 
@@ -398,9 +358,8 @@ void TestSettings::defaultFileCannotBeWritten()
         std::unique_ptr<FileSizeLimit> limit;
         if (sizeLimit > 0)
             limit = std::make_unique<FileSizeLimit>(sizeLimit);
-        const QString thrown = readOnly
-            ? RunUnprivileged([&] { return thrownText([&] { WriteDefaultSettings(settings); }); })
-            : thrownText([&] { WriteDefaultSettings(settings); });
+        const QString thrown = readOnly ? RunUnprivileged([&] { return thrownText([&] { WriteDefaultSettings(settings); }); })
+                                        : thrownText([&] { WriteDefaultSettings(settings); });
         QCOMPARE(thrown, message);
     }
     QVERIFY(!QFile::exists(QDir(dir).filePath(IniName)));
@@ -564,47 +523,27 @@ void TestSettings::readingStopsAtFirstBadInteger_data()
     const QString s = QStringLiteral("SCROLLING");
     const QString k = QStringLiteral("KEYBOARD SCROLLING");
     const QString c = QStringLiteral("COMPORT SCROLLING");
-    QTest::newRow("INPUT BUFFER missing") << s << "INPUT BUFFER" << true << ""
-                                          << "In Buffer error";
-    QTest::newRow("INPUT BUFFER empty") << s << "INPUT BUFFER" << false << ""
-                                        << "";
-    QTest::newRow("POLLING DELAY missing") << s << "POLLING DELAY" << true << ""
-                                           << "Pollimg error";
-    QTest::newRow("ARROWPOS missing") << "WINDOW"
-                                      << "ARROWPOS" << true << ""
-                                      << "ARROW POS ERROR";
-    QTest::newRow("KEY1SPEED missing") << k << "KEY1SPEED" << true << ""
-                                       << "Key1speed ERROR";
-    QTest::newRow("DELAY1 missing") << k << "DELAY1" << true << ""
-                                    << "ERROR";
-    QTest::newRow("KEY0SPEED text") << k << "KEY0SPEED" << false << "abc"
-                                    << "abc";
-    QTest::newRow("VALUE5 too large") << c << "VALUE5" << false << "2147483648"
-                                      << "2147483648";
-    QTest::newRow("VALUE6 too small") << c << "VALUE6" << false << "-2147483649"
-                                      << "-2147483649";
-    QTest::newRow("DELAY3 hex with $") << c << "DELAY3" << false << "$10"
-                                       << "$10";
-    QTest::newRow("DELAY3 hex with 0x") << c << "DELAY3" << false << "0x10"
-                                        << "0x10";
-    QTest::newRow("DELAY3 fraction") << c << "DELAY3" << false << "1.5"
-                                     << "1.5";
-    QTest::newRow("DELAY3 exponent") << c << "DELAY3" << false << "1e3"
-                                     << "1e3";
-    QTest::newRow("DELAY3 sign alone") << c << "DELAY3" << false << "-"
-                                       << "-";
-    QTest::newRow("DELAY3 blank inside") << c << "DELAY3" << false << "5 6"
-                                         << "5 6";
-    QTest::newRow("DELAY3 sign then blank") << c << "DELAY3" << false << "- 5"
-                                            << "- 5";
+    QTest::newRow("INPUT BUFFER missing") << s << "INPUT BUFFER" << true << "" << "In Buffer error";
+    QTest::newRow("INPUT BUFFER empty") << s << "INPUT BUFFER" << false << "" << "";
+    QTest::newRow("POLLING DELAY missing") << s << "POLLING DELAY" << true << "" << "Pollimg error";
+    QTest::newRow("ARROWPOS missing") << "WINDOW" << "ARROWPOS" << true << "" << "ARROW POS ERROR";
+    QTest::newRow("KEY1SPEED missing") << k << "KEY1SPEED" << true << "" << "Key1speed ERROR";
+    QTest::newRow("DELAY1 missing") << k << "DELAY1" << true << "" << "ERROR";
+    QTest::newRow("KEY0SPEED text") << k << "KEY0SPEED" << false << "abc" << "abc";
+    QTest::newRow("VALUE5 too large") << c << "VALUE5" << false << "2147483648" << "2147483648";
+    QTest::newRow("VALUE6 too small") << c << "VALUE6" << false << "-2147483649" << "-2147483649";
+    QTest::newRow("DELAY3 hex with $") << c << "DELAY3" << false << "$10" << "$10";
+    QTest::newRow("DELAY3 hex with 0x") << c << "DELAY3" << false << "0x10" << "0x10";
+    QTest::newRow("DELAY3 fraction") << c << "DELAY3" << false << "1.5" << "1.5";
+    QTest::newRow("DELAY3 exponent") << c << "DELAY3" << false << "1e3" << "1e3";
+    QTest::newRow("DELAY3 sign alone") << c << "DELAY3" << false << "-" << "-";
+    QTest::newRow("DELAY3 blank inside") << c << "DELAY3" << false << "5 6" << "5 6";
+    QTest::newRow("DELAY3 sign then blank") << c << "DELAY3" << false << "- 5" << "- 5";
     QTest::newRow("VALUE9 cut to 1023") << c << "VALUE9" << false << QString(1030, u'x') << QString(1023, u'x');
-    QTest::newRow("VALUE64 missing") << c << "VALUE64" << true << ""
-                                     << "ERROR";
-    QTest::newRow("VALUE0 missing") << c << "VALUE0" << true << ""
-                                    << " Value0 ERROR";
+    QTest::newRow("VALUE64 missing") << c << "VALUE64" << true << "" << "ERROR";
+    QTest::newRow("VALUE0 missing") << c << "VALUE0" << true << "" << " Value0 ERROR";
     // DELAY0 of the keyboard section is still there and must not stand in.
-    QTest::newRow("DELAY0 missing") << c << "DELAY0" << true << ""
-                                    << "delay0 ERROR";
+    QTest::newRow("DELAY0 missing") << c << "DELAY0" << true << "" << "delay0 ERROR";
 }
 
 void TestSettings::readingStopsAtFirstBadInteger()
@@ -715,15 +654,13 @@ void TestSettings::portDevices()
     QFETCH(bool, badNumber);
     QFETCH(QStringList, ports);
 
-    QStringList lines
-        = defaultWith(QStringLiteral("SCROLLING"), QStringLiteral("INPUT BUFFER"), badNumber, QStringLiteral("2"));
+    QStringList lines = defaultWith(QStringLiteral("SCROLLING"), QStringLiteral("INPUT BUFFER"), badNumber, QStringLiteral("2"));
     writeIni(lines + extra);
     Settings settings;
     Applied applied;
     const QString thrown = thrownText([&] { ReadSettings(settings, applied.consumers()); });
-    QCOMPARE(thrown,
-             badNumber ? QStringLiteral("'In Buffer error' is not a valid integer value")
-                       : QStringLiteral("<nothing thrown>"));
+    QCOMPARE(thrown, badNumber ? QStringLiteral("'In Buffer error' is not a valid integer value")
+                               : QStringLiteral("<nothing thrown>"));
     QCOMPARE(applied.ports, ports);
 }
 
@@ -736,25 +673,16 @@ void TestSettings::writeSettingsKey_data()
     QTest::addColumn<int>("replaced");
     QTest::addColumn<QStringList>("inserted");
 
-    QTest::newRow("CONTROL") << "SCROLLING"
-                             << "CONTROL"
-                             << "COM2" << 1 << 1 << QStringList{"CONTROL=COM2"};
-    QTest::newRow("ARROWPOS named in lower case") << "window"
-                                                  << "arrowpos"
-                                                  << "350" << 24 << 1 << QStringList{"ARROWPOS=350"};
-    QTest::newRow("FONT SMOOTHING") << "SCROLLING"
-                                    << "FONT SMOOTHING"
-                                    << "NO" << 11 << 1 << QStringList{"FONT SMOOTHING=NO"};
-    QTest::newRow("DELAY0 of its own section") << "KEYBOARD SCROLLING"
-                                               << "DELAY0"
-                                               << "5" << 47 << 1 << QStringList{"DELAY0=5"};
-    QTest::newRow("missing key joins its section") << "WINDOW"
-                                                   << "TOPMOST"
-                                                   << "1" << 25 << 0 << QStringList{"TOPMOST=1"};
+    QTest::newRow("CONTROL") << "SCROLLING" << "CONTROL" << "COM2" << 1 << 1 << QStringList{"CONTROL=COM2"};
+    QTest::newRow("ARROWPOS named in lower case")
+        << "window" << "arrowpos" << "350" << 24 << 1 << QStringList{"ARROWPOS=350"};
+    QTest::newRow("FONT SMOOTHING") << "SCROLLING" << "FONT SMOOTHING" << "NO" << 11 << 1 << QStringList{"FONT SMOOTHING=NO"};
+    QTest::newRow("DELAY0 of its own section")
+        << "KEYBOARD SCROLLING" << "DELAY0" << "5" << 47 << 1 << QStringList{"DELAY0=5"};
+    QTest::newRow("missing key joins its section")
+        << "WINDOW" << "TOPMOST" << "1" << 25 << 0 << QStringList{"TOPMOST=1"};
     QTest::newRow("missing section at the end")
-        << "PORTS"
-        << "COM1"
-        << "/dev/ttyUSB0" << 181 << 0 << QStringList{"[PORTS]", "COM1=/dev/ttyUSB0"};
+        << "PORTS" << "COM1" << "/dev/ttyUSB0" << 181 << 0 << QStringList{"[PORTS]", "COM1=/dev/ttyUSB0"};
 }
 
 void TestSettings::writeSettingsKey()
@@ -835,8 +763,7 @@ void TestSettings::writeBackInReadOnlyFolder()
 {
     writeIni({"[SCROLLING]", "CONTROL=KEYBOARD", "[WINDOW]", "ARROWPOS=200"});
     const QString folder = QDir::currentPath();
-    QVERIFY(
-        QFile::setPermissions(IniName, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther));
+    QVERIFY(QFile::setPermissions(IniName, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther));
     QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
     const QString thrown = RunUnprivileged([&] {
         Settings settings;
