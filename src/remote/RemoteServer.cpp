@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QHttpServer>
 #include <QHttpServerRequest>
+#include <QHttpServerResponder>
 #include <QHttpServerResponse>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -95,6 +96,13 @@ bool RemoteServer::start(const Options &options)
         if (!page.open(QIODevice::ReadOnly))
             return QHttpServerResponse(QHttpServerResponse::StatusCode::NotFound);
         return QHttpServerResponse(QByteArrayLiteral("text/html; charset=utf-8"), page.readAll());
+    });
+    // Qt upgrades only a request that a route has taken and answered with nothing.
+    http->route(QStringLiteral("/ws"), [](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
+        if (request.value(QByteArrayLiteral("upgrade")).compare(QByteArrayLiteral("websocket"), Qt::CaseInsensitive)
+            == 0)
+            return;
+        responder.write(QHttpServerResponder::StatusCode::BadRequest);
     });
     connect(http.get(), &QAbstractHttpServer::newWebSocketConnection, this, [this] { takeWebSockets(); });
     http->bind(tcp);
