@@ -10,6 +10,7 @@
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QUdpSocket>
 #include <QWebSocket>
 
@@ -42,6 +43,25 @@ QByteArray jsonObject(const QJsonObject &o)
 {
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
+
+// Each command and its answer are one small write: sent at once, not held for the next.
+class LowDelayTcpServer : public QTcpServer
+{
+public:
+    using QTcpServer::QTcpServer;
+
+protected:
+    void incomingConnection(qintptr handle) override
+    {
+        auto *socket = new QTcpSocket(this);
+        if (!socket->setSocketDescriptor(handle)) {
+            delete socket;
+            return;
+        }
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        addPendingConnection(socket);
+    }
+};
 
 } // namespace
 
@@ -80,7 +100,7 @@ bool RemoteServer::start(const Options &options)
         = options.network ? QHostAddress(QHostAddress::Any) : QHostAddress(QHostAddress::LocalHost);
 
     auto http = std::make_unique<QHttpServer>();
-    auto *tcp = new QTcpServer(http.get());
+    auto *tcp = new LowDelayTcpServer(http.get());
     if (!tcp->listen(address, options.port)) {
         m_error = QStringLiteral("TCP port %1: %2").arg(options.port).arg(tcp->errorString());
         return false;
