@@ -3,7 +3,8 @@
 //            OSC and for the WebSocket, sent from a thread of their own
 //   flood    10,000 messages a second (half OSC, half WebSocket) for N seconds while a
 //            60 Hz timer stands in for the frames: frames on time, memory, drop counts
-// bench_remote [latency|flood] [seconds]
+//   idle     the same frames with nothing sent, to compare with
+// bench_remote [latency|flood|idle] [seconds]
 #include "remote/RemoteCommand.h"
 #include "remote/RemoteServer.h"
 
@@ -165,7 +166,7 @@ void latency(RemoteServer &server, TimingControl &control)
     report("WebSocket", sent, control.calledAt);
 }
 
-void flood(RemoteServer &server, TimingControl &control, int seconds)
+void flood(RemoteServer &server, TimingControl &control, int seconds, bool send)
 {
     // A frame every 16.7 ms; late when it fires more than half a frame after its time.
     std::vector<double> lateness;
@@ -204,16 +205,18 @@ void flood(RemoteServer &server, TimingControl &control, int seconds)
         qint64 due = 0;
         // 5,000 of each a second, in batches of 50 every 10 ms.
         while (clock.elapsed() < seconds * 1000) {
-            if (clock.elapsed() >= due) {
+            if (send && clock.elapsed() >= due) {
                 for (int i = 0; i < 50; ++i) {
                     udp.writeDatagram(osc, QHostAddress::LocalHost, udpPort);
                     web.sendTextMessage(json);
                 }
+                web.flush();
                 sentOsc += 50;
                 sentWeb += 50;
                 due += 10;
             }
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            QThread::msleep(1);
         }
         web.flush();
         wait.restart();
@@ -231,9 +234,9 @@ void flood(RemoteServer &server, TimingControl &control, int seconds)
     std::sort(lateness.begin(), lateness.end());
     const auto onTime = std::count_if(lateness.begin(), lateness.end(), [](double ms) { return ms <= 8.33; });
     const RemoteServer::Counts &c = server.counts();
-    std::printf("flood %d s: sent OSC %lld, WebSocket %lld; received %lld, acted on %lld, rate-dropped %lld, "
+    std::printf("%s %d s: sent OSC %lld, WebSocket %lld; received %lld, acted on %lld, rate-dropped %lld, "
                 "lost before the socket %lld\n",
-                seconds, qint64(sentOsc), qint64(sentWeb), c.received, control.flags, c.rateDropped,
+                send ? "flood" : "idle", seconds, qint64(sentOsc), qint64(sentWeb), c.received, control.flags, c.rateDropped,
                 qint64(sentOsc) + qint64(sentWeb) - c.received);
     std::printf("frames: %zu, on time (within half a frame) %.2f %%, lateness median %.2f ms, p99 %.2f ms\n",
                 lateness.size(), 100.0 * onTime / std::max<size_t>(1, lateness.size()),
@@ -259,6 +262,6 @@ int main(int argc, char **argv)
     if (what == QLatin1String("latency"))
         latency(server, control);
     else
-        flood(server, control, seconds);
+        flood(server, control, seconds, what == QLatin1String("flood"));
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "remote/RemoteCommand.h"
+#include "remote/RemoteDialog.h"
 #include "remote/RemoteServer.h"
+#include "settings/Settings.h"
 
 #include "FakePromptControl.h"
 
@@ -13,6 +15,12 @@
 #include <QTcpServer>
 #include <QUdpSocket>
 #include <QWebSocket>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -138,6 +146,8 @@ private Q_SLOTS:
     void floodIsDroppedAndCounted();
     void oversizeAndGarbageAreCounted();
     void foreignPageIsRefused();
+    void dialogSavesAndStarts();
+    void takenPortIsShownInTheDialog();
 
 private:
     std::unique_ptr<FakePromptControl> m_control;
@@ -471,6 +481,100 @@ void TestRemoteServer::foreignPageIsRefused()
     WebClient ours(m_server->tcpPort(), QStringLiteral("http://127.0.0.1:%1").arg(m_server->tcpPort()));
     QVERIFY(ours.waitOpen());
     QCOMPARE(ours.next("pairing").value("pairing").toString(), QStringLiteral("paired"));
+}
+
+namespace {
+
+// A port that was free a moment ago, for the dialog, which takes a fixed one.
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(Loopback, 0);
+    return probe.serverPort();
+}
+
+struct DialogFixture
+{
+    DialogFixture()
+    {
+        previous = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        TakeSettingsDir(settings);
+        WriteDefaultSettings(settings);
+    }
+    ~DialogFixture() { QDir::setCurrent(previous); }
+    QByteArray ini() const
+    {
+        QFile f(dir.filePath(SettingsFileName()));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    template<typename T>
+    T *child(RemoteDialog *dialog, const char *name)
+    {
+        return dialog->findChild<T *>(QString::fromLatin1(name));
+    }
+
+    QTemporaryDir dir;
+    QString previous;
+    Settings settings;
+    FakePromptControl control;
+    QWidget window;
+};
+
+} // namespace
+
+void TestRemoteServer::dialogSavesAndStarts()
+{
+    DialogFixture f;
+    RemoteControl remote(f.control, f.settings, &f.window);
+    remote.Open();
+    QVERIFY2(!remote.Server().isRunning(), "on with nothing in the settings file");
+
+    remote.RemoteControlItemClick();
+    RemoteDialog *dialog = remote.Dialog();
+    QVERIFY(dialog && dialog->isVisible());
+    QVERIFY(!f.child<QCheckBox>(dialog, "RemoteEnabled")->isChecked());
+    QVERIFY(!f.child<QCheckBox>(dialog, "RemoteNetwork")->isChecked());
+    QCOMPARE(f.child<QSpinBox>(dialog, "RemotePort")->value(), 8910);
+
+    const quint16 port = freePort();
+    f.child<QCheckBox>(dialog, "RemoteEnabled")->setChecked(true);
+    f.child<QSpinBox>(dialog, "RemotePort")->setValue(port);
+    dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Apply)->click();
+    QVERIFY2(remote.Server().isRunning(), qPrintable(f.child<QLabel>(dialog, "RemoteStatus")->text()));
+    QCOMPARE(remote.Server().tcpPort(), port);
+    QCOMPARE(remote.Server().boundAddresses(), (QList<QHostAddress>{Loopback, Loopback}));
+    QVERIFY(f.ini().endsWith(QStringLiteral("[REMOTE]\r\nENABLED=YES\r\nPORT=%1\r\nNETWORK=NO\r\n").arg(port).toLatin1()));
+    QVERIFY(f.child<QLabel>(dialog, "RemotePairingCode")->isHidden());
+
+    // The next start of the program listens again by itself.
+    RemoteControl again(f.control, f.settings, &f.window);
+    remote.Server().stop();
+    again.Open();
+    QVERIFY(again.Server().isRunning());
+    QCOMPARE(again.Server().tcpPort(), port);
+    again.Server().stop();
+
+    // Off: nothing listens, and the file says so.
+    f.child<QCheckBox>(dialog, "RemoteEnabled")->setChecked(false);
+    dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Apply)->click();
+    QVERIFY(!remote.Server().isRunning());
+    QVERIFY(f.ini().contains("ENABLED=NO"));
+}
+
+void TestRemoteServer::takenPortIsShownInTheDialog()
+{
+    DialogFixture f;
+    QTcpServer squatter;
+    QVERIFY(squatter.listen(Loopback, 0));
+    WriteRemoteSettings(f.settings, {true, quint16(squatter.serverPort()), false});
+    RemoteControl remote(f.control, f.settings, &f.window);
+    remote.Open();
+    QVERIFY(!remote.Server().isRunning());
+    remote.RemoteControlItemClick();
+    const QString status = f.child<QLabel>(remote.Dialog(), "RemoteStatus")->text();
+    QVERIFY2(status.startsWith("Not listening") && status.contains(QString::number(squatter.serverPort())),
+             qPrintable(status));
 }
 
 QTEST_MAIN(TestRemoteServer)
