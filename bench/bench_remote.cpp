@@ -236,8 +236,8 @@ void flood(RemoteServer &server, TimingControl &control, int seconds, bool send)
     const RemoteServer::Counts &c = server.counts();
     std::printf("%s %d s: sent OSC %lld, WebSocket %lld; received %lld, acted on %lld, rate-dropped %lld, "
                 "lost before the socket %lld\n",
-                send ? "flood" : "idle", seconds, qint64(sentOsc), qint64(sentWeb), c.received, control.flags, c.rateDropped,
-                qint64(sentOsc) + qint64(sentWeb) - c.received);
+                send ? "flood" : "idle", seconds, qint64(sentOsc), qint64(sentWeb), c.received, control.flags,
+                c.rateDropped, qint64(sentOsc) + qint64(sentWeb) - c.received);
     std::printf("frames: %zu, on time (within half a frame) %.2f %%, lateness median %.2f ms, p99 %.2f ms\n",
                 lateness.size(), 100.0 * onTime / std::max<size_t>(1, lateness.size()),
                 lateness.empty() ? 0 : lateness[lateness.size() / 2],
