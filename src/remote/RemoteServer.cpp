@@ -24,6 +24,7 @@ namespace {
 // Between this and MaxMessageBytes a message is dropped and counted.
 constexpr quint64 HardMessageLimit = 64 * 1024;
 constexpr int MaxOscSubscribers = 16;
+constexpr size_t MaxWebClients = 32;
 constexpr int MaxOscRateEntries = 1024;
 constexpr int StateIntervalMs = 100;
 
@@ -216,14 +217,12 @@ void RemoteServer::takeWebSockets()
         if (!socket)
             continue;
         const QUrl url = socket->requestUrl();
-        const QString host = url.port() < 0 ? url.host() : QStringLiteral("%1:%2").arg(url.host()).arg(url.port());
-        const bool ipv6 = url.host().contains(u':');
-        const QString hostHeader = ipv6 ? QStringLiteral("[%1]%2").arg(
-                                       url.host(), url.port() < 0 ? QString() : QStringLiteral(":%1").arg(url.port()))
-                                        : host;
-        if (url.path() != QLatin1String("/ws") || !HandshakeAllowed(hostHeader, socket->origin())) {
+        // The request's URL is made of its Host header and path.
+        const bool allowed = url.path() == QLatin1String("/ws")
+            && HandshakeAllowed(url.authority(QUrl::FullyEncoded), socket->origin());
+        if (!allowed || m_webClients.size() >= MaxWebClients) {
             count(&Counts::refused);
-            socket->close(QWebSocketProtocol::CloseCodePolicyViolated);
+            socket->abort();
             socket.release()->deleteLater();
             continue;
         }

@@ -146,6 +146,7 @@ private Q_SLOTS:
     void floodIsDroppedAndCounted();
     void oversizeAndGarbageAreCounted();
     void foreignPageIsRefused();
+    void connectionsAreBounded();
     void dialogSavesAndStarts();
     void takenPortIsShownInTheDialog();
 
@@ -482,6 +483,27 @@ void TestRemoteServer::foreignPageIsRefused()
     WebClient ours(m_server->tcpPort(), QStringLiteral("http://127.0.0.1:%1").arg(m_server->tcpPort()));
     QVERIFY(ours.waitOpen());
     QCOMPARE(ours.next("pairing").value("pairing").toString(), QStringLiteral("paired"));
+}
+
+void TestRemoteServer::connectionsAreBounded()
+{
+    QVERIFY(startServer());
+    std::vector<std::unique_ptr<WebClient>> clients;
+    for (int i = 0; i < 32; ++i) {
+        clients.push_back(std::make_unique<WebClient>(m_server->tcpPort()));
+        QVERIFY(clients.back()->waitOpen());
+    }
+    WebClient oneTooMany(m_server->tcpPort());
+    QVERIFY(QTest::qWaitFor([&] { return m_server->counts().refused == 1; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return oneTooMany.socket.state() == QAbstractSocket::UnconnectedState; }, 5000));
+    // One leaves: there is room again.
+    clients.front()->socket.close();
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            WebClient next(m_server->tcpPort());
+            return next.waitOpen() && !next.next("pairing", 1000).isEmpty();
+        },
+        10000));
 }
 
 namespace {
