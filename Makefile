@@ -2,7 +2,7 @@ BUILD  ?= build
 SCRIPT ?= resources/samples/welcome.rtf
 JOBS   ?= 2
 
-.PHONY: all deps build run test bench install clean
+.PHONY: all deps build run test bench install package clean
 
 all: build
 
@@ -29,6 +29,11 @@ bench: deps $(BUILD)/CMakeCache.txt
 
 install: build
 	cmake --install $(BUILD)
+
+# The Debian package, left in this folder: sudo apt install ./corvanta_*.deb
+package: build
+	cd $(BUILD) && cpack
+	cp $(BUILD)/corvanta_*.deb .
 
 clean:
 	rm -rf $(BUILD)

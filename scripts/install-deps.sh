@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(g++ make cmake pkg-config qt6-base-dev qt6-serialport-dev libhunspell-dev hunspell-en-us
           fonts-liberation fonts-dejavu-core xvfb xauth x11-utils imagemagick poppler-utils
+          dpkg-dev lintian desktop-file-utils appstream
           liblo-dev qt6-httpserver-dev qt6-websockets-dev libqrencode-dev)
 # The phone page's browser test; that one test is skipped where these cannot be installed.
 optional=(chromium chromium-driver python3-selenium)

@@ -2,6 +2,7 @@
 
 #include "controls/ClientArea.h"
 #include "controls/KeyReleaseFilter.h"
+#include "core/DataFolders.h"
 #include "core/Version.h"
 #include "controls/Dialogs.h"
 #include "settings/Settings.h"
@@ -15,6 +16,7 @@
 #include "editor/EditCommands.h"
 #include "editor/Formatting.h"
 #include "editor/Markers.h"
+#include "editor/RecentFiles.h"
 #include "editor/ScriptFiles.h"
 #include "help/HelpCommands.h"
 #include "prompt/DisplayAids.h"
@@ -32,6 +34,11 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -85,11 +92,14 @@ TMainForm::TMainForm(const QString &commandLineScript, Dialogs *dialogs)
     setFont(arialPixels(80));
     setColours(this, Maroon, White); // maroon until the first activation
     setToolTipDuration(-1);
+    // A file dropped on the window opens as with Open; the editor passes its own on.
+    setAcceptDrops(true);
 
     SettingsRecord = std::make_unique<Settings>();
     createClient();
     createToolBar();
     createMenus();
+    UseThemeIcons(this);
     createStatusBar();
     createTimers();
     createCommPortDriver();
@@ -296,6 +306,13 @@ void TMainForm::createMenus()
     addItem(file, "FileSaveAsItem", QStringLiteral("Save &As..."));
     addItem(file, "Insert2", QStringLiteral("Insert"), QKeySequence(QStringLiteral("Ctrl+T")));
     file->addSeparator();
+    m_recentMenu = file->addMenu(QStringLiteral("Recent &Files"));
+    m_recentMenu->setObjectName(QStringLiteral("RecentFiles1"));
+    m_recentMenu->setFont(QApplication::font());
+    for (int i = 0; i < RecentFiles::MaxCount; ++i)
+        addItem(m_recentMenu, qPrintable(QStringLiteral("RecentFile%1").arg(i + 1)), QString())->setVisible(false);
+    m_recentMenu->menuAction()->setEnabled(false);
+    file->addSeparator();
     addItem(file, "FilePrintItem", QStringLiteral("&Print"), QKeySequence(QStringLiteral("Ctrl+P")));
     file->addSeparator();
     addItem(file, "FileExitItem", QStringLiteral("E&xit"));
@@ -303,6 +320,10 @@ void TMainForm::createMenus()
     QMenu *edit = menu("Edit1", QStringLiteral("&Edit"));
     addItem(edit, "EditUndoItem", QStringLiteral("&Undo"), QKeySequence(QStringLiteral("Ctrl+Z")),
             QStringLiteral("Undo the last action"));
+    // Ctrl+Y as on Windows, Ctrl+Shift+Z as elsewhere; neither is taken by another command.
+    addItem(edit, "EditRedoItem", QStringLiteral("&Redo"), QKeySequence(QStringLiteral("Ctrl+Y")),
+            QStringLiteral("Redo the last action undone"))
+        ->setShortcuts({QKeySequence(QStringLiteral("Ctrl+Y")), QKeySequence(QStringLiteral("Ctrl+Shift+Z"))});
     edit->addSeparator();
     addItem(edit, "EditCutItem", QStringLiteral("Cu&t"), QKeySequence(QStringLiteral("Ctrl+X")),
             QStringLiteral("Delete selected item"));
@@ -471,6 +492,7 @@ void TMainForm::createSubsystems()
     Format = std::make_unique<Formatting>(m_controls);
     Files = std::make_unique<ScriptFiles>(m_controls, *Format);
     Files->OnScriptLoaded = [this](int lineCount) { Prompt.ResetPosition(lineCount); };
+    Files->OnFileUsed = [this](const QString &path) { SetRecentFiles(RecentFiles::Added(m_recentFiles, path)); };
     MarkerCommands = std::make_unique<Markers>(m_controls);
     Edit = std::make_unique<EditCommands>(m_controls);
     ColourCommands = std::make_unique<Colours>(m_controls);
@@ -547,8 +569,11 @@ void TMainForm::connectCommands()
     wire({"Insert2"}, [files] { files->Insert2Click(); });
     wire({"FilePrintItem", "SpeedButton12"}, [files] { files->FilePrint(); });
     wire({"FileExitItem"}, [this] { FileExit(); });
+    for (int i = 0; i < RecentFiles::MaxCount; ++i)
+        wire({qPrintable(QStringLiteral("RecentFile%1").arg(i + 1))}, [this, i] { OpenRecentFile(i); });
 
     wire({"EditUndoItem", "SpeedButton13"}, [edit] { edit->EditUndo(); });
+    wire({"EditRedoItem"}, [edit] { edit->EditRedo(); });
     wire({"EditCutItem", "SpeedButton14"}, [edit] { edit->EditCut(); });
     wire({"EditCopyItem", "SpeedButton15"}, [edit] { edit->EditCopy(); });
     wire({"EditPasteItem", "SpeedButton16"}, [edit] { edit->EditPaste(); });
@@ -627,6 +652,7 @@ void TMainForm::connectEvents()
     connect(fontname, &QComboBox::activated, this, m_guard.guarded([format] { format->FontNameoldChange(); }));
     connect(fontsize, &QLineEdit::textChanged, this, m_guard.guarded([format] { format->FontSizeoldChange(); }));
     new KeyReleaseFilter(fontsize, m_guard.wrap([format](int key) { format->FontSizeoldKeyUp(key); }));
+    RichEdit1->OnFileDropped = [this](const QString &path) { OpenDroppedFile(path); };
     RichEdit1->OnSelectionChange = m_guard.guarded([format] { format->RichEdit1SelectionChange(); });
     RichEdit3->OnResizeRequest = [engine](const QRect &rect) { engine->RichEdit3ResizeRequest(rect); };
 
@@ -665,8 +691,12 @@ void TMainForm::resizeEvent(QResizeEvent *event)
 
 void TMainForm::PrepareApplication()
 {
-    // No display name: the window system would append it to every caption.
-    QApplication::setApplicationName(QStringLiteral("Corvanta"));
+    // No display name: the window system would append it to every caption. The name is
+    // the installed one, which names the data and settings folders (/usr/share/corvanta).
+    QApplication::setApplicationName(QStringLiteral("corvanta"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("corvanta"));
+    // The installed icon; a build without one keeps the window system's.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("corvanta")));
 }
 
 void TMainForm::FormCreate()
@@ -675,8 +705,9 @@ void TMainForm::FormCreate()
     Files->DialogFolder = QCoreApplication::applicationDirPath();
     // 2. Start with an empty clipboard.
     QGuiApplication::clipboard()->clear();
-    // 3. The spelling lexicons are in the program's folder.
-    Spell->ConfigureLexicons(QCoreApplication::applicationDirPath());
+    // 3. The user's word list is kept where the user can write; the others are found here,
+    // beside the program or in the installed data.
+    Spell->ConfigureLexicons(UserFilesFolder(), DataFolders());
     // 4. No script yet.
     Files->SetScriptFileName(QStringLiteral("Untitled"));
     // 5., 6. The format controls.
@@ -698,6 +729,8 @@ void TMainForm::FormCreate()
         Action(QStringLiteral("Com21"))->setChecked(false);
         SetFirstStartTexts(*SettingsRecord);
     }
+    m_recentFiles = ReadRecentFiles(*SettingsRecord);
+    showRecentFiles();
     // 10. The panes fill the client area.
     m_client->PanesAligned = true;
     m_client->AlignControls();
@@ -752,13 +785,75 @@ void TMainForm::Timer2Timer()
     if (m_commandLineScript.isEmpty() || m_commandLineLoaded)
         return;
     m_commandLineLoaded = true;
-    RichEdit1->LoadFromFile(m_commandLineScript);
+    const bool richText = RichEdit1->LoadFromFile(m_commandLineScript);
     // As after Open: dark text gets a light background, or it could not be read.
     Files->TakeColoursFromFirstCharacter();
     RichEdit1->SetSelection(0, 0);
-    Files->SetScriptFileName(m_commandLineScript);
+    Files->TakeLoadedScript(m_commandLineScript, richText);
     RichEdit1->setFocus();
     RichEdit1->SetModified(false);
+}
+
+// ---- Recent files ----
+
+void TMainForm::SetRecentFiles(const QStringList &files)
+{
+    if (files == m_recentFiles)
+        return;
+    m_recentFiles = files;
+    showRecentFiles();
+    WriteRecentFiles(*SettingsRecord, m_recentFiles);
+}
+
+void TMainForm::showRecentFiles()
+{
+    const QList<QAction *> items = m_recentMenu->actions();
+    for (int i = 0; i < items.size(); ++i) {
+        const bool used = i < m_recentFiles.size();
+        items[i]->setVisible(used);
+        if (used)
+            items[i]->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(m_recentFiles[i])));
+    }
+    m_recentMenu->menuAction()->setEnabled(!m_recentFiles.isEmpty());
+}
+
+void TMainForm::OpenRecentFile(int index)
+{
+    const QString path = m_recentFiles.value(index);
+    if (path.isEmpty())
+        return;
+    if (!QFileInfo(path).isFile()) {
+        SetRecentFiles(RecentFiles::Removed(m_recentFiles, path));
+        m_dialogs->information(this, QStringLiteral("%1 is no longer there. It has been taken off the recent files.")
+                                         .arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    Files->OpenNamedFile(path);
+}
+
+// ---- Dropped files ----
+
+void TMainForm::OpenDroppedFile(const QString &path)
+{
+    // While prompting the window shows only the script: nothing may replace it.
+    if (Prompt.Prompting != 0 || Engine->Active())
+        return;
+    m_guard.run([this, path] { Files->OpenNamedFile(path); });
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!TRichEdit::DroppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent *event)
+{
+    const QString path = TRichEdit::DroppedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    OpenDroppedFile(path);
 }
 
 // ---- Shutdown ----

@@ -101,11 +101,22 @@ public:
     // Where the settings reader applies the values it reads.
     SettingsConsumers SettingsTargets();
 
+    // The File menu's recent files, newest first, as kept in the settings file.
+    const QStringList &RecentFileList() const { return m_recentFiles; }
+    void SetRecentFiles(const QStringList &files);
+    // Opens the recent file of that place in the list; one that is gone is taken off it.
+    void OpenRecentFile(int index);
+    // A file dropped on the window or the editor: opened as Open does, asking about
+    // unsaved changes; ignored while prompting.
+    void OpenDroppedFile(const QString &path);
+
 
 protected:
     bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
@@ -120,6 +131,7 @@ private:
     void connectEvents();
     void wire(std::initializer_list<const char *> names, const std::function<void()> &handler);
     void fillControls();
+    void showRecentFiles();
 
     QAction *addItem(QMenu *menu, const char *name, const QString &caption,
                      const QKeySequence &shortcut = {}, const QString &hint = {});
@@ -133,4 +145,6 @@ private:
     MainControls m_controls;
     ClientArea *m_client = nullptr;
     QStringList m_wired;
+    QMenu *m_recentMenu = nullptr;
+    QStringList m_recentFiles;
 };

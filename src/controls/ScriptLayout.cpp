@@ -51,6 +51,11 @@ int listStyleOf(const QTextBlock &block)
 // The widest a single line may be laid out: QTextLine keeps widths in 26.6 fixed point.
 constexpr qreal UnboundedWidth = 4.0e6;
 
+// A paragraph longer than this keeps its shaped text after it is laid out. Without it,
+// every caret blink and caret move works out the character attributes of the whole
+// paragraph again; short paragraphs redo that cheaply and keep no memory for it.
+constexpr int LongParagraph = 4096;
+
 }
 
 ScriptLayout::ScriptLayout(QTextDocument *document)
@@ -120,6 +125,7 @@ ScriptLayout::Extent ScriptLayout::layOutBlock(const QTextBlock &block)
     if (format.nonBreakableLines() || width < 0)
         option.setWrapMode(QTextOption::ManualWrap);
     layout->setTextOption(option);
+    layout->setCacheEnabled(block.length() > LongParagraph);
 
     const qreal indent = indentOf(block);
     const qreal left = format.leftMargin() + (direction == Qt::RightToLeft ? 0 : indent);

@@ -9,6 +9,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
@@ -65,10 +66,11 @@ TRichEdit::TRichEdit(QWidget *parent)
 
 // ---- Content ----
 
-void TRichEdit::LoadFromFile(const QString &path)
+bool TRichEdit::LoadFromFile(const QString &path)
 {
-    ScriptDocumentIO::load(document(), path, PlainText);
+    const bool rich = ScriptDocumentIO::load(document(), path, PlainText);
     document()->setDocumentMargin(0);
+    return rich;
 }
 
 void TRichEdit::SaveToFile(const QString &path) const
@@ -491,11 +493,20 @@ int TRichEdit::LineFromChar(int position) const
     const QTextBlock block = document()->findBlock(position);
     if (!block.isValid())
         return 0;
+    // The last line starting at or before the position, found by halving: the stock search
+    // walks every line, and the clock asks for the caret's line each second.
     const QTextLayout *tl = block.layout();
-    const int inBlock = tl->lineCount() > 0
-        ? std::max(0, tl->lineForTextPosition(position - block.position()).lineNumber())
-        : 0;
-    return map.FirstLineOf(block.blockNumber()) + inBlock;
+    const int offset = position - block.position();
+    int lo = 0;
+    int hi = tl->lineCount() - 1;
+    while (lo < hi) {
+        const int mid = lo + (hi - lo + 1) / 2;
+        if (tl->lineAt(mid).textStart() <= offset)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    return map.FirstLineOf(block.blockNumber()) + std::max(0, lo);
 }
 
 int TRichEdit::LineTop(int line) const
@@ -697,6 +708,47 @@ void TRichEdit::keyPressEvent(QKeyEvent *event)
     QTextEdit::keyPressEvent(event);
 }
 
+// ---- Dropped files ----
+
+QString TRichEdit::DroppedFile(const QMimeData *mime)
+{
+    if (!mime || !mime->hasUrls())
+        return {};
+    for (const QUrl &url : mime->urls())
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    return {};
+}
+
+void TRichEdit::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (OnFileDropped && !DroppedFile(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+        return;
+    }
+    QTextEdit::dragEnterEvent(event);
+}
+
+void TRichEdit::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (OnFileDropped && !DroppedFile(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+        return;
+    }
+    QTextEdit::dragMoveEvent(event);
+}
+
+void TRichEdit::dropEvent(QDropEvent *event)
+{
+    const QString path = OnFileDropped ? DroppedFile(event->mimeData()) : QString();
+    if (path.isEmpty()) {
+        QTextEdit::dropEvent(event);
+        return;
+    }
+    event->acceptProposedAction();
+    OnFileDropped(path);
+}
+
 // ---- Clipboard ----
 
 namespace {
@@ -722,13 +774,23 @@ QMimeData *TRichEdit::createMimeDataFromSelection() const
     return mime;
 }
 
+bool TRichEdit::CanPaste(const QMimeData *source)
+{
+    // A cleared clipboard on X11 is an object with no formats, not a null one.
+    if (!source || source->formats().isEmpty())
+        return false;
+    return source->hasFormat(RtfMime) || source->hasFormat(RtfMimeAlias) || source->hasText() || source->hasHtml();
+}
+
 bool TRichEdit::canInsertFromMimeData(const QMimeData *source) const
 {
-    return source->hasFormat(RtfMime) || source->hasFormat(RtfMimeAlias) || QTextEdit::canInsertFromMimeData(source);
+    return CanPaste(source);
 }
 
 void TRichEdit::insertFromMimeData(const QMimeData *source)
 {
+    if (!CanPaste(source))
+        return;
     if (isReadOnly() || document()->characterCount() + source->text().size() > MaxCharacters)
         return;
     const QString format = source->hasFormat(RtfMime) ? RtfMime : RtfMimeAlias;

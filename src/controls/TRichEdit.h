@@ -9,6 +9,7 @@
 
 #include <functional>
 
+class QMimeData;
 class ScriptLayout;
 
 // Character attributes as the editor reports them for the selection (or the typing
@@ -46,7 +47,8 @@ public:
 
     // Content
     bool PlainText = false;
-    void LoadFromFile(const QString &path);
+    // True when the file was read as rich text.
+    bool LoadFromFile(const QString &path);
     void SaveToFile(const QString &path) const;
     void Clear();
     void AppendLine(const QString &line);
@@ -119,6 +121,9 @@ public:
     void SetPaintCache(bool on);
     void SetScrollBar(bool on);
 
+    // Whether the data holds anything the control can paste (text, HTML or RTF).
+    static bool CanPaste(const QMimeData *source);
+
     // Colour conversions between 0x00BBGGRR and QColor
     static QColor ToQColor(qint32 bgr);
     static qint32 FromQColor(const QColor &color);
@@ -127,6 +132,11 @@ public:
     std::function<void(int &key, Qt::KeyboardModifiers shift)> OnKeyDown;
     std::function<void(QChar &key)> OnKeyPress;
     std::function<void()> OnSelectionChange;
+    // Set: a local file dragged onto the control is handed here instead of its name
+    // being dropped into the text.
+    std::function<void(const QString &path)> OnFileDropped;
+    // The local file a drag carries, or empty.
+    static QString DroppedFile(const QMimeData *mime);
     std::function<void(const QRect &rect)> OnResizeRequest;
     // Consulted on shortcut overrides: true keeps every key for this control,
     // so window shortcuts do not act (used while prompting).
@@ -137,6 +147,9 @@ protected:
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     QMimeData *createMimeDataFromSelection() const override;
     bool canInsertFromMimeData(const QMimeData *source) const override;
     void insertFromMimeData(const QMimeData *source) override;

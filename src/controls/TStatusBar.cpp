@@ -1,11 +1,31 @@
 #include "controls/TStatusBar.h"
 
 #include <QLabel>
+#include <QProgressBar>
 
 TStatusBar::TStatusBar(QWidget *parent)
     : QStatusBar(parent)
 {
     setSizeGripEnabled(false);
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("StatusProgress"));
+    m_progress->setRange(0, 100);
+    m_progress->setFixedWidth(150);
+    m_progress->setTextVisible(false);
+    addPermanentWidget(m_progress);
+    m_progress->hide();
+}
+
+void TStatusBar::ShowProgress(int percent)
+{
+    m_progress->setValue(percent);
+    m_progress->show();
+    repaint();
+}
+
+void TStatusBar::HideProgress()
+{
+    m_progress->hide();
 }
 
 void TStatusBar::AddPanel(const QString &text, int width)

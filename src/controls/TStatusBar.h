@@ -5,6 +5,7 @@
 #include <vector>
 
 class QLabel;
+class QProgressBar;
 
 // A status bar of fixed-width text panels addressed by index.
 class TStatusBar : public QStatusBar
@@ -20,6 +21,13 @@ public:
     int PanelWidth(int index) const;
     int PanelCount() const { return int(m_panels.size()); }
 
+    // A progress bar after the panels, hidden until a long command shows it. Shown and
+    // moved at once: the command runs without the event loop.
+    void ShowProgress(int percent);
+    void HideProgress();
+    QProgressBar *ProgressBar() const { return m_progress; }
+
 private:
     std::vector<QLabel *> m_panels;
+    QProgressBar *m_progress = nullptr;
 };

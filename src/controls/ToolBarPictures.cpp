@@ -1,8 +1,10 @@
 #include "controls/ToolBarPictures.h"
 
+#include <QAction>
 #include <QPainter>
 #include <QPixmap>
 #include <QPolygonF>
+#include <QToolButton>
 
 QIcon glyphIcon(const QString &glyph, bool bold, bool italic, bool underline)
 {
@@ -66,4 +68,70 @@ QIcon pictureIcon(Picture picture)
         break;
     }
     return QIcon(pixmap);
+}
+
+namespace {
+
+struct ThemeIcon
+{
+    const char *object; // a tool button's or menu item's name
+    const char *icon; // the freedesktop icon name
+};
+
+const ThemeIcon ThemeIcons[] = {
+    {"SpeedButton9", "document-new"},
+    {"FileNewItem", "document-new"},
+    {"SpeedButton10", "document-open"},
+    {"FileOpenItem", "document-open"},
+    {"SpeedButton11", "document-save"},
+    {"FileSaveItem", "document-save"},
+    {"FileSaveAsItem", "document-save-as"},
+    {"Insert2", "insert-text"},
+    {"SpeedButton12", "document-print"},
+    {"FilePrintItem", "document-print"},
+    {"FileExitItem", "application-exit"},
+    {"SpeedButton13", "edit-undo"},
+    {"EditUndoItem", "edit-undo"},
+    {"SpeedButton14", "edit-cut"},
+    {"EditCutItem", "edit-cut"},
+    {"SpeedButton15", "edit-copy"},
+    {"EditCopyItem", "edit-copy"},
+    {"SpeedButton16", "edit-paste"},
+    {"EditPasteItem", "edit-paste"},
+    {"SpeedButton22", "edit-find"},
+    {"Search1", "edit-find"},
+    {"SpeedButton24", "edit-find-replace"},
+    {"Replace1", "edit-find-replace"},
+    {"N6", "edit-select-all"},
+    {"BoldButton", "format-text-bold"},
+    {"Bold1", "format-text-bold"},
+    {"UnderlineButton", "format-text-underline"},
+    {"Underline1", "format-text-underline"},
+    {"ItalicButton", "format-text-italic"},
+    {"Italic1", "format-text-italic"},
+    {"AlignLeft1", "format-justify-left"},
+    {"AlignRight1", "format-justify-right"},
+    {"AlignCentre1", "format-justify-center"},
+    {"SpeedButton25", "tools-check-spelling"},
+    {"Spell1", "tools-check-spelling"},
+    {"SpeedButton26", "media-playback-start"},
+    {"Prompt1", "media-playback-start"},
+    {"Introduction1", "help-contents"},
+    {"HelpAboutItem", "help-about"},
+};
+
+}
+
+void UseThemeIcons(QWidget *window)
+{
+    for (const ThemeIcon &entry : ThemeIcons) {
+        const QString name = QString::fromLatin1(entry.icon);
+        if (!QIcon::hasThemeIcon(name))
+            continue;
+        const QString object = QString::fromLatin1(entry.object);
+        if (auto *button = window->findChild<QToolButton *>(object))
+            button->setIcon(QIcon::fromTheme(name));
+        if (auto *action = window->findChild<QAction *>(object))
+            action->setIcon(QIcon::fromTheme(name));
+    }
 }

@@ -3,10 +3,13 @@
 #include "controls/MainControls.h"
 #include "controls/TRichEdit.h"
 #include "controls/WidgetColours.h"
+#include "editor/ScriptUndo.h"
 #include "editor/TextCase.h"
 #include "editor/Tcolorform.h"
 
 #include <QLabel>
+#include <QTextCursor>
+#include <QTextDocument>
 
 namespace {
 
@@ -62,14 +65,23 @@ qint32 Colours::selectionColour() const
 
 void Colours::ChooseColour(qint32 colour, bool forText)
 {
+    const ScreenColours before = ScreenColours::Of(m_c);
+    QTextCursor step(m_c.RichEdit1->document());
+    step.beginEditBlock();
     if (forText)
         m_c.RichEdit1->SetSelColor(colour);
     SetScriptBackground(m_c, forText ? BackgroundColour() : colour);
+    RecordScreenColours(m_c, before, ScreenColours::Of(m_c));
+    step.endEditBlock();
 }
 
 void Colours::Inverse()
 {
     TRichEdit *edit = m_c.RichEdit1;
+    // One undo step gives back the text colours and the screen's together.
+    const ScreenColours before = ScreenColours::Of(m_c);
+    QTextCursor step(edit->document());
+    step.beginEditBlock();
     const qint32 text = selectionColour();
     const qint32 background = BackgroundColour();
     edit->SelectAll();
@@ -84,6 +96,8 @@ void Colours::Inverse()
     if (arrow == text)
         arrow = Black;
     SetPaletteColour(m_c.Label1, QPalette::WindowText, arrow);
+    RecordScreenColours(m_c, before, ScreenColours::Of(m_c));
+    step.endEditBlock();
 }
 
 void Colours::SpeedButton7Click()

@@ -38,6 +38,11 @@ void EditCommands::EditUndo()
     m_c.RichEdit1->undo();
 }
 
+void EditCommands::EditRedo()
+{
+    m_c.RichEdit1->redo();
+}
+
 void EditCommands::EditCut()
 {
     m_c.RichEdit1->cut();
@@ -56,9 +61,20 @@ void EditCommands::N6Click()
 void EditCommands::EditPaste()
 {
     // The pasted text takes the script's colour and base font; its styles stay.
-    TRichEdit *editor = m_c.RichEdit1;
     TRichEdit *staging = m_c.RichEdit4;
     staging->Clear();
+    // An empty clipboard, or one holding only formats that are not text (a picture, files),
+    // pastes nothing; it is still emptied.
+    if (TRichEdit::CanPaste(QGuiApplication::clipboard()->mimeData()))
+        pasteFormatted();
+    staging->Clear();
+    QGuiApplication::clipboard()->clear();
+}
+
+void EditCommands::pasteFormatted()
+{
+    TRichEdit *editor = m_c.RichEdit1;
+    TRichEdit *staging = m_c.RichEdit4;
     const int line = editor->LineFromChar(-1);
     staging->paste();
     staging->SelectAll();
@@ -81,8 +97,6 @@ void EditCommands::EditPaste()
         editor->SetSelSize(editor->SelAttributes().Size - 1);
         editor->SetSelection(editor->LineIndex(line), 0);
     }
-    staging->Clear();
-    QGuiApplication::clipboard()->clear();
 }
 
 void EditCommands::Date1Click()

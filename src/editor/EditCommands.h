@@ -2,13 +2,14 @@
 
 struct MainControls;
 
-// Undo, cut, copy, paste, select all, and the date and time at the caret.
+// Undo, redo, cut, copy, paste, select all, and the date and time at the caret.
 class EditCommands
 {
 public:
     explicit EditCommands(MainControls &controls) : m_c(controls) {}
 
     void EditUndo();
+    void EditRedo();
     void EditCut();
     void EditCopy();
     void EditPaste();
@@ -17,5 +18,7 @@ public:
     void Time1Click();
 
 private:
+    void pasteFormatted();
+
     MainControls &m_c;
 };

@@ -6,13 +6,17 @@
 #include "controls/TRichEdit.h"
 #include "controls/TStatusBar.h"
 #include "controls/WidgetColours.h"
+#include "core/CorvantaError.h"
 #include "editor/Formatting.h"
 #include "editor/MarkerSearchState.h"
 #include "editor/Tsaving.h"
+#include "formats/RtfReader.h"
+#include "formats/ScriptDocumentIO.h"
 #include "formats/ScriptTransfer.h"
 #include "formats/ZnqImport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMainWindow>
@@ -30,13 +34,16 @@
 
 namespace {
 
-const QString Untitled = QStringLiteral("Untitled");
+const QString Untitled = ScriptDocument::UntitledName();
 
 enum OpenFilter { AllFiles = 1, TextFiles = 2, ZnqFiles = 3, RichTextFiles = 4 };
+enum SaveFilter { RtfSave = 1, TextSave = 2, IniSave = 3 };
 
-bool plainTextFilter(int filterIndex)
+// Whatever filter chose it, a file that says it is RTF is read as RTF.
+bool startsAsRtf(const QString &path)
 {
-    return filterIndex == TextFiles || filterIndex == ZnqFiles;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && RtfReader::looksLikeRtf(file.read(64));
 }
 
 // A dialog filter: the text the operator sees, then the patterns that select the
@@ -123,6 +130,27 @@ void printPages(const QTextDocument &source, QPrinter *printer)
     }
 }
 
+// Progress of a long load or insert in the status bar: the bar shows once the command has
+// taken half a second, at the step it has reached, and goes when the command ends.
+class Progress
+{
+public:
+    explicit Progress(TStatusBar *bar) : m_bar(bar) { m_clock.start(); }
+    ~Progress() { m_bar->HideProgress(); }
+    Progress(const Progress &) = delete;
+    Progress &operator=(const Progress &) = delete;
+
+    void at(int percent)
+    {
+        if (m_clock.elapsed() >= 500)
+            m_bar->ShowProgress(percent);
+    }
+
+private:
+    TStatusBar *m_bar;
+    QElapsedTimer m_clock;
+};
+
 } // namespace
 
 QStringList ScriptFiles::OpenFilters()
@@ -139,6 +167,10 @@ QStringList ScriptFiles::SaveFilters()
             filter(QStringLiteral("Text Files (*.TXT)"), QStringLiteral("*.TXT *.txt")),
             filter(QStringLiteral("Config Files (*.INI)"), QStringLiteral("*.INI *.ini"))};
 }
+
+ScriptFiles::ScriptFiles(MainControls &controls, Formatting &formatting)
+    : Script(controls.RichEdit1->document()), ScriptFileName(Script.FileName()), m_c(controls), m_formatting(formatting)
+{ }
 
 void ScriptFiles::status(const QString &text)
 {
@@ -161,19 +193,19 @@ QWidget *ScriptFiles::dialogParent() const
 
 void ScriptFiles::SetScriptFileName(const QString &path)
 {
-    ScriptFileName = path;
-    m_imported = false;
+    Script.SetFileName(path);
     m_c.StatusBar->SetPanelText(2, QFileInfo(path).fileName());
 }
 
 bool ScriptFiles::ConfirmSaveChanges()
 {
-    if (!m_c.RichEdit1->Modified())
+    if (!Script.Modified())
         return true;
-    const auto answer = (*m_c.dialogs)->confirm(
-        dialogParent(),
-        QStringLiteral("Save changes to %1?").arg(QDir::toNativeSeparators(ScriptFileName)),
-        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    const auto answer
+        = (*m_c.dialogs)
+              ->confirm(dialogParent(),
+                        QStringLiteral("Save changes to %1?").arg(QDir::toNativeSeparators(ScriptFileName)),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Cancel)
         return false;
     // A save the operator cancels (an untitled script's Save As) cancels the command too:
@@ -191,6 +223,7 @@ void ScriptFiles::FileNew()
         return;
     TRichEdit *edit = m_c.RichEdit1;
     SetScriptFileName(Untitled);
+    Script.SetForm(ScriptDocument::Form::RichText);
     edit->Clear();
 
     edit->SetBackgroundColor(0);
@@ -219,20 +252,45 @@ void ScriptFiles::FileOpen()
     if (!ConfirmSaveChanges())
         return;
     status(QStringLiteral(" Select a file.."));
-    const FileChoice choice = (*m_c.dialogs)->openFile(dialogParent(), dialogFolder(), OpenFilters(),
-                                                       OpenFilterIndex);
+    const FileChoice choice = (*m_c.dialogs)->openFile(dialogParent(), dialogFolder(), OpenFilters(), OpenFilterIndex);
+    if (choice.accepted)
+        OpenFilterIndex = choice.filterIndex;
+    openChosen(choice.accepted, choice.path, choice.filterIndex);
+}
+
+void ScriptFiles::OpenNamedFile(const QString &path)
+{
+    if (!ConfirmSaveChanges())
+        return;
+    openChosen(true, path, AllFiles);
+}
+
+void ScriptFiles::openChosen(bool accepted, const QString &path, int filterIndex)
+{
     // The colours are worked out again even without a new file; an unsaved script
     // must keep its modified flag then, or a later Exit would drop it unasked.
-    const bool wasModified = m_c.RichEdit1->Modified();
-    if (choice.accepted) {
-        OpenFilterIndex = choice.filterIndex;
-        loadChosenFile(choice.path, choice.filterIndex);
+    const bool wasModified = Script.Modified();
+    if (accepted) {
+        try {
+            loadChosenFile(path, filterIndex);
+        } catch (...) {
+            status(QStringLiteral(" Not loaded.."));
+            throw;
+        }
     }
     TakeColoursFromFirstCharacter();
     status(QStringLiteral(" Loading.."));
     resetPositions();
-    m_c.RichEdit1->SetModified(choice.accepted ? false : wasModified);
+    Script.SetModified(accepted ? false : wasModified);
     status(QStringLiteral(" Ready.."));
+    if (accepted && OnFileUsed)
+        OnFileUsed(path);
+}
+
+void ScriptFiles::TakeLoadedScript(const QString &path, bool richText)
+{
+    SetScriptFileName(path);
+    Script.SetForm(richText ? ScriptDocument::Form::RichText : ScriptDocument::Form::PlainText);
 }
 
 void ScriptFiles::loadChosenFile(const QString &path, int filterIndex)
@@ -240,19 +298,24 @@ void ScriptFiles::loadChosenFile(const QString &path, int filterIndex)
     TRichEdit *edit = m_c.RichEdit1;
     // The script is laid out once, with its one face and size.
     edit->HoldLayout(true);
-    auto layOut = qScopeGuard([edit] { edit->HoldLayout(false); });
-    // A failed load keeps the script's form, or the next Save would write a
-    // formatted script as plain text.
-    auto keepForm = qScopeGuard([edit, form = edit->PlainText] { edit->PlainText = form; });
-    edit->PlainText = plainTextFilter(filterIndex);
+    Progress progress(m_c.StatusBar);
+    auto layOut = qScopeGuard([edit, &progress] {
+        progress.at(80);
+        edit->HoldLayout(false);
+    });
     status(QStringLiteral(" Loading.."));
-    if (filterIndex == ZnqFiles)
+    // The form changes only once the file has been read: a failed load keeps the
+    // script's, or the next Save would write a formatted script as plain text.
+    ScriptDocument::Form form = ScriptDocument::Form::Imported;
+    if (filterIndex == ZnqFiles && !startsAsRtf(path)) {
         edit->setPlainText(ZnqImport::importFile(path));
-    else
-        edit->LoadFromFile(path);
-    keepForm.dismiss();
+    } else {
+        edit->PlainText = false;
+        form = edit->LoadFromFile(path) ? ScriptDocument::Form::RichText : ScriptDocument::Form::PlainText;
+    }
+    progress.at(50);
     SetScriptFileName(path);
-    m_imported = filterIndex == ZnqFiles;
+    Script.SetForm(form);
     edit->setFocus();
     edit->SetModified(false);
 
@@ -298,53 +361,106 @@ void ScriptFiles::resetPositions()
 bool ScriptFiles::FileSave()
 {
     status(QStringLiteral(" Saving.."));
+    // Whatever ends the command before the file is written, the status says so.
+    auto notSaved = qScopeGuard([this] { status(QStringLiteral(" Not saved..")); });
     // An imported script is never written over the file it came from, which is in
     // another program's form.
-    if (ScriptFileName == Untitled || m_imported) {
-        if (!saveAs())
+    if (Script.Untitled() || Script.ReadForm() == ScriptDocument::Form::Imported) {
+        if (!saveAs(SaveFilterIndex))
             return false;
     } else {
-        m_c.RichEdit1->SaveToFile(ScriptFileName);
-        m_c.RichEdit1->SetModified(false);
+        const SaveChoice choice = saveChoice();
+        if (choice == SaveChoice::Cancelled)
+            return false;
+        if (choice == SaveChoice::AsRichText) {
+            if (!saveAs(RtfSave))
+                return false;
+        } else {
+            write(ScriptFileName, Script.Plain());
+            Script.SetModified(false);
+        }
     }
+    notSaved.dismiss();
     if (SavingWindow) {
         SavingWindow->Editor = m_c.RichEdit1;
         SavingWindow->show();
     }
     status(QStringLiteral(" Saved.."));
-    m_c.RichEdit1->SetModified(false);
+    Script.SetModified(false);
+    if (OnFileUsed)
+        OnFileUsed(ScriptFileName);
     return true;
+}
+
+// A script read from plain text is written as plain text, unless it now holds formatting
+// that plain text would drop: then the operator chooses, once for this file.
+ScriptFiles::SaveChoice ScriptFiles::saveChoice()
+{
+    if (!Script.Plain() || Script.PlainTextChosen()
+        || !ScriptDocument::HoldsFormatting(*Script.Document(), textColourOf(m_c.RichEdit1)))
+        return SaveChoice::AsRead;
+    const auto answer
+        = (*m_c.dialogs)
+              ->confirm(
+                  dialogParent(),
+                  QStringLiteral("%1 holds formatting that a plain-text file cannot keep. Save as rich text instead?")
+                      .arg(QFileInfo(ScriptFileName).fileName()),
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (answer == QMessageBox::Yes)
+        return SaveChoice::AsRichText;
+    if (answer != QMessageBox::No)
+        return SaveChoice::Cancelled;
+    Script.ChoosePlainText();
+    return SaveChoice::AsRead;
+}
+
+void ScriptFiles::write(const QString &path, bool plainText)
+{
+    ScriptDocumentIO::save(Script.Document(), path, plainText);
 }
 
 void ScriptFiles::FileSaveAs()
 {
-    saveAs();
+    if (saveAs(SaveFilterIndex) && OnFileUsed)
+        OnFileUsed(ScriptFileName);
 }
 
-bool ScriptFiles::saveAs()
+bool ScriptFiles::saveAs(int proposedFilter)
 {
-    const FileChoice choice = (*m_c.dialogs)->saveFile(dialogParent(), dialogFolder(), SaveFilters(),
-                                                       SaveFilterIndex, QStringLiteral("RTF"));
+    const FileChoice choice
+        = (*m_c.dialogs)
+              ->saveFile(dialogParent(), dialogFolder(), SaveFilters(), proposedFilter, QStringLiteral("RTF"));
     if (!choice.accepted)
         return false;
     SaveFilterIndex = choice.filterIndex;
     static const char *const extensions[] = {".RTF", ".TXT", ".INI"};
     const int index = std::clamp(choice.filterIndex, 1, 3);
-    m_c.RichEdit1->PlainText = index != 1;
     QString path = choice.path;
     if (!path.contains(QLatin1Char('.')))
         path += QLatin1String(extensions[index - 1]);
+    // An extension the operator typed says what the file is, whatever filter is showing.
+    bool plain = index != RtfSave;
+    const QString suffix = QFileInfo(path).suffix();
+    if (suffix.compare(QLatin1String("rtf"), Qt::CaseInsensitive) == 0)
+        plain = false;
+    else if (suffix.compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0)
+        plain = true;
 
     if (QFileInfo::exists(path)) {
-        const auto answer = (*m_c.dialogs)->confirm(
-            dialogParent(), QStringLiteral("OK to overwrite %1").arg(QDir::toNativeSeparators(path)),
-            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        const auto answer
+            = (*m_c.dialogs)
+                  ->confirm(dialogParent(), QStringLiteral("OK to overwrite %1").arg(QDir::toNativeSeparators(path)),
+                            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         if (answer != QMessageBox::Yes)
             return false;
     }
-    m_c.RichEdit1->SaveToFile(path);
+    write(path, plain);
     SetScriptFileName(path);
-    m_c.RichEdit1->SetModified(false);
+    Script.SetForm(plain ? ScriptDocument::Form::PlainText : ScriptDocument::Form::RichText);
+    // Plain text chosen by name keeps the script plain without asking again.
+    if (plain)
+        Script.ChoosePlainText();
+    Script.SetModified(false);
     return true;
 }
 
@@ -354,15 +470,19 @@ void ScriptFiles::Insert2Click()
 {
     TRichEdit *edit = m_c.RichEdit1;
     const int line = edit->LineFromChar(-1);
-    const FileChoice choice = (*m_c.dialogs)->openFile(dialogParent(), dialogFolder(), OpenFilters(),
-                                                       OpenFilterIndex);
+    const FileChoice choice = (*m_c.dialogs)->openFile(dialogParent(), dialogFolder(), OpenFilters(), OpenFilterIndex);
     if (!choice.accepted)
         return;
     OpenFilterIndex = choice.filterIndex;
     // The filter says how to read the inserted file; the script keeps its own form,
     // so that inserting a text file does not make the next Save drop all formatting.
     status(QStringLiteral(" Inserting.."));
-    insertIntoEditor(choice.path, choice.filterIndex);
+    try {
+        insertIntoEditor(choice.path, choice.filterIndex);
+    } catch (...) {
+        status(QStringLiteral(" Not inserted.."));
+        throw;
+    }
 
     edit->SetSelection(edit->LineIndex(line), 0);
     status(QStringLiteral(" ready.."));
@@ -372,6 +492,12 @@ void ScriptFiles::insertIntoEditor(const QString &path, int filterIndex)
 {
     TRichEdit *edit = m_c.RichEdit1;
     TRichEdit *staging = m_c.RichEdit4;
+    // Nothing is shown in the staging control: it is never laid out, and each change of
+    // the inserted text's look would otherwise lay it out again. Emptied before the hold
+    // ends, so that ending it lays out nothing.
+    Progress progress(m_c.StatusBar);
+    staging->HoldLayout(true);
+    const auto released = qScopeGuard([staging] { staging->HoldLayout(false); });
     const auto emptied = qScopeGuard([staging] { staging->Clear(); });
     staging->Clear();
     if (filterIndex == ZnqFiles) {
@@ -380,7 +506,11 @@ void ScriptFiles::insertIntoEditor(const QString &path, int filterIndex)
         staging->PlainText = false;
         staging->LoadFromFile(path);
     }
+    // An empty file inserts nothing, and the clipboard keeps what it held.
+    if (staging->document()->isEmpty())
+        return;
     edit->EnsureRoomFor(staging->document()->characterCount() - 1, edit->SelLength());
+    progress.at(30);
 
     // The inserted text takes the look of the text at the caret.
     const TextAttributes caret = edit->SelAttributes();
@@ -393,7 +523,15 @@ void ScriptFiles::insertIntoEditor(const QString &path, int filterIndex)
     staging->SetSelFontName(caret.Name);
     staging->SetSelSize(caret.Size);
 
+    progress.at(45);
     staging->copy();
+    progress.at(55);
+    // The script is laid out once, with the inserted text in it.
+    edit->HoldLayout(true);
+    const auto layOut = qScopeGuard([edit, &progress] {
+        progress.at(80);
+        edit->HoldLayout(false);
+    });
     edit->paste();
 }
 

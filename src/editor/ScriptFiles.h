@@ -1,5 +1,7 @@
 #pragma once
 
+#include "editor/ScriptDocument.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -15,15 +17,21 @@ struct MainControls;
 class ScriptFiles
 {
 public:
-    ScriptFiles(MainControls &controls, Formatting &formatting) : m_c(controls), m_formatting(formatting) {}
+    ScriptFiles(MainControls &controls, Formatting &formatting);
 
-    QString ScriptFileName = QStringLiteral("Untitled");
+    // The script the editor shows.
+    ScriptDocument Script;
+    // Its full path, or "Untitled"; set through SetScriptFileName.
+    const QString &ScriptFileName;
     // Folder the open and save dialogs start in while the script has no name.
     QString DialogFolder;
     // The window shown after a save; none in tests that do not want it.
     Tsaving *SavingWindow = nullptr;
     // Called when a new script has been loaded, with its number of display lines.
     std::function<void(int lineCount)> OnScriptLoaded;
+    // Called with the path of every file opened or saved, and of a file found missing.
+    std::function<void(const QString &path)> OnFileUsed;
+    std::function<void(const QString &path)> OnFileMissing;
 
     void SetScriptFileName(const QString &path);
     // False when the operator cancelled: the calling command stops.
@@ -36,6 +44,11 @@ public:
     void FileSaveAs();
     void Insert2Click();
     void FilePrint();
+    // Opens a file named by the recent-files list or dropped on the window, asking about
+    // unsaved changes first. A file that is gone is reported and nothing else changes.
+    void OpenNamedFile(const QString &path);
+    // A script loaded by the start-up loader: its name and the form it was read in.
+    void TakeLoadedScript(const QString &path, bool richText);
 
     // The open dialog's filters (1: all files, 2: text, 3: ZNQ, 4: RTF) and the save
     // dialog's (1: RTF, 2: text, 3: INI), as the dialogs take them.
@@ -49,7 +62,11 @@ public:
     void TakeColoursFromFirstCharacter();
 
 private:
-    bool saveAs();
+    bool saveAs(int proposedFilter);
+    void write(const QString &path, bool plainText);
+    enum class SaveChoice { AsRead, AsRichText, Cancelled };
+    SaveChoice saveChoice();
+    void openChosen(bool accepted, const QString &path, int filterIndex);
     void loadChosenFile(const QString &path, int filterIndex);
     void resetPositions();
     void insertIntoEditor(const QString &path, int filterIndex);
@@ -59,6 +76,4 @@ private:
 
     MainControls &m_c;
     Formatting &m_formatting;
-    // The script came from a ZNQ file: saving asks for a name.
-    bool m_imported = false;
 };

@@ -106,12 +106,12 @@ QString plainTextOf(const QTextDocument *document)
 
 namespace ScriptDocumentIO {
 
-void load(QTextDocument *document, const QString &path, bool plainText)
+bool load(QTextDocument *document, const QString &path, bool plainText)
 {
-    loadBytes(document, readFile(path), plainText, path);
+    return loadBytes(document, readFile(path), plainText, path);
 }
 
-void loadBytes(QTextDocument *document, const QByteArray &bytes, bool plainText, const QString &source)
+bool loadBytes(QTextDocument *document, const QByteArray &bytes, bool plainText, const QString &source)
 {
     try {
         if (!plainText && RtfReader::looksLikeRtf(bytes)) {
@@ -120,7 +120,7 @@ void loadBytes(QTextDocument *document, const QByteArray &bytes, bool plainText,
             if (readRtf(bytes, scratch)) {
                 checkLimits(scratch.characterCount() - 1, scratch.blockCount(), source);
                 replaceContent(document, scratch);
-                return;
+                return true;
             }
         }
         const QString text = PlainTextCodec::decode(bytes);
@@ -134,6 +134,7 @@ void loadBytes(QTextDocument *document, const QByteArray &bytes, bool plainText,
         document->setUndoRedoEnabled(false);
         document->setPlainText(text);
         document->setUndoRedoEnabled(undo);
+        return false;
     } catch (const std::bad_alloc &) {
         failLoad();
     }

@@ -13,10 +13,11 @@ namespace ScriptDocumentIO {
 // a file that is not rich text is read as plain text. Refused, leaving the document as it
 // was: plain text with NUL bytes (a program or a picture, not a script), and a script past
 // the limits of core/Limits.h. Both are checked before anything is laid out.
-void load(QTextDocument *document, const QString &path, bool plainText);
+// True when the file was read as rich text, false when as plain text.
+bool load(QTextDocument *document, const QString &path, bool plainText);
 
 // The same, from and to bytes in memory; source names them in messages.
-void loadBytes(QTextDocument *document, const QByteArray &bytes, bool plainText, const QString &source = {});
+bool loadBytes(QTextDocument *document, const QByteArray &bytes, bool plainText, const QString &source = {});
 QByteArray saveBytes(const QTextDocument *document, bool plainText);
 
 // Writes the document as rich text, or as plain text when plainText is set.

@@ -3,10 +3,10 @@
 #include "controls/Dialogs.h"
 #include "controls/TRichEdit.h"
 #include "core/CorvantaError.h"
+#include "core/DataFolders.h"
 #include "help/HelpTopics.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QCoreApplication>
 #include <QTextBlock>
 #include <QDir>
 #include <QFileInfo>
@@ -50,11 +50,9 @@ Thelpform::Thelpform(QWidget *parent)
 QString Thelpform::DocumentPath()
 {
     const QString name = QString::fromLatin1(HelpFileName);
-    const QString here = QDir::current().absoluteFilePath(name);
-    if (QFileInfo::exists(here))
-        return here;
-    const QString beside = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(name);
-    return QFileInfo::exists(beside) ? beside : here;
+    const QString found = FindDataFile(name, DataFolders());
+    // Missing everywhere: the message names the copy the operator would put in place.
+    return found.isEmpty() ? QDir::current().absoluteFilePath(name) : found;
 }
 
 Thelpform::FileStamp Thelpform::stampOf(const QString &path)

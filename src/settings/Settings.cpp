@@ -384,6 +384,57 @@ void WriteSettingsKey(const Settings &settings, const QString &section, const QS
 
 namespace {
 
+constexpr int RecentFileKeys = 8;
+
+QString recentKey(int index)
+{
+    return QStringLiteral("FILE%1").arg(index + 1);
+}
+
+}
+
+QStringList ReadRecentFiles(const Settings &settings)
+{
+    QStringList files;
+    const QString path = SettingsFilePath(settings);
+    ProfileFile file;
+    if (!SettingsFileExists() || !QFileInfo(path).isFile() || !file.load(path))
+        return files;
+    for (int i = 0; i < RecentFileKeys; ++i) {
+        const QString entry = file.value(QStringLiteral("RECENT"), recentKey(i), QString());
+        if (!entry.isEmpty())
+            files << entry;
+    }
+    return files;
+}
+
+void WriteRecentFiles(const Settings &settings, const QStringList &files)
+{
+    if (!SettingsFileExists())
+        return;
+    const QString path = SettingsFilePath(settings);
+    if (!QFileInfo(path).isFile())
+        return;
+    ProfileFile file;
+    if (!file.load(path))
+        throw CorvantaError(QStringLiteral("Unable to write to %1").arg(nativePath(settings)));
+    const QString section = QStringLiteral("RECENT");
+    int written = 0;
+    for (const QString &entry : files) {
+        if (written < RecentFileKeys && file.setValue(section, recentKey(written), entry))
+            ++written;
+    }
+    for (; written < RecentFileKeys; ++written) {
+        // Only keys that are there already need emptying.
+        if (!file.value(section, recentKey(written), QString()).isEmpty())
+            file.setValue(section, recentKey(written), QString());
+    }
+    if (!file.save(path))
+        throw CorvantaError(QStringLiteral("Unable to write to %1").arg(nativePath(settings)));
+}
+
+namespace {
+
 const QString Remote = QStringLiteral("REMOTE");
 
 bool readYes(const ProfileFile &file, const QString &key)

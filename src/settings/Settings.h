@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <array>
@@ -75,6 +76,13 @@ void SetFirstStartTexts(Settings &settings);
 // when there is no settings file; throws CorvantaError when the write is refused.
 void WriteSettingsKey(const Settings &settings, const QString &section, const QString &key,
                       const QString &value);
+
+// The recent files of the [RECENT] section (FILE1 the newest), without empty entries;
+// none without a settings file. The default file has no such section.
+QStringList ReadRecentFiles(const Settings &settings);
+// Writes the list as FILE1 to FILE8 in one write-back, keeping every other line; entries
+// past the list are emptied. A path the file cannot hold as one line is left out.
+void WriteRecentFiles(const Settings &settings, const QStringList &files);
 
 // The remote control's choices, kept in [REMOTE]. Off, on port 8910, for this computer only
 // when the file says nothing (or nothing readable).

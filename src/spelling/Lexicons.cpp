@@ -4,6 +4,7 @@
 #include "spelling/SpellEngineOptions.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 QStringList LexiconFileNames(const QString &files)
 {
@@ -20,17 +21,27 @@ void Lexicons::Load(const SpellEngineOptions &options)
 {
     m_words = WordListDictionary();
     m_corrections.clear();
-    loadList(options.MainLexPath, options.MainLexFiles);
-    loadList(options.UserLexPath, options.UserLexFiles);
+    loadList(options.MainLexPath, options.MainLexFiles, options.LexSearchPath);
+    loadList(options.UserLexPath, options.UserLexFiles, options.LexSearchPath);
     const QStringList user = LexiconFileNames(options.UserLexFiles);
     m_userListPath = user.isEmpty() ? QString() : QDir(options.UserLexPath).filePath(user.constFirst());
 }
 
-void Lexicons::loadList(const QString &folder, const QString &files)
+void Lexicons::loadList(const QString &folder, const QString &files, const QStringList &searchPath)
 {
     const QDir dir(folder);
     for (const QString &name : LexiconFileNames(files)) {
-        const LexiconEntries entries = LexiconFile::read(dir.filePath(name));
+        QString path = dir.filePath(name);
+        if (!QFileInfo(path).isFile()) {
+            for (const QString &other : searchPath) {
+                const QString candidate = QDir(other).filePath(name);
+                if (QFileInfo(candidate).isFile()) {
+                    path = candidate;
+                    break;
+                }
+            }
+        }
+        const LexiconEntries entries = LexiconFile::read(path);
         for (const QString &word : entries.words)
             m_words.Add(word);
         for (const auto &[wrong, right] : entries.corrections)

@@ -45,7 +45,7 @@ public:
     QString UserListPath() const { return m_userListPath; }
 
 private:
-    void loadList(const QString &folder, const QString &files);
+    void loadList(const QString &folder, const QString &files, const QStringList &searchPath);
     std::optional<QString> correctionFor(const QString &word) const;
 
     const SpellDictionary *m_main;

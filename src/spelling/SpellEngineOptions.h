@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 // What the spelling engine is told before a check: the lexicon folders and files and
@@ -15,6 +16,7 @@ struct SpellEngineOptions
     QString MainLexFiles;          // comma-separated file names in that folder
     QString UserLexPath;           // folder of the user's word lists
     QString UserLexFiles;          // comma-separated; the first receives the words added
+    QStringList LexSearchPath;     // where a list missing from its folder is looked for, in order
     QString RegTreeName;
     QString StringTableName;
 };

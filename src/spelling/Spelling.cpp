@@ -2,14 +2,13 @@
 
 #include "controls/MainControls.h"
 #include "controls/TRichEdit.h"
+#include "core/DataFolders.h"
 #include "spelling/SpellingEngine.h"
 #include "spelling/SpellingHelp.h"
 #include "spelling/TSsceSpellDlg.h"
 
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileInfo>
 #include <QMainWindow>
 #include <QUrl>
 
@@ -21,11 +20,12 @@ Spelling::Spelling(MainControls &controls)
 
 Spelling::~Spelling() = default;
 
-void Spelling::ConfigureLexicons(const QString &programFolder)
+void Spelling::ConfigureLexicons(const QString &userFolder, const QStringList &searchFolders)
 {
-    const QString folder = QDir(programFolder).absolutePath() + QLatin1Char('/');
+    const QString folder = QDir(userFolder).absolutePath() + QLatin1Char('/');
     SsceSpellDlg1->SetMainLexPath(folder);
     SsceSpellDlg1->SetUserLexPath(folder);
+    SsceSpellDlg1->SetLexSearchPath(searchFolders);
     SsceSpellDlg1->SetMainLexFiles(QStringLiteral("ssceam.tlx,ssceam2.clx"));
     SsceSpellDlg1->SetUserLexFiles(QStringLiteral("userdic.tlx,correct.tlx,html.tlx"));
 }
@@ -51,12 +51,11 @@ SpellingHelpWindow *Spelling::HelpWindow() const
 void Spelling::SpellCheck2Click()
 {
     HelpFile = QStringLiteral("SSCE.HLP");
-    // The bare name is looked for where a help viewer would: here, then beside the program.
-    for (const QString &folder : {QDir::currentPath(), QCoreApplication::applicationDirPath()}) {
-        const QFileInfo file(QDir(folder).filePath(HelpFile));
-        if (file.isFile() && QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath())))
-            return;
-    }
+    // Only the program's own copy is handed to the desktop's opener: a folder of scripts
+    // from elsewhere must not decide what is opened.
+    const QString file = FindDataFile(HelpFile, ProgramDataFolders());
+    if (!file.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(file)))
+        return;
     if (!m_helpWindow)
         m_helpWindow = new SpellingHelpWindow(m_c.Form);
     m_helpWindow->show();

@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -24,8 +25,9 @@ public:
     // The program's help file, as the spelling help command leaves it.
     QString HelpFile;
 
-    // Both lexicon folders are the program's folder; the lexicon set is fixed.
-    void ConfigureLexicons(const QString &programFolder);
+    // Both lexicon folders are the user's own folder, where the words added are written; a
+    // list missing there is looked for in searchFolders. The lexicon set is fixed.
+    void ConfigureLexicons(const QString &userFolder, const QStringList &searchFolders = {});
 
     void Spell1Click();
     void SpeedButton25Click();

@@ -61,6 +61,8 @@ QString TSsceSpellDlg::UserLexFiles() const { return options().UserLexFiles; }
 void TSsceSpellDlg::SetUserLexFiles(const QString &files) { options().UserLexFiles = files; }
 QString TSsceSpellDlg::UserLexPath() const { return options().UserLexPath; }
 void TSsceSpellDlg::SetUserLexPath(const QString &path) { options().UserLexPath = path; }
+QStringList TSsceSpellDlg::LexSearchPath() const { return options().LexSearchPath; }
+void TSsceSpellDlg::SetLexSearchPath(const QStringList &folders) { options().LexSearchPath = folders; }
 QString TSsceSpellDlg::Version() const { return m_engine->Version(); }
 qint32 TSsceSpellDlg::WordsChanged() const { return m_engine->Statistics().WordsChanged; }
 qint32 TSsceSpellDlg::WordsChecked() const { return m_engine->Statistics().WordsChecked; }

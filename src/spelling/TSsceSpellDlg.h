@@ -59,6 +59,8 @@ public:
     void SetUserLexFiles(const QString &files);
     QString UserLexPath() const;
     void SetUserLexPath(const QString &path);
+    QStringList LexSearchPath() const;
+    void SetLexSearchPath(const QStringList &folders);
     QString Version() const;
     qint32 WordsChanged() const;
     qint32 WordsChecked() const;

@@ -7,12 +7,14 @@
 #include "editor/ScriptFiles.h"
 #include "controls/TRichEdit.h"
 #include "controls/TStatusBar.h"
+#include "controls/ToolBarPictures.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -31,6 +33,7 @@ private Q_SLOTS:
     void menuBar_data();
     void menuBar();
     void toolBar();
+    void themeIconsWhereTheThemeHasThem();
     void everyCommandIsWired();
     void controls();
     void formCreateOnFirstStart();
@@ -74,10 +77,11 @@ void tst_MainForm::menuBar_data()
     QTest::addColumn<QString>("items");
     QTest::newRow("file") << "&File"
         << "FileNewItem|&New|Ctrl+N; FileOpenItem|&Open...|Ctrl+O; FileSaveItem|&Save|Ctrl+S; "
-           "FileSaveAsItem|Save &As...; Insert2|Insert|Ctrl+T; -; FilePrintItem|&Print|Ctrl+P; -; "
-           "FileExitItem|E&xit";
+           "FileSaveAsItem|Save &As...; Insert2|Insert|Ctrl+T; -; RecentFiles1|Recent &Files [RecentFile1|; "
+           "RecentFile2|; RecentFile3|; RecentFile4|; RecentFile5|; RecentFile6|; RecentFile7|; RecentFile8|]; -; "
+           "FilePrintItem|&Print|Ctrl+P; -; FileExitItem|E&xit";
     QTest::newRow("edit") << "&Edit"
-        << "EditUndoItem|&Undo|Ctrl+Z; -; EditCutItem|Cu&t|Ctrl+X; EditCopyItem|&Copy|Ctrl+C; "
+        << "EditUndoItem|&Undo|Ctrl+Z; EditRedoItem|&Redo|Ctrl+Y; -; EditCutItem|Cu&t|Ctrl+X; EditCopyItem|&Copy|Ctrl+C; "
            "EditPasteItem|&Paste|Ctrl+V; -; Search1|&Find|Ctrl+F; Replace1|&Replace|Ctrl+R; "
            "N6|Select All|Ctrl+A";
     QTest::newRow("insert") << "&Insert" << "Date1|&Date|F2; Time1|&Time|F3; Marker1|&Jump Marker|Ctrl+M";
@@ -503,6 +507,48 @@ void tst_MainForm::nativeTitleIsTheCaption()
     QCOMPARE(form.windowHandle()->title(), QStringLiteral("Corvanta (V1.1.0)"));
     form.setWindowTitle(QStringLiteral("Prompting.."));
     QCOMPARE(form.windowHandle()->title(), QStringLiteral("Prompting.."));
+}
+
+// A themed desktop's icons replace the drawn pictures only where the theme has the icon.
+void tst_MainForm::themeIconsWhereTheThemeHasThem()
+{
+    ScopedWorkDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("icons/studio/16x16/actions")));
+    QFile index(dir.file(QStringLiteral("icons/studio/index.theme")));
+    QVERIFY(index.open(QIODevice::WriteOnly));
+    index.write("[Icon Theme]\nName=studio\nDirectories=16x16/actions\n\n"
+                "[16x16/actions]\nSize=16\nType=Fixed\n");
+    index.close();
+    QImage picture(16, 16, QImage::Format_ARGB32);
+    picture.fill(Qt::red);
+    QVERIFY(picture.save(dir.file(QStringLiteral("icons/studio/16x16/actions/document-open.png"))));
+
+    const QStringList paths = QIcon::themeSearchPaths();
+    const QString theme = QIcon::themeName();
+    QIcon::setThemeSearchPaths({dir.file(QStringLiteral("icons"))});
+    QIcon::setThemeName(QStringLiteral("studio"));
+    FakeDialogs dialogs;
+    auto form = std::make_unique<TMainForm>(QString(), &dialogs);
+    // Read while the theme is in force: a theme's icon follows the theme.
+    const QIcon open = form->findChild<QToolButton *>(QStringLiteral("SpeedButton10"))->icon();
+    const QString openName = open.name();
+    const QColor openColour = open.pixmap(16, 16).toImage().pixelColor(8, 8);
+    const QString openItemName = form->Action(QStringLiteral("FileOpenItem"))->icon().name();
+    const QIcon newButton = form->findChild<QToolButton *>(QStringLiteral("SpeedButton9"))->icon();
+    const QString newButtonName = newButton.name();
+    const QImage newPicture = newButton.pixmap(20, 20).toImage();
+    const bool newItemHasIcon = !form->Action(QStringLiteral("FileNewItem"))->icon().isNull();
+    form.reset();
+    QIcon::setThemeName(theme);
+    QIcon::setThemeSearchPaths(paths);
+
+    QCOMPARE(openName, QStringLiteral("document-open"));
+    QCOMPARE(openItemName, QStringLiteral("document-open"));
+    QCOMPARE(openColour, QColor(Qt::red));
+    // Not in the theme: the drawn picture stays, and the menu item has none, as before.
+    QVERIFY(newButtonName.isEmpty());
+    QCOMPARE(newPicture, pictureIcon(Picture::Page).pixmap(20, 20).toImage());
+    QVERIFY(!newItemHasIcon);
 }
 
 // Controls are found by name: no two named objects of the window share one.

@@ -39,6 +39,8 @@ private Q_SLOTS:
     void caseCommand_data();
     void caseCommand();
     void ctrlZeroSpreadsBackground();
+    void undoGivesColoursBack_data();
+    void undoGivesColoursBack();
 
 private:
     // Opens the dialog with F4 and runs the steps while it is up; they end by closing it.
@@ -377,6 +379,84 @@ void tst_Colours::ctrlZeroSpreadsBackground()
     QCOMPARE(everything(), state(0xFFFFFF, 0x000000));
     QTest::keyClick(edit(), Qt::Key_0, Qt::ControlModifier);
     QCOMPARE(everything(), state(0x000000, 0xFFFFFF));
+}
+
+namespace {
+
+// The colours the editor shows, from its pixels: the most common one (the background) and
+// the most common of the rest (the text).
+std::pair<QRgb, QRgb> shownColours(QWidget *viewport)
+{
+    const QImage image = viewport->grab().toImage();
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ++counts[image.pixel(x, y) & 0xFFFFFF];
+    QRgb first = 0, second = 0;
+    int firstCount = -1, secondCount = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > firstCount) {
+            second = first;
+            secondCount = firstCount;
+            first = it.key();
+            firstCount = it.value();
+        } else if (it.value() > secondCount) {
+            second = it.key();
+            secondCount = it.value();
+        }
+    }
+    return {first, second};
+}
+
+}
+
+void tst_Colours::undoGivesColoursBack_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("inverse") << QStringLiteral("Inverse1");
+    QTest::newRow("background colour") << QStringLiteral("background");
+    QTest::newRow("text colour") << QStringLiteral("text");
+}
+
+// Undo takes back the colour command as one step: text, background, pane B, margin and
+// arrow together, so that the text never sits invisible on its own colour. Redo repeats it.
+void tst_Colours::undoGivesColoursBack()
+{
+    QFETCH(QString, command);
+    edit()->SetBaseFont(QStringLiteral("Arial"), 40, 0xFFFFFF);
+    script(0x0000FF, 0x0000FF, 0x0000FF, 0x000000);
+    edit()->SetSelection(2, 0);
+    edit()->document()->clearUndoRedoStacks();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    const QString before = everything();
+    const auto shownBefore = shownColours(edit()->viewport());
+    QCOMPARE(shownBefore.first, QColor(Qt::black).rgb() & 0xFFFFFF);
+    QCOMPARE(shownBefore.second, QColor(Qt::red).rgb() & 0xFFFFFF);
+
+    if (command == QLatin1String("Inverse1"))
+        m_form->Action(command)->trigger();
+    else if (command == QLatin1String("text")) {
+        edit()->SetSelection(0, 3);
+        m_form->ColourCommands->ChooseColour(0xFF0000, true);
+        QCOMPARE(colourAt(0), 0xFF0000);
+        // The pixels compared are of the text, not of a selection's highlight.
+        edit()->SetSelection(2, 0);
+    } else {
+        m_form->ColourCommands->ChooseColour(0xFF0000, false);
+    }
+    const QString after = everything();
+    QVERIFY(after != before || command == QLatin1String("text"));
+    const auto shownAfter = shownColours(edit()->viewport());
+
+    m_form->Action(QStringLiteral("EditUndoItem"))->trigger();
+    QCOMPARE(everything(), before);
+    QCOMPARE(shownColours(edit()->viewport()), shownBefore);
+    for (int position : {0, 5, 10})
+        QCOMPARE(colourAt(position), 0x0000FF);
+
+    m_form->Action(QStringLiteral("EditRedoItem"))->trigger();
+    QCOMPARE(everything(), after);
+    QCOMPARE(shownColours(edit()->viewport()), shownAfter);
 }
 
 QTEST_MAIN(tst_Colours)

@@ -26,6 +26,9 @@ private Q_SLOTS:
     void pasteWithoutTextChangesNothing();
     void pasteIntoTextWithoutOwnColour();
     void pasteKeyRunsScriptPaste();
+    void pasteAfterStartUp();
+    void redo_data();
+    void redo();
 };
 
 void tst_EditCommands::copiedTextCarriesRtf()
@@ -262,8 +265,7 @@ void tst_EditCommands::pasteKeyRunsScriptPaste()
     ScopedWorkDir dir;
     FakeDialogs dialogs;
     TMainForm form(QString(), &dialogs);
-    form.show();
-    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QVERIFY(ActivateWindow(&form));
     TRichEdit *editor = form.RichEdit1;
     editor->SetBaseFont(QStringLiteral("Arial"), 60, 0xFFFFFF);
     editor->setPlainText(QStringLiteral("one two"));
@@ -281,11 +283,68 @@ void tst_EditCommands::pasteKeyRunsScriptPaste()
     QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
     // A control without a paste command of its window pastes by itself.
     TRichEdit other;
-    other.show();
-    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QVERIFY(ActivateWindow(&other));
     QGuiApplication::clipboard()->setText(QStringLiteral("x"));
     QTest::keyClick(&other, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(other.Text(), QStringLiteral("x"));
+}
+
+// The window empties the clipboard as it starts; on X11 an emptied clipboard is data with
+// no formats rather than none, and pasting it must insert nothing.
+void tst_EditCommands::pasteAfterStartUp()
+{
+    QGuiApplication::clipboard()->setText(QStringLiteral("from before"));
+    ScopedWorkDir dir;
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    TRichEdit *editor = form.RichEdit1;
+    editor->setPlainText(QStringLiteral("script"));
+    editor->SetModified(false);
+    editor->SetSelection(3, 0);
+    for (int i = 0; i < 2; ++i) {
+        form.Action(QStringLiteral("EditPasteItem"))->trigger();
+        QCOMPARE(editor->Text(), QStringLiteral("script"));
+    }
+    // The control's own paste of that clipboard inserts nothing either.
+    editor->paste();
+    QCOMPARE(editor->Text(), QStringLiteral("script"));
+    QVERIFY(!editor->Modified());
+    QVERIFY(dialogs.errors.isEmpty());
+}
+
+void tst_EditCommands::redo_data()
+{
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::newRow("menu item") << QKeySequence();
+    QTest::newRow("Ctrl+Y") << QKeySequence(QStringLiteral("Ctrl+Y"));
+    QTest::newRow("Ctrl+Shift+Z") << QKeySequence(QStringLiteral("Ctrl+Shift+Z"));
+}
+
+void tst_EditCommands::redo()
+{
+    QFETCH(QKeySequence, keys);
+    ScopedWorkDir dir;
+    FakeDialogs dialogs;
+    TMainForm form(QString(), &dialogs);
+    QVERIFY(ActivateWindow(&form));
+    TRichEdit *editor = form.RichEdit1;
+    editor->setFocus();
+    QTest::keyClicks(editor, QStringLiteral("one"));
+    QTest::keyClick(editor, Qt::Key_Space);
+    QTest::keyClicks(editor, QStringLiteral("two"));
+    const QString typed = editor->Text();
+    form.Action(QStringLiteral("EditUndoItem"))->trigger();
+    QVERIFY(editor->Text() != typed);
+    if (keys.isEmpty())
+        form.Action(QStringLiteral("EditRedoItem"))->trigger();
+    else
+        QTest::keySequence(editor, keys);
+    QCOMPARE(editor->Text(), typed);
+    // Nothing left to redo: a second redo changes nothing.
+    form.Action(QStringLiteral("EditRedoItem"))->trigger();
+    QCOMPARE(editor->Text(), typed);
 }
 
 QTEST_MAIN(tst_EditCommands)

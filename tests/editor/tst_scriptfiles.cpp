@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPrinter>
 #include <QProcess>
 #include <QProgressBar>
@@ -38,7 +39,20 @@ private Q_SLOTS:
     void confirmSaveChanges();
     void openByFilter_data();
     void openByFilter();
-    void openPlainTextSavesBackAsRichText();
+    void openPlainTextSavesBackAsPlainText_data();
+    void openPlainTextSavesBackAsPlainText();
+    void saveOfFormattedPlainText_data();
+    void saveOfFormattedPlainText();
+    void saveAsTypedExtension_data();
+    void saveAsTypedExtension();
+    void statusAfterFailure_data();
+    void statusAfterFailure();
+    void insertEmptyFile_data();
+    void insertEmptyFile();
+    void recentFiles();
+    void recentFileGone();
+    void droppedFileOpens_data();
+    void droppedFileOpens();
     void openCancelledStillResets();
     void firstCharacterColours_data();
     void firstCharacterColours();
@@ -171,8 +185,7 @@ void tst_ScriptFiles::init()
     m_dir = std::make_unique<ScopedWorkDir>();
     m_dialogs = std::make_unique<TestDialogs>();
     m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    QVERIFY(ActivateWindow(m_form.get()));
     // A new window holds no unsaved work: nothing may ask to save it.
     QVERIFY(!edit()->Modified());
 }
@@ -260,7 +273,9 @@ void tst_ScriptFiles::openByFilter_data()
     QTest::addColumn<QString>("text");
     const QByteArray rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Mono;}}\\f0\\fs28 A \\b bold\\b0  word\\par}";
     QTest::newRow("all files, rich text") << 1 << rtf << "A bold word";
-    QTest::newRow("text files, rich text shown as code") << 2 << rtf << QString::fromLatin1(rtf);
+    // The content decides for RTF, whatever filter chose the file.
+    QTest::newRow("text files, rich text") << 2 << rtf << "A bold word";
+    QTest::newRow("ZNQ filter, rich text") << 3 << rtf << "A bold word";
     QTest::newRow("ZNQ") << 3 << QByteArray("\xff\x01\x02" "A\x7f" "B\x1b" "xC\r\nD\te") << "A\u00bbBCDe";
     QTest::newRow("rich text files") << 4 << rtf << "A bold word";
     QTest::newRow("all files, plain text") << 1 << QByteArray("plain\r\nlines") << "plain\nlines";
@@ -282,6 +297,9 @@ void tst_ScriptFiles::openByFilter()
     QCOMPARE(m_dialogs->errors, QStringList());
     QCOMPARE(edit()->Text(), text);
     QCOMPARE(files()->ScriptFileName, path);
+    QCOMPARE(files()->Script.ReadForm(), bytes.startsWith("{\\rtf") ? ScriptDocument::Form::RichText
+                                         : filter == 3                 ? ScriptDocument::Form::Imported
+                                                                       : ScriptDocument::Form::PlainText);
     QCOMPARE(panel(2), QStringLiteral("script.dat"));
     QCOMPARE(panel(0), QStringLiteral(" Ready.."));
     QVERIFY(!edit()->Modified());
@@ -315,19 +333,32 @@ void tst_ScriptFiles::openByFilter()
     QCOMPARE(m_dialogs->filterIndexShown.value(1), filter);
 }
 
-void tst_ScriptFiles::openPlainTextSavesBackAsRichText()
+// A text file stays a text file: Save writes the form the script was read in, through
+// whichever open filter it came.
+void tst_ScriptFiles::openPlainTextSavesBackAsPlainText_data()
 {
+    QTest::addColumn<int>("filter");
+    QTest::newRow("all files") << 1;
+    QTest::newRow("text files") << 2;
+    QTest::newRow("rich text files") << 4;
+}
+
+void tst_ScriptFiles::openPlainTextSavesBackAsPlainText()
+{
+    QFETCH(int, filter);
     const QString path = m_dir->file(QStringLiteral("notes.txt"));
     writeFile(path, "first line\nsecond line\n");
-    m_dialogs->files = {chosen(path, 1)};
+    m_dialogs->files = {chosen(path, filter)};
     files()->FileOpen();
     QCOMPARE(edit()->Text(), QStringLiteral("first line\nsecond line\n"));
 
+    edit()->setFocus();
     edit()->SetSelection(0, 0);
     QTest::keyClicks(edit(), QStringLiteral("New "));
-    m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
+    QTest::keyClick(edit(), Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(m_dialogs->errors, QStringList());
-    QVERIFY(readFile(path).startsWith("{\\rtf1"));
+    QCOMPARE(m_dialogs->questions, QStringList());
+    QCOMPARE(readFile(path), QByteArray("New first line\r\nsecond line\r\n"));
     QCOMPARE(panel(0), QStringLiteral(" Saved.."));
     QVERIFY(!edit()->Modified());
 
@@ -449,7 +480,7 @@ void tst_ScriptFiles::saveAsNames_data()
     QTest::newRow("rtf, no dot") << "notes" << 1 << "notes.RTF" << false;
     QTest::newRow("txt, no dot") << "notes" << 2 << "notes.TXT" << true;
     QTest::newRow("ini, no dot") << "notes" << 3 << "notes.INI" << true;
-    QTest::newRow("rtf filter, .txt name") << "notes.txt" << 1 << "notes.txt" << false;
+    QTest::newRow("rtf filter, .txt name") << "notes.txt" << 1 << "notes.txt" << true;
     QTest::newRow("dot in the folder") << "my.scripts/notes" << 2 << "my.scripts/notes" << true;
 }
 
@@ -470,7 +501,7 @@ void tst_ScriptFiles::saveAsNames()
     QCOMPARE(files()->ScriptFileName, path);
     QCOMPARE(panel(2), QFileInfo(path).fileName());
     QVERIFY(!edit()->Modified());
-    QCOMPARE(edit()->PlainText, plain);
+    QCOMPARE(files()->Script.Plain(), plain);
     const QByteArray expected = plain ? QByteArray("Caf\xe9 \xbb script") : QByteArray("{\\rtf1");
     QVERIFY2(readFile(path).startsWith(expected), readFile(path).left(40).constData());
     // Save As on its own shows no status text.
@@ -509,8 +540,8 @@ void tst_ScriptFiles::saveAsOverwrite()
     QCOMPARE(readFile(path), written ? QByteArray("new content") : QByteArray("old content"));
     QCOMPARE(files()->ScriptFileName, written ? path : QStringLiteral("Untitled"));
     QCOMPARE(edit()->Modified(), !written);
-    // The chosen form stays in force either way.
-    QVERIFY(edit()->PlainText);
+    // The script takes the form it was written in; unwritten, it keeps its own.
+    QCOMPARE(files()->Script.Plain(), written);
 }
 
 void tst_ScriptFiles::saveUntitledWithSaveAsCancelled()
@@ -526,7 +557,7 @@ void tst_ScriptFiles::saveUntitledWithSaveAsCancelled()
     QVERIFY(!saving.isVisible());
     QVERIFY(edit()->Modified());
     QCOMPARE(files()->ScriptFileName, QStringLiteral("Untitled"));
-    QCOMPARE(panel(0), QStringLiteral(" Saving.."));
+    QCOMPARE(panel(0), QStringLiteral(" Not saved.."));
     m_form->Files->SavingWindow = nullptr;
 }
 
@@ -871,6 +902,289 @@ void tst_ScriptFiles::realDialogFilters()
     QCOMPARE(shown, QStringList({"All FIles(*.*)", "Text Files (*.TXT)", "ZNQ Files", "Rich Text Files(*.RTF)"}));
     QCOMPARE(files()->OpenFilterIndex, 1);
     QCOMPARE(edit()->Text(), QStringLiteral("no dot in this name"));
+}
+
+void tst_ScriptFiles::saveOfFormattedPlainText_data()
+{
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("saveAsAccepted");
+    QTest::addColumn<QByteArray>("textFile");
+    QTest::addColumn<bool>("richTextWritten");
+    const QByteArray old = "Plain script\r\n";
+    const QByteArray plain = "Plain new script\r\n";
+    QTest::newRow("no new formatting: no question") << false << -1 << false << plain << false;
+    QTest::newRow("bold, yes") << true << int(QMessageBox::Yes) << true << old << true;
+    QTest::newRow("bold, yes, Save As cancelled") << true << int(QMessageBox::Yes) << false << old << false;
+    QTest::newRow("bold, no") << true << int(QMessageBox::No) << false << plain << false;
+    QTest::newRow("bold, cancel") << true << int(QMessageBox::Cancel) << false << old << false;
+}
+
+void tst_ScriptFiles::saveOfFormattedPlainText()
+{
+    QFETCH(bool, bold);
+    QFETCH(int, answer);
+    QFETCH(bool, saveAsAccepted);
+    QFETCH(QByteArray, textFile);
+    QFETCH(bool, richTextWritten);
+    const QString path = m_dir->file(QStringLiteral("notes.txt"));
+    const QString rtf = m_dir->file(QStringLiteral("notes.rtf"));
+    writeFile(path, "Plain script\r\n");
+    m_dialogs->files = {chosen(path, 2)};
+    files()->FileOpen();
+    edit()->SetSelection(6, 0);
+    edit()->SetSelText(QStringLiteral("new "));
+    if (bold) {
+        edit()->SetSelection(6, 3);
+        edit()->SetSelBold(true);
+    }
+    if (answer >= 0)
+        m_dialogs->answers = {QMessageBox::StandardButton(answer)};
+    if (saveAsAccepted)
+        m_dialogs->files = {chosen(rtf, 2)};
+    m_dialogs->filterIndexShown.clear();
+    m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
+
+    QCOMPARE(m_dialogs->errors, QStringList());
+    QCOMPARE(m_dialogs->questions,
+             answer < 0 ? QStringList()
+                        : QStringList{"notes.txt holds formatting that a plain-text file cannot keep. "
+                                      "Save as rich text instead?"});
+    QCOMPARE(readFile(path), textFile);
+    QCOMPARE(readFile(rtf).startsWith("{\\rtf1"), richTextWritten);
+    // Yes goes on to Save As, offering rich text.
+    QCOMPARE(m_dialogs->filterIndexShown, answer == QMessageBox::Yes ? QList<int>{1} : QList<int>());
+    const bool saved = textFile != "Plain script\r\n" || richTextWritten;
+    QCOMPARE(edit()->Modified(), !saved);
+    QCOMPARE(panel(0), saved ? QStringLiteral(" Saved..") : QStringLiteral(" Not saved.."));
+    QCOMPARE(files()->ScriptFileName, richTextWritten ? rtf : path);
+
+    // The operator is asked once: after No, later saves stay plain text without asking.
+    if (answer == QMessageBox::No) {
+        edit()->SetSelection(0, 5);
+        edit()->SetSelItalic(true);
+        m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
+        QCOMPARE(m_dialogs->questions.size(), 1);
+        QCOMPARE(readFile(path), textFile);
+    }
+}
+
+void tst_ScriptFiles::saveAsTypedExtension_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("filter");
+    QTest::addColumn<bool>("plain");
+    for (int filter = 1; filter <= 3; ++filter) {
+        QTest::addRow(".rtf, filter %d", filter) << "script.rtf" << filter << false;
+        QTest::addRow(".RTF, filter %d", filter) << "script.RTF" << filter << false;
+        QTest::addRow(".txt, filter %d", filter) << "script.txt" << filter << true;
+        QTest::addRow(".Txt, filter %d", filter) << "script.Txt" << filter << true;
+        // Any other extension leaves it to the filter.
+        QTest::addRow(".doc, filter %d", filter) << "script.doc" << filter << (filter != 1);
+    }
+}
+
+void tst_ScriptFiles::saveAsTypedExtension()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, filter);
+    QFETCH(bool, plain);
+    edit()->setPlainText(QStringLiteral("Typed name"));
+    const QString path = m_dir->file(typed);
+    m_dialogs->files = {chosen(path, filter)};
+    files()->FileSaveAs();
+    QCOMPARE(m_dialogs->errors, QStringList());
+    QCOMPARE(readFile(path).startsWith(plain ? QByteArray("Typed name") : QByteArray("{\\rtf1")), true);
+    // Save goes on in that form.
+    edit()->SetSelection(0, 0);
+    edit()->SetSelText(QStringLiteral("Re"));
+    files()->FileSave();
+    QCOMPARE(readFile(path).startsWith(plain ? QByteArray("ReTyped name") : QByteArray("{\\rtf1")), true);
+    QCOMPARE(m_dialogs->questions, QStringList());
+}
+
+void tst_ScriptFiles::statusAfterFailure_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("save into a folder that is not there") << "save" << " Not saved..";
+    QTest::newRow("save as into a folder that is not there") << "save as" << " Not saved..";
+    QTest::newRow("open of a file that is not there") << "open" << " Not loaded..";
+    QTest::newRow("open of a picture") << "open binary" << " Not loaded..";
+    QTest::newRow("insert of a file that is not there") << "insert" << " Not inserted..";
+}
+
+void tst_ScriptFiles::statusAfterFailure()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, status);
+    const QString missing = m_dir->file(QStringLiteral("gone/script.rtf"));
+    const QString binary = m_dir->file(QStringLiteral("picture.png"));
+    writeFile(binary, QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    edit()->setPlainText(QStringLiteral("kept"));
+    edit()->SetModified(true);
+    if (command == QLatin1String("save")) {
+        files()->SetScriptFileName(missing);
+        m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
+    } else if (command == QLatin1String("save as")) {
+        m_dialogs->files = {chosen(missing, 1)};
+        m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
+    } else {
+        m_dialogs->answers = {QMessageBox::No};
+        m_dialogs->files = {chosen(command == QLatin1String("open binary") ? binary : missing, 1)};
+        m_form->Action(command == QLatin1String("insert") ? QStringLiteral("Insert2") : QStringLiteral("FileOpenItem"))
+            ->trigger();
+    }
+    QCOMPARE(m_dialogs->errors.size(), 1);
+    QCOMPARE(panel(0), status);
+    QCOMPARE(edit()->Text(), QStringLiteral("kept"));
+    m_dialogs->errors.clear();
+}
+
+void tst_ScriptFiles::insertEmptyFile_data()
+{
+    QTest::addColumn<QString>("clipboard");
+    QTest::newRow("clipboard with text") << QStringLiteral("keep me");
+    QTest::newRow("empty clipboard") << QString();
+}
+
+// An empty file inserts nothing: not the clipboard's text, and the clipboard stays as it was.
+void tst_ScriptFiles::insertEmptyFile()
+{
+    QFETCH(QString, clipboard);
+    if (clipboard.isEmpty())
+        QGuiApplication::clipboard()->clear();
+    else
+        QGuiApplication::clipboard()->setText(clipboard);
+    edit()->setPlainText(QStringLiteral("keep me"));
+    edit()->SetModified(false);
+    edit()->SetSelection(7, 0);
+    const QString path = m_dir->file(QStringLiteral("empty.txt"));
+    writeFile(path, QByteArray());
+    for (int filter : {1, 2, 3, 4}) {
+        m_dialogs->files = {chosen(path, filter)};
+        m_form->Action(QStringLiteral("Insert2"))->trigger();
+        QCOMPARE(m_dialogs->errors, QStringList());
+        QCOMPARE(edit()->Text(), QStringLiteral("keep me"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
+    }
+    QVERIFY(!edit()->Modified());
+    QCOMPARE(panel(0), QStringLiteral(" ready.."));
+}
+
+void tst_ScriptFiles::recentFiles()
+{
+    const QString settings = m_dir->file(QStringLiteral("CORVANTA.INI"));
+    const QByteArray defaults = readFile(settings);
+    QVERIFY(!defaults.isEmpty());
+    QVERIFY(!defaults.toUpper().contains("[RECENT]"));
+    QStringList paths;
+    for (int i = 0; i < 10; ++i) {
+        paths << m_dir->file(QStringLiteral("script%1.txt").arg(i));
+        writeFile(paths.last(), QByteArray("script ") + QByteArray::number(i));
+    }
+    for (int i = 0; i < 9; ++i) {
+        m_dialogs->files = {chosen(paths[i], 1)};
+        files()->FileOpen();
+    }
+    // A saved file counts too; a file used again moves to the top; eight at most.
+    m_dialogs->files = {chosen(paths[9], 1)};
+    files()->FileSaveAs();
+    m_dialogs->files = {chosen(paths[3], 1)};
+    files()->FileOpen();
+    const QStringList expected{paths[3], paths[9], paths[8], paths[7], paths[6], paths[5], paths[4], paths[2]};
+    QCOMPARE(m_form->RecentFileList(), expected);
+    for (int i = 0; i < 8; ++i) {
+        QAction *item = m_form->Action(QStringLiteral("RecentFile%1").arg(i + 1));
+        QVERIFY(item->isVisible());
+        QVERIFY2(item->text().endsWith(expected[i]), qPrintable(item->text()));
+    }
+    // Kept in the settings file's own section, every other line as it was.
+    const QByteArray written = readFile(settings);
+    QVERIFY(written.startsWith(defaults));
+    QVERIFY(written.contains("[RECENT]"));
+    QVERIFY(written.contains("FILE1=" + paths[3].toLocal8Bit()));
+    QVERIFY(!written.contains(paths[1].toLocal8Bit()));
+
+    // Choosing an item opens its file; the list comes back on the next start.
+    m_form->Action(QStringLiteral("RecentFile5"))->trigger();
+    QCOMPARE(edit()->Text(), QStringLiteral("script 6"));
+    QCOMPARE(files()->ScriptFileName, paths[6]);
+    m_form.reset();
+    m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
+    QCOMPARE(m_form->RecentFileList().value(0), paths[6]);
+    QCOMPARE(m_form->RecentFileList().size(), 8);
+    QCOMPARE(m_dialogs->errors, QStringList());
+}
+
+void tst_ScriptFiles::recentFileGone()
+{
+    const QString kept = m_dir->file(QStringLiteral("kept.txt"));
+    const QString gone = m_dir->file(QStringLiteral("gone.txt"));
+    writeFile(kept, "kept script");
+    writeFile(gone, "gone script");
+    m_dialogs->files = {chosen(gone, 1), chosen(kept, 1)};
+    files()->FileOpen();
+    files()->FileOpen();
+    QVERIFY(QFile::remove(gone));
+    edit()->SetModified(true);
+    m_form->Action(QStringLiteral("RecentFile2"))->trigger();
+    // Nothing was asked: there is nothing to open.
+    QCOMPARE(m_dialogs->questions, QStringList());
+    QCOMPARE(m_dialogs->messages,
+             QStringList{QStringLiteral("%1 is no longer there. It has been taken off the recent files.").arg(gone)});
+    QCOMPARE(m_form->RecentFileList(), QStringList{kept});
+    QVERIFY(!m_form->Action(QStringLiteral("RecentFile2"))->isVisible());
+    QCOMPARE(edit()->Text(), QStringLiteral("kept script"));
+    QVERIFY(edit()->Modified());
+    QVERIFY(!readFile(m_dir->file(QStringLiteral("CORVANTA.INI"))).contains("gone.txt"));
+    edit()->SetModified(false);
+}
+
+void tst_ScriptFiles::droppedFileOpens_data()
+{
+    QTest::addColumn<bool>("onEditor");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("opened");
+    QTest::newRow("on the editor") << true << -1 << true;
+    QTest::newRow("on the window") << false << -1 << true;
+    QTest::newRow("unsaved, no") << true << int(QMessageBox::No) << true;
+    QTest::newRow("unsaved, cancel") << true << int(QMessageBox::Cancel) << false;
+}
+
+void tst_ScriptFiles::droppedFileOpens()
+{
+    QFETCH(bool, onEditor);
+    QFETCH(int, answer);
+    QFETCH(bool, opened);
+    const QString path = m_dir->file(QStringLiteral("dropped.rtf"));
+    writeFile(path, RedStart);
+    edit()->setPlainText(QStringLiteral("before"));
+    edit()->SetModified(answer >= 0);
+    if (answer >= 0)
+        m_dialogs->answers = {QMessageBox::StandardButton(answer)};
+
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    QWidget *target = onEditor ? edit()->viewport() : static_cast<QWidget *>(m_form.get());
+    const QPoint at = onEditor ? QPoint(20, 20) : QPoint(5, m_form->height() / 2);
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+
+    QCOMPARE(m_dialogs->errors, QStringList());
+    QCOMPARE(m_dialogs->questions.size(), answer >= 0 ? 1 : 0);
+    QCOMPARE(edit()->Text(), opened ? QStringLiteral("Red start\nand more") : QStringLiteral("before"));
+    QCOMPARE(files()->ScriptFileName, opened ? path : QStringLiteral("Untitled"));
+    QCOMPARE(edit()->Modified(), !opened);
+    // As after Open: red first character, black background, the editor has the focus.
+    if (opened) {
+        QCOMPARE(edit()->BackgroundColor(), 0);
+        QCOMPARE(m_form->RecentFileList().value(0), path);
+    }
+    edit()->SetModified(false);
 }
 
 QTEST_MAIN(tst_ScriptFiles)

@@ -34,6 +34,8 @@ private Q_SLOTS:
     void topicsLandAtTheirHeadings();
     void escapeHidesAndTopicShowsAgain();
     void missingFileMessage();
+    void documentLookedForHereThenInstalled_data();
+    void documentLookedForHereThenInstalled();
     void activationReadsChangedFile();
     void aboutBoxCloses_data();
     void aboutBoxCloses();
@@ -46,6 +48,7 @@ private:
     static QString shippedDocumentPath();
 
     std::unique_ptr<ScopedWorkDir> m_dir;
+    std::unique_ptr<QTemporaryDir> m_data; // stands for the installed data folders
     std::unique_ptr<FakeDialogs> m_dialogs;
     std::unique_ptr<TMainForm> m_form;
     std::unique_ptr<Thelpform> m_viewer;
@@ -55,6 +58,13 @@ private:
 void tst_HelpViewer::init()
 {
     m_dir = std::make_unique<ScopedWorkDir>();
+    // An installed copy on this machine must not answer for the test's own.
+    m_data = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir(m_data->path()).mkpath(QStringLiteral("system/corvanta")));
+    qputenv("XDG_DATA_HOME", m_data->filePath(QStringLiteral("home")).toLocal8Bit());
+    qputenv("XDG_DATA_DIRS", m_data->filePath(QStringLiteral("system")).toLocal8Bit());
+    // The program's name names its data folders.
+    TMainForm::PrepareApplication();
     m_dialogs = std::make_unique<FakeDialogs>();
     m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
     m_viewer = std::make_unique<Thelpform>();
@@ -69,6 +79,7 @@ void tst_HelpViewer::cleanup()
     m_form.reset();
     m_dialogs.reset();
     m_dir.reset();
+    m_data.reset();
 }
 
 void tst_HelpViewer::useDocument(const QString &fixture)
@@ -186,6 +197,41 @@ void tst_HelpViewer::missingFileMessage()
     QEvent activate(QEvent::WindowActivate);
     QCoreApplication::sendEvent(m_viewer.get(), &activate);
     QCOMPARE(m_dialogs->errors.size(), 2);
+}
+
+void tst_HelpViewer::documentLookedForHereThenInstalled_data()
+{
+    QTest::addColumn<bool>("here");
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("the current folder's copy wins") << true << true << "Here\nProblems";
+    QTest::newRow("missing here: the installed copy") << false << true << "Installed\nProblems";
+    QTest::newRow("the current folder's only") << true << false << "Here\nProblems";
+    QTest::newRow("neither: the message names the current folder") << false << false << QString();
+}
+
+void tst_HelpViewer::documentLookedForHereThenInstalled()
+{
+    QFETCH(bool, here);
+    QFETCH(bool, installed);
+    QFETCH(QString, shown);
+    const auto write = [](const QString &path, const QByteArray &word) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("{\\rtf1\\ansi " + word + "\\par Problems\\par}");
+    };
+    if (here)
+        write(m_dir->file(QStringLiteral("help.rtf")), "Here");
+    if (installed)
+        write(m_data->filePath(QStringLiteral("system/corvanta/help.rtf")), "Installed");
+    trigger("Problems1");
+    if (shown.isNull()) {
+        const QString path = QDir::toNativeSeparators(m_dir->file(QStringLiteral("help.rtf")));
+        QCOMPARE(m_dialogs->errors, QStringList({QStringLiteral("Cannot open file %1.").arg(path)}));
+        return;
+    }
+    QVERIFY(m_dialogs->errors.isEmpty());
+    QCOMPARE(text()->toPlainText(), shown);
 }
 
 void tst_HelpViewer::activationReadsChangedFile()

@@ -37,6 +37,8 @@ private Q_SLOTS:
     void appendWordKeepsFileAndEncoding();
     void addWritesUserListAndCountsAtOnce();
     void addToUnwritableFolderThrowsAndGoesOn();
+    void listsMissingHereAreLookedForElsewhere_data();
+    void listsMissingHereAreLookedForElsewhere();
     void hunspellDictionary_data();
     void hunspellDictionary();
 
@@ -377,6 +379,43 @@ void tst_SpellCheckRun::addWritesUserListAndCountsAtOnce()
     fresh.Load(optionsFor(dir.path()));
     SpellCheckRun again(&doc, fresh, true);
     QVERIFY(!again.Next());
+}
+
+void tst_SpellCheckRun::listsMissingHereAreLookedForElsewhere_data()
+{
+    // Folders: own (where words are added), then the search path: data1, data2.
+    QTest::addColumn<QStringList>("correctIn");
+    QTest::addColumn<QString>("corrected"); // what "teh" becomes
+    QTest::newRow("own copy wins") << QStringList{"own", "data1", "data2"} << "own";
+    QTest::newRow("first of the search path") << QStringList{"data1", "data2"} << "data1";
+    QTest::newRow("last of the search path") << QStringList{"data2"} << "data2";
+    QTest::newRow("nowhere: no correction") << QStringList{} << "teh";
+}
+
+void tst_SpellCheckRun::listsMissingHereAreLookedForElsewhere()
+{
+    QFETCH(QStringList, correctIn);
+    QFETCH(QString, corrected);
+    QTemporaryDir dir;
+    for (const char *folder : {"own", "data1", "data2"})
+        QVERIFY(QDir(dir.path()).mkdir(QLatin1String(folder)));
+    // Each copy corrects to the name of its folder.
+    for (const QString &folder : correctIn)
+        writeFile(dir.filePath(folder + QStringLiteral("/correct.tlx")), "teh=" + folder.toLatin1() + "\r\n");
+    writeFile(dir.filePath(QStringLiteral("data1/userdic.tlx")), "Corvanta\r\n");
+
+    SpellEngineOptions options = optionsFor(dir.filePath(QStringLiteral("own")));
+    options.LexSearchPath = {dir.filePath(QStringLiteral("data1")), dir.filePath(QStringLiteral("data2"))};
+    const WordListDictionary list(Known);
+    Lexicons lexicons(&list);
+    lexicons.Load(options);
+    QTextDocument doc;
+    doc.setPlainText(QStringLiteral("teh Corvanta"));
+    SpellCheckRun run(&doc, lexicons, true);
+    QCOMPARE(stops(run), corrected == u"teh" ? QStringList{"teh"} : QStringList{});
+    QCOMPARE(doc.toPlainText(), corrected + QStringLiteral(" Corvanta"));
+    // Words added go to the own folder, whichever copy was read.
+    QCOMPARE(lexicons.UserListPath(), dir.filePath(QStringLiteral("own/userdic.tlx")));
 }
 
 void tst_SpellCheckRun::addToUnwritableFolderThrowsAndGoesOn()

@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -22,6 +23,16 @@
 #include <QtTest>
 
 #include <functional>
+
+// Stands for the desktop's opener: records what it was handed.
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+    Q_INVOKABLE void open(const QUrl &url) { opened << url; }
+};
 
 // The spelling check on a real main window, with its dialog answered from a timer.
 class tst_Spelling : public QObject
@@ -42,6 +53,8 @@ private Q_SLOTS:
     void caretAndResetWhateverTheStatus_data();
     void caretAndResetWhateverTheStatus();
     void spellingHelpWithoutHelpFile();
+    void spellingHelpOpensOnlyTheProgramsOwn_data();
+    void spellingHelpOpensOnlyTheProgramsOwn();
 
 private:
     // One answer to the dialog: the word it must show, and the button to press after
@@ -167,9 +180,13 @@ void tst_Spelling::lexiconsConfiguredAtStart()
     FakeDialogs dialogs;
     TMainForm form(QString(), &dialogs);
     TSsceSpellDlg *c = form.Spell->SsceSpellDlg1.get();
-    const QString folder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    // The words added go to the current folder, which takes new files.
+    const QString folder = QDir::currentPath() + QLatin1Char('/');
     QCOMPARE(c->MainLexPath(), folder);
     QCOMPARE(c->UserLexPath(), folder);
+    // Lists missing there are looked for beside the program and in the installed data.
+    QCOMPARE(c->LexSearchPath().mid(0, 2), QStringList({QDir::currentPath(), QCoreApplication::applicationDirPath()}));
+    QVERIFY(c->LexSearchPath().size() > 2);
     QCOMPARE(c->MainLexFiles(), QStringLiteral("ssceam.tlx,ssceam2.clx"));
     QCOMPARE(c->UserLexFiles(), QStringLiteral("userdic.tlx,correct.tlx,html.tlx"));
     QVERIFY(!c->CheckSelTextOnly);
@@ -321,6 +338,44 @@ void tst_Spelling::spellingHelpWithoutHelpFile()
     const QString text = help->findChild<QTextBrowser *>()->toPlainText();
     for (const char *phrase : {"Ignore All", "Change All", "userdic.tlx", "teh=the"})
         QVERIFY2(text.contains(QLatin1String(phrase)), phrase);
+}
+
+void tst_Spelling::spellingHelpOpensOnlyTheProgramsOwn_data()
+{
+    QTest::addColumn<bool>("here");
+    QTest::addColumn<bool>("installed");
+    QTest::newRow("the current folder's copy is not handed on") << true << false;
+    QTest::newRow("the installed copy is, even with one here") << true << true;
+}
+
+void tst_Spelling::spellingHelpOpensOnlyTheProgramsOwn()
+{
+    QFETCH(bool, here);
+    QFETCH(bool, installed);
+    QTemporaryDir data;
+    QVERIFY(QDir(data.path()).mkpath(QStringLiteral("corvanta")));
+    qputenv("XDG_DATA_HOME", data.filePath(QStringLiteral("home")).toLocal8Bit());
+    qputenv("XDG_DATA_DIRS", data.path().toLocal8Bit());
+    // The program's name names its data folders.
+    TMainForm::PrepareApplication();
+    const QString installedCopy = data.filePath(QStringLiteral("corvanta/SSCE.HLP"));
+    for (const auto &[wanted, path] :
+         {std::pair{here, m_dir->file(QStringLiteral("SSCE.HLP"))}, std::pair{installed, installedCopy}}) {
+        QFile file(path);
+        QVERIFY(!wanted || file.open(QIODevice::WriteOnly));
+    }
+    UrlRecorder opener;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &opener, "open");
+    m_form->Action(QStringLiteral("SpellCheck2"))->trigger();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+
+    if (installed) {
+        QCOMPARE(opener.opened, QList<QUrl>({QUrl::fromLocalFile(installedCopy)}));
+        QVERIFY(!m_form->Spell->HelpWindow());
+    } else {
+        QVERIFY(opener.opened.isEmpty());
+        QVERIFY(m_form->Spell->HelpWindow() && m_form->Spell->HelpWindow()->isVisible());
+    }
 }
 
 QTEST_MAIN(tst_Spelling)

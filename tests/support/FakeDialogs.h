@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
 
 #include <deque>
 
@@ -59,3 +61,15 @@ private:
     QString m_previous;
     QTemporaryDir m_dir;
 };
+
+// Shows a window and makes it the active one, so that its shortcuts act and its focus
+// counts. On an X display without a window manager nothing activates a window but the
+// program itself.
+inline bool ActivateWindow(QWidget *window)
+{
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window))
+        return false;
+    window->activateWindow();
+    return QTest::qWaitForWindowActive(window);
+}
