@@ -83,6 +83,8 @@ struct RemoteServer::OscClient
 RemoteServer::RemoteServer(PromptControl &control, QObject *parent) : QObject(parent), m_control(control)
 {
     m_clock.start();
+    // A coarse timer may fire a little early: ten a second must not become eleven.
+    m_stateTimer.setTimerType(Qt::PreciseTimer);
     m_stateTimer.setInterval(StateIntervalMs);
     connect(&m_stateTimer, &QTimer::timeout, this, [this] { pushState(); });
 }
