@@ -2,7 +2,7 @@ BUILD  ?= build
 SCRIPT ?= resources/samples/welcome.rtf
 JOBS   ?= 2
 
-.PHONY: all deps build run test bench install package clean
+.PHONY: all deps build run test bench fuzz-smoke install package clean
 
 all: build
 
@@ -27,6 +27,12 @@ test: build
 bench: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS) --target bench
 
+# The fuzz targets, built with clang in a folder of their own, each run briefly over its seeds.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_RUNS  ?= 20000
+fuzz-smoke: deps
+	JOBS=$(JOBS) scripts/fuzz-smoke.sh $(FUZZ_BUILD) $(FUZZ_RUNS)
+
 install: build
 	cmake --install $(BUILD)
 
@@ -36,4 +42,4 @@ package: build
 	cp $(BUILD)/corvanta_*.deb .
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD)

@@ -1,10 +1,13 @@
 // libFuzzer target for the RTF reader. Besides crashes, hangs and memory errors it checks that
 // whatever the reader makes of the input survives our own writer and reader unchanged: the
-// same text, and the same list label on every paragraph.
+// same text, and the same list label on every paragraph. The input is also opened as a script
+// is, notice of damage included; a refusal there (past the limits) is an answer.
 
+#include "core/CorvantaError.h"
 #include "formats/ListLabels.h"
 #include "formats/RtfReader.h"
 #include "formats/RtfWriter.h"
+#include "formats/ScriptDocumentIO.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
@@ -77,5 +80,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         fail("round trip: text", first.toRawText(), second.toRawText());
     if (labelledText(second) != labelledText(first))
         fail("round trip: list labels", labelledText(first), labelledText(second));
+
+    QTextDocument opened;
+    try {
+        ScriptDocumentIO::loadBytes(&opened, bytes, false, QStringLiteral("fuzz.rtf"));
+    } catch (const CorvantaError &) {
+    }
     return 0;
 }

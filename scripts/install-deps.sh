@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(g++ make cmake pkg-config qt6-base-dev qt6-serialport-dev libhunspell-dev hunspell-en-us
           fonts-liberation fonts-dejavu-core xvfb xauth x11-utils imagemagick poppler-utils
           dpkg-dev lintian desktop-file-utils appstream
+          clang libclang-rt-14-dev  # these two build the fuzz targets (make fuzz-smoke)
           liblo-dev qt6-httpserver-dev qt6-websockets-dev libqrencode-dev)
 # The phone page's browser test; that one test is skipped where these cannot be installed.
 optional=(chromium chromium-driver python3-selenium)

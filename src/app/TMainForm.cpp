@@ -785,13 +785,16 @@ void TMainForm::Timer2Timer()
     if (m_commandLineScript.isEmpty() || m_commandLineLoaded)
         return;
     m_commandLineLoaded = true;
-    const bool richText = RichEdit1->LoadFromFile(m_commandLineScript);
+    QString notice;
+    const bool richText = RichEdit1->LoadFromFile(m_commandLineScript, &notice);
     // As after Open: dark text gets a light background, or it could not be read.
     Files->TakeColoursFromFirstCharacter();
     RichEdit1->SetSelection(0, 0);
     Files->TakeLoadedScript(m_commandLineScript, richText);
     RichEdit1->setFocus();
     RichEdit1->SetModified(false);
+    if (!notice.isEmpty())
+        m_dialogs->information(this, notice);
 }
 
 // ---- Recent files ----

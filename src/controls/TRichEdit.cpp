@@ -66,9 +66,9 @@ TRichEdit::TRichEdit(QWidget *parent)
 
 // ---- Content ----
 
-bool TRichEdit::LoadFromFile(const QString &path)
+bool TRichEdit::LoadFromFile(const QString &path, QString *notice)
 {
-    const bool rich = ScriptDocumentIO::load(document(), path, PlainText);
+    const bool rich = ScriptDocumentIO::load(document(), path, PlainText, notice);
     document()->setDocumentMargin(0);
     return rich;
 }

@@ -47,8 +47,9 @@ public:
 
     // Content
     bool PlainText = false;
-    // True when the file was read as rich text.
-    bool LoadFromFile(const QString &path);
+    // True when the file was read as rich text; notice, if given, receives what a damaged
+    // file says may be missing (see ScriptDocumentIO::load).
+    bool LoadFromFile(const QString &path, QString *notice = nullptr);
     void SaveToFile(const QString &path) const;
     void Clear();
     void AppendLine(const QString &line);

@@ -7,6 +7,7 @@
 #include "controls/TStatusBar.h"
 #include "controls/WidgetColours.h"
 #include "core/CorvantaError.h"
+#include "core/RegularFile.h"
 #include "editor/Formatting.h"
 #include "editor/MarkerSearchState.h"
 #include "editor/Tsaving.h"
@@ -40,10 +41,11 @@ enum OpenFilter { AllFiles = 1, TextFiles = 2, ZnqFiles = 3, RichTextFiles = 4 }
 enum SaveFilter { RtfSave = 1, TextSave = 2, IniSave = 3 };
 
 // Whatever filter chose it, a file that says it is RTF is read as RTF.
+// Read as a regular file only: opening a pipe here would hold the window.
 bool startsAsRtf(const QString &path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && RtfReader::looksLikeRtf(file.read(64));
+    QByteArray bytes;
+    return RegularFile::read(path, bytes) == RegularFile::Outcome::Read && RtfReader::looksLikeRtf(bytes.left(64));
 }
 
 // A dialog filter: the text the operator sees, then the patterns that select the
@@ -270,9 +272,10 @@ void ScriptFiles::openChosen(bool accepted, const QString &path, int filterIndex
     // The colours are worked out again even without a new file; an unsaved script
     // must keep its modified flag then, or a later Exit would drop it unasked.
     const bool wasModified = Script.Modified();
+    QString notice;
     if (accepted) {
         try {
-            loadChosenFile(path, filterIndex);
+            notice = loadChosenFile(path, filterIndex);
         } catch (...) {
             status(QStringLiteral(" Not loaded.."));
             throw;
@@ -285,6 +288,13 @@ void ScriptFiles::openChosen(bool accepted, const QString &path, int filterIndex
     status(QStringLiteral(" Ready.."));
     if (accepted && OnFileUsed)
         OnFileUsed(path);
+    showNotice(notice);
+}
+
+void ScriptFiles::showNotice(const QString &notice)
+{
+    if (!notice.isEmpty())
+        (*m_c.dialogs)->information(dialogParent(), notice);
 }
 
 void ScriptFiles::TakeLoadedScript(const QString &path, bool richText)
@@ -293,7 +303,7 @@ void ScriptFiles::TakeLoadedScript(const QString &path, bool richText)
     Script.SetForm(richText ? ScriptDocument::Form::RichText : ScriptDocument::Form::PlainText);
 }
 
-void ScriptFiles::loadChosenFile(const QString &path, int filterIndex)
+QString ScriptFiles::loadChosenFile(const QString &path, int filterIndex)
 {
     TRichEdit *edit = m_c.RichEdit1;
     // The script is laid out once, with its one face and size.
@@ -307,11 +317,12 @@ void ScriptFiles::loadChosenFile(const QString &path, int filterIndex)
     // The form changes only once the file has been read: a failed load keeps the
     // script's, or the next Save would write a formatted script as plain text.
     ScriptDocument::Form form = ScriptDocument::Form::Imported;
+    QString notice;
     if (filterIndex == ZnqFiles && !startsAsRtf(path)) {
         edit->setPlainText(ZnqImport::importFile(path));
     } else {
         edit->PlainText = false;
-        form = edit->LoadFromFile(path) ? ScriptDocument::Form::RichText : ScriptDocument::Form::PlainText;
+        form = edit->LoadFromFile(path, &notice) ? ScriptDocument::Form::RichText : ScriptDocument::Form::PlainText;
     }
     progress.at(50);
     SetScriptFileName(path);
@@ -325,6 +336,7 @@ void ScriptFiles::loadChosenFile(const QString &path, int filterIndex)
     edit->SelectAll();
     edit->SetSelFontName(start.Name);
     edit->SetSelSize(start.Size);
+    return notice;
 }
 
 void ScriptFiles::TakeColoursFromFirstCharacter()
@@ -477,8 +489,9 @@ void ScriptFiles::Insert2Click()
     // The filter says how to read the inserted file; the script keeps its own form,
     // so that inserting a text file does not make the next Save drop all formatting.
     status(QStringLiteral(" Inserting.."));
+    QString notice;
     try {
-        insertIntoEditor(choice.path, choice.filterIndex);
+        notice = insertIntoEditor(choice.path, choice.filterIndex);
     } catch (...) {
         status(QStringLiteral(" Not inserted.."));
         throw;
@@ -486,9 +499,10 @@ void ScriptFiles::Insert2Click()
 
     edit->SetSelection(edit->LineIndex(line), 0);
     status(QStringLiteral(" ready.."));
+    showNotice(notice);
 }
 
-void ScriptFiles::insertIntoEditor(const QString &path, int filterIndex)
+QString ScriptFiles::insertIntoEditor(const QString &path, int filterIndex)
 {
     TRichEdit *edit = m_c.RichEdit1;
     TRichEdit *staging = m_c.RichEdit4;
@@ -500,15 +514,16 @@ void ScriptFiles::insertIntoEditor(const QString &path, int filterIndex)
     const auto released = qScopeGuard([staging] { staging->HoldLayout(false); });
     const auto emptied = qScopeGuard([staging] { staging->Clear(); });
     staging->Clear();
+    QString notice;
     if (filterIndex == ZnqFiles) {
         staging->setPlainText(ZnqImport::importFile(path));
     } else {
         staging->PlainText = false;
-        staging->LoadFromFile(path);
+        staging->LoadFromFile(path, &notice);
     }
     // An empty file inserts nothing, and the clipboard keeps what it held.
     if (staging->document()->isEmpty())
-        return;
+        return notice;
     edit->EnsureRoomFor(staging->document()->characterCount() - 1, edit->SelLength());
     progress.at(30);
 
@@ -533,6 +548,7 @@ void ScriptFiles::insertIntoEditor(const QString &path, int filterIndex)
         edit->HoldLayout(false);
     });
     edit->paste();
+    return notice;
 }
 
 // ---- Print ----

@@ -67,9 +67,11 @@ private:
     enum class SaveChoice { AsRead, AsRichText, Cancelled };
     SaveChoice saveChoice();
     void openChosen(bool accepted, const QString &path, int filterIndex);
-    void loadChosenFile(const QString &path, int filterIndex);
+    // Both return the notice of a file read only in part, shown once the command is done.
+    QString loadChosenFile(const QString &path, int filterIndex);
     void resetPositions();
-    void insertIntoEditor(const QString &path, int filterIndex);
+    QString insertIntoEditor(const QString &path, int filterIndex);
+    void showNotice(const QString &notice);
     void status(const QString &text);
     QString dialogFolder() const;
     QWidget *dialogParent() const;

@@ -13,6 +13,7 @@ using Dest = RtfParser::Dest;
 
 // Groups nested deeper than this are skipped whole; real documents stay far below it.
 constexpr qsizetype kMaxDepth = 200000;
+constexpr qsizetype kMaxInstruction = 512;
 
 enum Flag : quint8 { Bold = 1, Italic = 2, Underline = 4, Strike = 8, Hidden = 16, Deleted = 32 };
 // Hidden text and tracked deletions are not part of the script.
@@ -21,22 +22,72 @@ enum ParaValue { LeftIndent, RightIndent, FirstIndent, SpaceBefore, SpaceAfter }
 enum PnKind { PnNone, PnBullet, PnNumbered, PnContinued };
 enum LevelFlag { NoRestart, Legal };
 
-constexpr quint16 bit(Dest d)
+constexpr quint32 bit(Dest d)
 {
-    return quint16(1u << unsigned(d));
+    return quint32(1u << unsigned(d));
 }
 
-constexpr quint16 kText = bit(Dest::Text);
-constexpr quint16 kCollecting = bit(Dest::Text) | bit(Dest::FontTable) | bit(Dest::ColorTable)
-    | bit(Dest::LevelText) | bit(Dest::LevelNumbers) | bit(Dest::PnTextBefore) | bit(Dest::PnTextAfter);
-constexpr quint16 kAnywhere = 0xFFFF & ~bit(Dest::Skip);
-constexpr quint16 kListDefinition = bit(Dest::ListTable) | bit(Dest::List) | bit(Dest::ListLevel);
+constexpr quint32 kText = bit(Dest::Text);
+constexpr quint32 kCollecting = bit(Dest::Text) | bit(Dest::FontTable) | bit(Dest::ColorTable)
+    | bit(Dest::LevelText) | bit(Dest::LevelNumbers) | bit(Dest::PnTextBefore) | bit(Dest::PnTextAfter)
+    | bit(Dest::FieldInstruction);
+constexpr quint32 kAnywhere = 0xFFFFFFFF & ~bit(Dest::Skip);
+constexpr quint32 kListDefinition = bit(Dest::ListTable) | bit(Dest::List) | bit(Dest::ListLevel);
 constexpr int kListIndentTwips = 720;
 constexpr int kListHangTwips = 360;
 
 int clampInt(int value, int low, int high)
 {
     return std::clamp(value, low, high);
+}
+
+// The words of a field instruction; a quoted word may hold blanks.
+QStringList instructionWords(QStringView text)
+{
+    QStringList words;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        if (text[i].isSpace()) {
+            ++i;
+            continue;
+        }
+        const bool quoted = text[i] == u'"';
+        const qsizetype start = quoted ? i + 1 : i;
+        qsizetype end = start;
+        while (end < text.size() && (quoted ? text[end] != u'"' : !text[end].isSpace()))
+            ++end;
+        words << text.mid(start, end - start).toString();
+        i = end + 1;
+    }
+    return words;
+}
+
+// SYMBOL 183 \f "Symbol" \s 12: a character by its code in a font; \u gives a Unicode code.
+struct SymbolField
+{
+    bool valid = false;
+    uint code = 0;
+    QString font;
+    bool unicode = false;
+};
+
+SymbolField parseSymbolField(QStringView instruction)
+{
+    const QStringList words = instructionWords(instruction);
+    SymbolField field;
+    if (words.size() < 2 || words[0].compare(u"SYMBOL", Qt::CaseInsensitive) != 0)
+        return field;
+    bool ok = false;
+    field.code = words[1].startsWith(u"0x", Qt::CaseInsensitive) ? words[1].mid(2).toUInt(&ok, 16)
+                                                                  : words[1].toUInt(&ok, 10);
+    field.valid = ok;
+    for (qsizetype i = 2; i < words.size(); ++i) {
+        if (words[i].compare(u"\\f", Qt::CaseInsensitive) == 0 && i + 1 < words.size())
+            field.font = words[++i];
+        else if (words[i].compare(u"\\u", Qt::CaseInsensitive) == 0)
+            field.unicode = true;
+    }
+    return field;
 }
 
 } // namespace
@@ -57,10 +108,10 @@ const std::unordered_map<std::string_view, RtfParser::Entry> &RtfParser::control
     using P = RtfParser;
     static const std::unordered_map<std::string_view, Entry> table = [] {
         std::unordered_map<std::string_view, Entry> t;
-        auto add = [&t](std::string_view word, Handler h, int arg, quint16 dests, bool dest = false) {
+        auto add = [&t](std::string_view word, Handler h, int arg, quint32 dests, bool dest = false) {
             t.emplace(word, Entry{h, arg, dests, dest});
         };
-        auto destination = [&](std::string_view word, Dest d, quint16 where = kAnywhere) {
+        auto destination = [&](std::string_view word, Dest d, quint32 where = kAnywhere) {
             add(word, &P::onDestination, int(d), where, true);
         };
         // Destinations we read
@@ -82,11 +133,15 @@ const std::unordered_map<std::string_view, RtfParser::Entry> &RtfParser::control
         // A \upr pair holds the same text twice: 8-bit, then Unicode in \ud.
         add("upr", &P::onUpr, 0, kAnywhere, true);
         add("ud", &P::onUd, 0, bit(Dest::Upr), true);
-        // Containers whose text is shown (fields show their result)
-        for (const char *w : {"field", "fldrslt"})
-            add(w, &P::onIgnore, 0, kAnywhere, true);
+        // Containers whose text is shown (fields show their result). Nested-table properties
+        // hold no text as Word writes them, but other writers put the nested cells' paragraphs
+        // in there; the properties themselves are words this reader does not know.
+        add("nesttableprops", &P::onIgnore, 0, kAnywhere, true);
+        add("field", &P::onFieldPart, int(FieldPart::Field), kAnywhere, true);
+        add("fldrslt", &P::onFieldPart, int(FieldPart::Result), kAnywhere, true);
+        destination("fldinst", Dest::FieldInstruction);
         // Destinations whose content is not part of the script's text
-        for (const char *w : {"pntext", "listtext", "fldinst", "stylesheet", "info", "pict",
+        for (const char *w : {"pntext", "listtext", "stylesheet", "info", "pict",
                               "object", "objdata", "header", "headerl", "headerr", "headerf", "footer",
                               "footerl", "footerr", "footerf", "footnote", "annotation", "atnid",
                               "atnauthor", "ftnsep", "ftnsepc", "ftncn", "aftnsep", "aftnsepc",
@@ -95,8 +150,7 @@ const std::unordered_map<std::string_view, RtfParser::Entry> &RtfParser::control
                               "author", "operator", "title", "subject", "keywords", "comment",
                               "doccomm", "company", "category", "manager", "revtbl", "listname",
                               "themedata", "colorschememapping", "latentstyles", "datastore",
-                              "listpicture", "pnseclvl", "generator", "falt", "panose", "nesttableprops",
-                              "nonesttables", "rsidtbl", "xmlnstbl", "mmathPr", "pgdsctbl",
+                              "listpicture", "pnseclvl", "generator", "falt", "panose", "nonesttables", "rsidtbl", "xmlnstbl", "mmathPr", "pgdsctbl",
                               "defchp", "defpap", "userprops", "docvar", "wgrffmtfilter", "fchars",
                               "lchars", "protusertbl", "levelmarker"})
             destination(w, Dest::Skip);
@@ -222,12 +276,21 @@ void RtfParser::parse(QByteArrayView data)
     }
     const bool closed = m_done;
     if (!closed)
-        m_damage << QStringLiteral("The document ends before its last group is closed.");
-    if (tokenizer.binaryTruncated())
-        m_damage << QStringLiteral("Binary data runs past the end of the document.");
-
-    if (!closed)
         finishDocument();
+    if (!closed)
+        noteDamage(RtfReader::Damage::EndsEarly, QStringLiteral("The document ends before its last group is closed."));
+    if (tokenizer.binaryTruncated())
+        noteDamage(RtfReader::Damage::EndsEarly, QStringLiteral("Binary data runs past the end of the document."));
+}
+
+// The position counts the run not yet inserted: the text read so far ends there.
+void RtfParser::noteDamage(RtfReader::Damage::Kind kind, const QString &text)
+{
+    m_damageTexts << text;
+    for (const RtfReader::Damage &seen : std::as_const(m_damage))
+        if (seen.kind == kind)
+            return;
+    m_damage.append({kind, int(m_cursor.position() + m_run.size())});
 }
 
 // Runs inside the document's group, so that the last paragraph gets the properties in force.
@@ -366,14 +429,14 @@ void RtfParser::symbol(char c)
 
 void RtfParser::pushGroup()
 {
+    flushBytes();
     if (qsizetype(m_stack.size()) > kMaxDepth) {
-        if (m_overflowDepth == 0)
-            m_damage << QStringLiteral("Groups nested more than %1 deep were skipped.").arg(kMaxDepth);
+        noteDamage(RtfReader::Damage::TooDeep, QStringLiteral("Groups nested more than %1 deep were skipped.").arg(kMaxDepth));
         m_overflowDepth = 1;
         return;
     }
-    flushBytes();
-    const GroupState copy = m_stack.back();
+    GroupState copy = m_stack.back();
+    copy.field = FieldPart::None;
     m_stack.push_back(copy);
 }
 
@@ -386,6 +449,8 @@ void RtfParser::popGroup()
         m_done = true;
         return;
     }
+    if (top().field != FieldPart::None)
+        endFieldPart(top());
     const GroupState closing = m_stack.back();
     m_stack.pop_back();
     endGroup(closing, m_stack.back());
@@ -421,6 +486,9 @@ void RtfParser::endGroup(const GroupState &closing, GroupState &parent)
         break;
     case Dest::Pn:
         finishPn(parent);
+        break;
+    case Dest::FieldInstruction:
+        finishFieldInstruction();
         break;
     default:
         break;
@@ -553,6 +621,11 @@ void RtfParser::chars(QStringView text)
         break;
     case Dest::PnTextAfter:
         m_pnAfter.append(text);
+        break;
+    case Dest::FieldInstruction:
+        // An instruction is a line at most; hostile input gets no more memory than that.
+        if (m_fieldInstruction.size() < kMaxInstruction)
+            m_fieldInstruction.append(text.left(kMaxInstruction - m_fieldInstruction.size()));
         break;
     default:
         break;
@@ -754,6 +827,72 @@ void RtfParser::finishColour()
     m_colours.push_back(m_rgbSeen ? QColor(m_rgb[0], m_rgb[1], m_rgb[2]) : QColor());
     m_rgb[0] = m_rgb[1] = m_rgb[2] = 0;
     m_rgbSeen = false;
+}
+
+// The character of a SYMBOL field, in the font it names when the document has that font.
+// Bytes of a symbol font become what they show, or stay at U+F000 + byte where the font's
+// own character has no Unicode equivalent.
+void RtfParser::finishFieldInstruction()
+{
+    const SymbolField field = parseSymbolField(m_fieldInstruction);
+    m_fieldInstruction.clear();
+    m_fieldSymbol.clear();
+    m_fieldSymbolFont = -1;
+    if (!field.valid || field.code < 0x20)
+        return;
+    for (auto it = m_fonts.cbegin(); it != m_fonts.cend() && !field.font.isEmpty(); ++it) {
+        if (it->name.compare(field.font, Qt::CaseInsensitive) == 0) {
+            m_fieldSymbolFont = it.key();
+            break;
+        }
+    }
+    const bool privateUse = field.code >= 0xF020 && field.code <= 0xF0FF;
+    if (field.unicode || (field.code > 0xFF && !privateUse)) {
+        const char32_t c = char32_t(field.code);
+        if (c <= 0x10FFFF && !QChar::isSurrogate(c))
+            m_fieldSymbol = QString::fromUcs4(&c, 1);
+        return;
+    }
+    int codePage = m_ansiCodePage;
+    if (m_fieldSymbolFont >= 0)
+        codePage = fontCodePage(m_fonts.value(m_fieldSymbolFont));
+    else if (field.font.isEmpty())
+        codePage = textCodePage();
+    else if (SymbolFonts::isSymbolFontName(field.font))
+        codePage = RtfCodePages::symbolCodePage(SymbolFonts::tableFor(field.font));
+    m_codePages.decode(codePage, QByteArray(1, char(field.code & 0xFF)), m_fieldSymbol);
+}
+
+void RtfParser::onFieldPart(const RtfToken &, int part)
+{
+    top().field = FieldPart(part);
+    if (top().field == FieldPart::Field) {
+        m_fieldInstruction.clear();
+        m_fieldSymbol.clear();
+    } else {
+        m_fieldResultStart = int(m_cursor.position() + m_run.size());
+    }
+}
+
+// Writers leave the result of a SYMBOL field empty, or leave it out: the character is then
+// shown from the instruction, where the field ends.
+void RtfParser::endFieldPart(const GroupState &closing)
+{
+    if (m_fieldSymbol.isEmpty())
+        return;
+    const bool resultHasText = int(m_cursor.position() + m_run.size()) != m_fieldResultStart;
+    if (closing.field == FieldPart::Result && resultHasText) {
+        m_fieldSymbol.clear();
+        return;
+    }
+    if (top().dest == Dest::Text) {
+        const int font = top().chars.font;
+        if (m_fieldSymbolFont >= 0)
+            top().chars.font = m_fieldSymbolFont;
+        textChars(m_fieldSymbol);
+        top().chars.font = font;
+    }
+    m_fieldSymbol.clear();
 }
 
 void RtfParser::finishPn(GroupState &parent)

@@ -2,6 +2,7 @@
 
 #include "formats/RtfCodePages.h"
 #include "formats/RtfLists.h"
+#include "formats/RtfReader.h"
 #include "formats/RtfTokenizer.h"
 
 #include <QColor>
@@ -27,16 +28,20 @@ public:
 
     void parse(QByteArrayView data);
     // What was wrong with the data, if anything; the document holds what could be read.
-    QStringList damage() const { return m_damage; }
+    QStringList damageTexts() const { return m_damageTexts; }
+    QList<RtfReader::Damage> damage() const { return m_damage; }
 
-    // Where the text of a group goes. Sixteen at most: handlers say by a bit each where they apply.
+    // Where the text of a group goes. 32 at most: handlers say by a bit each where they apply.
     enum class Dest : quint8 {
         Skip, Text, FontTable, ColorTable,
         ListTable, List, ListLevel, LevelText, LevelNumbers,
         OverrideTable, Override, OverrideLevel,
         Pn, PnTextBefore, PnTextAfter,
         Upr,    // the 8-bit half of a \upr pair, whose \ud half is read instead
+        FieldInstruction,
     };
+    // What a group is to a field: its outer group, its result, or neither.
+    enum class FieldPart : quint8 { None, Field, Result };
 
     struct CharProps
     {
@@ -70,6 +75,7 @@ public:
         Dest dest = Dest::Text;
         Dest uprOuter = Dest::Text;  // where the \ud half of a \upr pair goes
         quint8 unicodeSkip = 1;      // \uc
+        FieldPart field = FieldPart::None;  // not inherited by inner groups
     };
 
     using Handler = void (RtfParser::*)(const RtfToken &, int);
@@ -77,7 +83,7 @@ public:
     {
         Handler handler;
         int arg;
-        quint16 dests;          // bit per Dest where the word means something
+        quint32 dests;          // bit per Dest where the word means something
         bool destination;       // may follow \*
     };
 
@@ -101,6 +107,7 @@ private:
     void pushGroup();
     void popGroup();
     void endGroup(const GroupState &closing, GroupState &parent);
+    void noteDamage(RtfReader::Damage::Kind kind, const QString &text);
 
     // Text output
     bool textIsHidden();
@@ -129,6 +136,8 @@ private:
     void finishFont();
     void finishColour();
     void finishPn(GroupState &parent);
+    void finishFieldInstruction();
+    void endFieldPart(const GroupState &closing);
     void invalidateCaches();
 
     // Handlers
@@ -169,6 +178,7 @@ private:
     void onUpr(const RtfToken &, int);
     void onUd(const RtfToken &, int);
     void onFootnoteStart(const RtfToken &, int);
+    void onFieldPart(const RtfToken &, int part);
     void onFootnoteMark(const RtfToken &, int);
     void onParagraph(const RtfToken &, int);
     void onCell(const RtfToken &, int);
@@ -185,7 +195,8 @@ private:
     bool m_ignorable = false;       // \* came right before
     bool m_ignorableAtStart = false;
     bool m_done = false;
-    QStringList m_damage;
+    QStringList m_damageTexts;
+    QList<RtfReader::Damage> m_damage;
 
     int m_ansiCodePage = 1252;
     bool m_macDocument = false;
@@ -210,6 +221,12 @@ private:
     int m_pnStart = 1;
     QString m_pnBefore;
     QString m_pnAfter;
+
+    // A SYMBOL field names its character in its instruction; shown when its result is empty.
+    QString m_fieldInstruction;
+    QString m_fieldSymbol;
+    int m_fieldSymbolFont = -1;     // the font table entry it names; -1: the text's own
+    int m_fieldResultStart = 0;     // text position where the result began
 
     int m_footnoteStart = 1;
     int m_footnotes = 0;

@@ -19,6 +19,7 @@ bool RtfReader::looksLikeRtf(const QByteArray &head)
 bool RtfReader::read(QIODevice *device, QTextCursor &cursor)
 {
     m_errorString.clear();
+    m_damage.clear();
     if (!device || !device->isReadable()) {
         m_errorString = QStringLiteral("The device is not open for reading.");
         return false;
@@ -37,6 +38,7 @@ bool RtfReader::read(QIODevice *device, QTextCursor &cursor)
     parser.parse(QByteArrayView(data).sliced(start));
     cursor.endEditBlock();
 
-    m_errorString = parser.damage().join(u' ');
+    m_errorString = parser.damageTexts().join(u' ');
+    m_damage = parser.damage();
     return true;
 }

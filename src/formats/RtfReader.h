@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 class QIODevice;
@@ -25,15 +26,30 @@ class QTextCursor;
 class RtfReader
 {
 public:
+    // A damage the reader read past, and where: the document position at which the text
+    // that may be missing would have stood.
+    struct Damage
+    {
+        enum Kind : quint8 {
+            EndsEarly, // the data ends inside a group, or inside binary data
+            TooDeep, // groups nested past the limit were skipped
+        };
+        Kind kind;
+        int position;
+    };
+
     // Inserts the document at the cursor. Returns false, inserting nothing, when the data is
     // not RTF at all; errorString() then says why, and after a true return it may still
     // describe a damage that was read past (truncation, over-deep nesting).
     bool read(QIODevice *device, QTextCursor &cursor);
     QString errorString() const { return m_errorString; }
+    // Each kind of damage once, where it first occurred; empty for whole data.
+    QList<Damage> damage() const { return m_damage; }
 
     // True when the bytes start like an RTF document.
     static bool looksLikeRtf(const QByteArray &head);
 
 private:
     QString m_errorString;
+    QList<Damage> m_damage;
 };

@@ -2,6 +2,7 @@
 
 #include "core/CorvantaError.h"
 #include "core/Limits.h"
+#include "core/RegularFile.h"
 #include "formats/PlainTextCodec.h"
 #include "formats/RtfReader.h"
 #include "formats/RtfWriter.h"
@@ -16,6 +17,8 @@
 #include <QTextBlock>
 #include <QTextList>
 
+#include <cerrno>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -27,17 +30,20 @@ namespace {
 
 QByteArray readFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    switch (RegularFile::read(path, bytes)) {
+    case RegularFile::Outcome::Read:
+        break;
+    case RegularFile::Outcome::CannotOpen:
         throw CorvantaError(QStringLiteral("Cannot open file %1").arg(QDir::toNativeSeparators(path)));
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    case RegularFile::Outcome::ReadFailed:
         failLoad();
+    }
     return bytes;
 }
 
 // Fills a scratch document, so that a failure leaves the caller's document untouched.
-bool readRtf(const QByteArray &bytes, QTextDocument &scratch)
+bool readRtf(const QByteArray &bytes, QTextDocument &scratch, QList<RtfReader::Damage> &damage)
 {
     scratch.setUndoRedoEnabled(false);
     QBuffer buffer;
@@ -45,7 +51,49 @@ bool readRtf(const QByteArray &bytes, QTextDocument &scratch)
     buffer.open(QIODevice::ReadOnly);
     QTextCursor cursor(&scratch);
     RtfReader reader;
-    return reader.read(&buffer, cursor);
+    const bool read = reader.read(&buffer, cursor);
+    damage = reader.damage();
+    return read;
+}
+
+// The last words before a position, for the operator to find the place: within the
+// paragraph, or the end of the one before when the position starts a paragraph.
+QString wordsBefore(const QTextDocument &document, int position)
+{
+    constexpr qsizetype MaxQuote = 40;
+    QTextBlock block = document.findBlock(position);
+    QString text = block.text().left(position - block.position());
+    while (text.trimmed().isEmpty() && block.previous().isValid()) {
+        block = block.previous();
+        text = block.text();
+    }
+    text = text.simplified();
+    if (text.size() <= MaxQuote)
+        return text;
+    text = text.right(MaxQuote);
+    const qsizetype space = text.indexOf(u' ');
+    if (space >= 0 && space < text.size() - 1)
+        text = text.mid(space + 1);
+    return QStringLiteral("...") + text;
+}
+
+QString damageNotice(const QList<RtfReader::Damage> &damage, const QTextDocument &scratch, const QString &source)
+{
+    const QString name = source.isEmpty() ? QStringLiteral("The script") : QDir::toNativeSeparators(source);
+    QStringList lines;
+    for (const RtfReader::Damage &d : damage) {
+        const QString words = wordsBefore(scratch, d.position);
+        const bool early = d.kind == RtfReader::Damage::EndsEarly;
+        if (words.isEmpty())
+            lines << (early ? QStringLiteral("%1 ends early: its text may be missing.")
+                            : QStringLiteral("%1 nests groups too deeply: some of its text was left out."))
+                         .arg(name);
+        else
+            lines << (early ? QStringLiteral("%1 ends early: the text after \"%2\" may be missing.")
+                            : QStringLiteral("%1 nests groups too deeply: some of the text after \"%2\" was left out."))
+                         .arg(name, words);
+    }
+    return lines.join(u'\n');
 }
 
 // One pass over blocks and runs: QTextDocumentFragment would copy everything twice, which
@@ -106,20 +154,33 @@ QString plainTextOf(const QTextDocument *document)
 
 namespace ScriptDocumentIO {
 
-bool load(QTextDocument *document, const QString &path, bool plainText)
+bool load(QTextDocument *document, const QString &path, bool plainText, QString *notice)
 {
-    return loadBytes(document, readFile(path), plainText, path);
+    QByteArray bytes;
+    try {
+        bytes = readFile(path);
+    } catch (const std::bad_alloc &) {
+        failLoad();
+    }
+    return loadBytes(document, bytes, plainText, path, notice);
 }
 
-bool loadBytes(QTextDocument *document, const QByteArray &bytes, bool plainText, const QString &source)
+bool loadBytes(QTextDocument *document, const QByteArray &bytes, bool plainText, const QString &source,
+               QString *notice)
 {
+    if (notice)
+        notice->clear();
     try {
         if (!plainText && RtfReader::looksLikeRtf(bytes)) {
             QTextDocument scratch;
             scratch.setDefaultFont(document->defaultFont());
-            if (readRtf(bytes, scratch)) {
+            QList<RtfReader::Damage> damage;
+            if (readRtf(bytes, scratch, damage)) {
                 checkLimits(scratch.characterCount() - 1, scratch.blockCount(), source);
+                const QString damaged = damageNotice(damage, scratch, source);
                 replaceContent(document, scratch);
+                if (notice)
+                    *notice = damaged;
                 return true;
             }
         }
@@ -147,14 +208,22 @@ QByteArray saveBytes(const QTextDocument *document, bool plainText)
 
 void save(const QTextDocument *document, const QString &path, bool plainText)
 {
+    const QString name = QDir::toNativeSeparators(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throw CorvantaError(QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(path)));
+        throw CorvantaError(QStringLiteral("Cannot create file %1: %2").arg(name, file.errorString()));
     const QByteArray bytes = saveBytes(document, plainText);
     // Without commit() the temporary file is dropped and the old file stays as it was.
     // flush() first: commit() would rename even after its own flush failed.
-    if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit())
-        throw CorvantaError(QStringLiteral("Failed to Save Stream"));
+    errno = 0;
+    if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
+        // A failed flush leaves no text of its own; the system's is still in errno.
+        const int error = errno;
+        QString reason = file.error() != QFileDevice::NoError ? file.errorString() : QString();
+        if ((reason.isEmpty() || reason == QLatin1String("Unknown error")) && error != 0)
+            reason = QString::fromLocal8Bit(std::strerror(error));
+        throw CorvantaError(QStringLiteral("Failed to Save Stream to %1: %2").arg(name, reason));
+    }
 }
 
 }

@@ -1,6 +1,7 @@
 #include "formats/ZnqImport.h"
 
 #include "core/CorvantaError.h"
+#include "core/RegularFile.h"
 #include "core/Windows1252.h"
 #include "formats/MarkerChars.h"
 
@@ -8,12 +9,8 @@
 #include <QFile>
 
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
-
 
 void importLine(const unsigned char *p, qsizetype len, QString &out)
 {
@@ -38,28 +35,12 @@ void importLine(const unsigned char *p, qsizetype len, QString &out)
     }
 }
 
-// Plain POSIX calls, because the messages carry the system's error number.
+// The messages carry the system's error number.
 QByteArray readWholeFile(const QString &path)
 {
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw CorvantaError(ZnqImport::ReadErrorText(errno, path));
     QByteArray bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0) {
-            bytes.append(buffer, n);
-        } else if (n == 0) {
-            break;
-        } else if (errno != EINTR) {
-            const int error = errno;
-            ::close(fd);
-            throw CorvantaError(ZnqImport::ReadErrorText(error, path));
-        }
-    }
-    ::close(fd);
+    if (RegularFile::read(path, bytes) != RegularFile::Outcome::Read)
+        throw CorvantaError(ZnqImport::ReadErrorText(errno, path));
     return bytes;
 }
 

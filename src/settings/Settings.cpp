@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <limits>
 #include <optional>
@@ -124,13 +125,25 @@ void readWindow(Settings &settings, const SettingsConsumers &consumers, const Se
     give(consumers.setArrowTop, in.integer(Window, QStringLiteral("ARROWPOS"), QStringLiteral("ARROW POS ERROR")));
 }
 
+// Each value is held as it is read: a later key that fails to convert stops the reading
+// with the row half set.
+qint32 speed(const SettingsReader &in, const QString &section, const QString &key, const QString &marker)
+{
+    return std::clamp(in.integer(section, key, marker), 0, MaxSpeed);
+}
+
+qint32 delay(const SettingsReader &in, const QString &section, const QString &key, const QString &marker)
+{
+    return std::clamp(in.integer(section, key, marker), 0, MaxDelay);
+}
+
 void readKeyboardTable(Settings &settings, const SettingsReader &in)
 {
     for (const int n : KeyOrder) {
         const QString marker = n == 1 ? QStringLiteral("Key1speed ERROR") : QStringLiteral("ERROR");
         SpeedEntry &row = settings.KeyboardSpeedTable[n];
-        row.Speed = in.integer(KeyboardScrolling, QStringLiteral("KEY%1SPEED").arg(n), marker);
-        row.Delay = in.integer(KeyboardScrolling, QStringLiteral("DELAY%1").arg(n), QStringLiteral("ERROR"));
+        row.Speed = speed(in, KeyboardScrolling, QStringLiteral("KEY%1SPEED").arg(n), marker);
+        row.Delay = delay(in, KeyboardScrolling, QStringLiteral("DELAY%1").arg(n), QStringLiteral("ERROR"));
     }
 }
 
@@ -138,12 +151,12 @@ void readSerialTable(Settings &settings, const SettingsReader &in)
 {
     for (int n = 1; n <= 64; ++n) {
         SpeedEntry &row = settings.SerialSpeedTable[n];
-        row.Speed = in.integer(ComportScrolling, QStringLiteral("VALUE%1").arg(n), QStringLiteral("ERROR"));
-        row.Delay = in.integer(ComportScrolling, QStringLiteral("DELAY%1").arg(n), QStringLiteral("ERROR"));
+        row.Speed = speed(in, ComportScrolling, QStringLiteral("VALUE%1").arg(n), QStringLiteral("ERROR"));
+        row.Delay = delay(in, ComportScrolling, QStringLiteral("DELAY%1").arg(n), QStringLiteral("ERROR"));
     }
     SpeedEntry &row0 = settings.SerialSpeedTable[0];
-    row0.Speed = in.integer(ComportScrolling, QStringLiteral("VALUE0"), QStringLiteral(" Value0 ERROR"));
-    row0.Delay = in.integer(ComportScrolling, QStringLiteral("DELAY0"), QStringLiteral("delay0 ERROR"));
+    row0.Speed = speed(in, ComportScrolling, QStringLiteral("VALUE0"), QStringLiteral(" Value0 ERROR"));
+    row0.Delay = delay(in, ComportScrolling, QStringLiteral("DELAY0"), QStringLiteral("delay0 ERROR"));
 }
 
 // Rows as the default file writes them.

@@ -14,6 +14,12 @@ struct SpeedEntry
     qint32 Delay = 0;
 };
 
+// The range a speed table row is held to when the file is read; the file keeps what the
+// operator wrote. A step taller than the screen would throw the text off it, and sums of
+// steps would overflow; the longest delay already makes a step take seconds.
+inline constexpr qint32 MaxSpeed = 4320; // the tallest screens in use
+inline constexpr qint32 MaxDelay = 100000000;
+
 // Indexed by the digit of the number key, 0 to 9.
 using KeyboardSpeedTable = std::array<SpeedEntry, 10>;
 // Indexed by the hand controller's value, 0 to 64.

@@ -1,4 +1,5 @@
 #include "FakeDialogs.h"
+#include "SpecialFiles.h"
 
 #include "app/TMainForm.h"
 #include "settings/Settings.h"
@@ -44,6 +45,8 @@ private Q_SLOTS:
     void guardShowsErrorAndSkipsRest();
     void commandLineScriptLoadsOnce();
     void commandLineScriptMissing();
+    void commandLineHardInputs_data();
+    void commandLineHardInputs();
     void activationKeepsUnsavedWork();
     void exitCancelledKeepsRunning();
     void failedSaveOnExitIsReported();
@@ -406,6 +409,47 @@ void tst_MainForm::commandLineScriptMissing()
     QVERIFY(form.RichEdit1->Text().isEmpty());
     QCOMPARE(form.Files->ScriptFileName, QStringLiteral("Untitled"));
     QVERIFY(!form.Timer2->isActive());
+}
+
+void tst_MainForm::commandLineHardInputs_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("notice");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("pipe") << "pipe" << "%1 is not a regular file." << "" << "";
+    QTest::newRow("folder") << "folder" << "%1 is not a regular file." << "" << "";
+    QTest::newRow("cut-off rtf") << "cut" << ""
+                                 << "%1 ends early: the text after \"Good evening\" may be missing." << "Good evening";
+}
+
+// The script named on the command line is read as Open reads it: a pipe cannot hold the
+// window, and a damaged file says what may be missing.
+void tst_MainForm::commandLineHardInputs()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, error);
+    QFETCH(QString, notice);
+    QFETCH(QString, text);
+    ScopedWorkDir dir;
+    const QString path = dir.file(QStringLiteral("script.rtf"));
+    if (kind == u"pipe") {
+        QVERIFY(MakeFifo(path));
+    } else if (kind == u"folder") {
+        QVERIFY(QDir().mkdir(path));
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("{\\rtf1 {\\b Good evening");
+    }
+    FakeDialogs dialogs;
+    TMainForm form(path, &dialogs);
+    QTRY_VERIFY_WITH_TIMEOUT(!dialogs.errors.isEmpty() || !dialogs.messages.isEmpty(), 3000);
+    const QString native = QDir::toNativeSeparators(path);
+    QCOMPARE(dialogs.errors, error.isEmpty() ? QStringList() : QStringList{error.arg(native)});
+    QCOMPARE(dialogs.messages, notice.isEmpty() ? QStringList() : QStringList{notice.arg(native)});
+    QCOMPARE(form.RichEdit1->Text(), text);
+    QCOMPARE(form.Files->ScriptFileName, text.isEmpty() ? QStringLiteral("Untitled") : path);
 }
 
 // Prevents losing edits: clearing the modified flag on activation would let Exit throw

@@ -1,4 +1,5 @@
 #include "FakeDialogs.h"
+#include "SpecialFiles.h"
 
 #include "app/TMainForm.h"
 #include "controls/TPanel.h"
@@ -58,6 +59,8 @@ private Q_SLOTS:
     void firstCharacterColours();
     void openFailureKeepsScript();
     void binaryFileIsNotAScript();
+    void hardInputs_data();
+    void hardInputs();
     void saveAsNames_data();
     void saveAsNames();
     void saveAsOverwrite_data();
@@ -471,6 +474,76 @@ void tst_ScriptFiles::binaryFileIsNotAScript()
     QVERIFY(files()->ScriptFileName != binary);
 }
 
+void tst_ScriptFiles::hardInputs_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("insert");
+    QTest::addColumn<int>("filter");
+    QTest::addColumn<QString>("error");   // %1: the path
+    QTest::addColumn<QString>("notice");
+    QTest::addColumn<QString>("text");    // the script afterwards; empty: as it was
+
+    const QString notRegular = QStringLiteral("%1 is not a regular file.");
+    const QString cut = QStringLiteral("%1 ends early: the text after \"Times\" may be missing.");
+    const QString deep = QStringLiteral("%1 nests groups too deeply: some of the text after \"before\" was left out.");
+    for (const bool insert : {false, true}) {
+        const QString command = insert ? QStringLiteral("insert ") : QStringLiteral("open ");
+        for (const int filter : {1, 2, 3, 4}) {
+            const QString by = QStringLiteral(" by filter %1").arg(filter);
+            QTest::newRow(qPrintable(command + "pipe" + by)) << "pipe" << insert << filter << notRegular << "" << "";
+            QTest::newRow(qPrintable(command + "folder" + by)) << "folder" << insert << filter << notRegular << "" << "";
+        }
+        QTest::newRow(qPrintable(command + "device")) << "device" << insert << 1 << notRegular << "" << "";
+        QTest::newRow(qPrintable(command + "socket")) << "socket" << insert << 4 << notRegular << "" << "";
+        QTest::newRow(qPrintable(command + "truncated rtf"))
+            << "truncated" << insert << 1 << "" << cut << (insert ? "Arial at 12 points.\nArial at 24 points.\nTimeskeep me"
+                                                                 : "Arial at 12 points.\nArial at 24 points.\nTimes");
+        QTest::newRow(qPrintable(command + "over-deep rtf"))
+            << "deep" << insert << 4 << "" << deep << (insert ? "before  afterkeep me" : "before  after");
+    }
+}
+
+// What cannot be read is refused with a message and leaves the script as it was; a damaged
+// RTF opens with what could be read and one notice of what may be missing.
+void tst_ScriptFiles::hardInputs()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, insert);
+    QFETCH(int, filter);
+    QFETCH(QString, error);
+    QFETCH(QString, notice);
+    QFETCH(QString, text);
+
+    QString path = m_dir->file(kind + QStringLiteral(".rtf"));
+    if (kind == u"pipe") {
+        QVERIFY(MakeFifo(path));
+    } else if (kind == u"folder") {
+        QVERIFY(QDir().mkpath(path));
+    } else if (kind == u"device") {
+        path = QStringLiteral("/dev/zero");
+    } else if (kind == u"socket") {
+        QVERIFY(MakeSocket(path));
+    } else if (kind == u"truncated") {
+        writeFile(path, "{\\rtf1 Arial at 12 points.\\par Arial at 24 points.\\par {\\b Times");
+    } else if (kind == u"deep") {
+        writeFile(path, "{\\rtf1 before " + QByteArray("{").repeated(300000) + "lost" + QByteArray("}").repeated(300000)
+                            + " after}");
+    }
+
+    const QString keptName = m_dir->file(QStringLiteral("kept.rtf"));
+    edit()->setPlainText(QStringLiteral("keep me"));
+    files()->SetScriptFileName(keptName);
+    edit()->SetModified(false);
+    m_dialogs->files = {chosen(path, filter)};
+    m_form->Action(insert ? QStringLiteral("Insert2") : QStringLiteral("FileOpenItem"))->trigger();
+
+    const QString native = QDir::toNativeSeparators(path);
+    QCOMPARE(m_dialogs->errors, error.isEmpty() ? QStringList() : QStringList{error.arg(native)});
+    QCOMPARE(m_dialogs->messages, notice.isEmpty() ? QStringList() : QStringList{notice.arg(native)});
+    QCOMPARE(edit()->Text(), text.isEmpty() ? QStringLiteral("keep me") : text);
+    QCOMPARE(files()->ScriptFileName, text.isEmpty() || insert ? keptName : path);
+}
+
 void tst_ScriptFiles::saveAsNames_data()
 {
     QTest::addColumn<QString>("typed");  // relative to the test folder
@@ -602,7 +675,7 @@ void tst_ScriptFiles::failedSaveKeepsOldFile()
     m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
     setrlimit(RLIMIT_FSIZE, &old);
 
-    QCOMPARE(m_dialogs->errors, QStringList{QStringLiteral("Failed to Save Stream.")});
+    QCOMPARE(m_dialogs->errors, QStringList{QStringLiteral("Failed to Save Stream to %1: File too large.").arg(path)});
     QCOMPARE(readFile(path), QByteArray("{\\rtf1 the old script\\par}"));
     QVERIFY(edit()->Modified());
     QVERIFY(!saving.isVisible());
@@ -612,7 +685,7 @@ void tst_ScriptFiles::failedSaveKeepsOldFile()
     const QString nowhere = m_dir->file(QStringLiteral("no/such/folder/script"));
     m_dialogs->files = {chosen(nowhere, 1)};
     m_form->Action(QStringLiteral("FileSaveAsItem"))->trigger();
-    QCOMPARE(m_dialogs->errors.value(1), QStringLiteral("Cannot create file %1.RTF.").arg(nowhere));
+    QCOMPARE(m_dialogs->errors.value(1), QStringLiteral("Cannot create file %1.RTF: No such file or directory.").arg(nowhere));
     QCOMPARE(files()->ScriptFileName, path);
     QVERIFY(edit()->Modified());
     m_form->Files->SavingWindow = nullptr;

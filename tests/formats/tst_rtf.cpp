@@ -284,7 +284,7 @@ void tst_Rtf::fixtureText_data()
 {
     QTest::addColumn<QString>("name");
     for (const char *name : {"fonts_sizes", "styles", "colours", "alignment_indent", "bullets", "charset",
-                             "wordpad_fonts_styles", "wordpad_align_bullets", "wordpad_charset"})
+                             "wordpad_fonts_styles", "wordpad_align_bullets", "wordpad_charset", "nested_table_text", "symbol_field"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
@@ -586,6 +586,10 @@ void tst_Rtf::filesFromOtherPrograms_data()
         "{\\rtf1\\ansi\\ansicpg1252{\\fonttbl{\\f0\\fcharset128 Mincho;}}\\f0 \\'82\\'a0 caf\\'e9}", "あ caf");
     row("nested-table fallback", "{\\rtf1 cell\\par{\\nonesttables\\par\\par inner\\par}after\\par}", "cell\nafter");
     row("nested-table fallback marked", "{\\rtf1 cell\\par{\\*\\nonesttables inner\\par}after\\par}", "cell\nafter");
+    row("nested-table properties alone add nothing",
+        "{\\rtf1 a\\nestcell{\\*\\nesttableprops\\trowd\\itap2\\cellx1000\\clbrdrt\\brdrs\\nestrow}{\\nonesttables\\par}b}", "a\nb");
+    row("text in nested-table properties kept in order",
+        "{\\rtf1 a\\par{\\*\\nesttableprops\\trowd\\cellx1000 {\\b in} side\\nestcell\\nestrow}b}", "a\nin side\nb");
     // Symbol fonts.
     row("symbol font letters",
         "{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset2 Symbol;}}\\f0 x {\\f1 abgW\\'b7\\'a5}\\par}", "x αβγΩ•∞");
@@ -595,6 +599,17 @@ void tst_Rtf::filesFromOtherPrograms_data()
     row("other symbol font keeps its private characters", "{\\rtf1{\\fonttbl{\\f4\\fcharset2 Marlett;}}{\\f4 a}}",
         "\uF061");
     row("symbol font named without a character set", "{\\rtf1{\\fonttbl{\\f1\\ftech Symbol;}}{\\f1 p}}", "π");
+    // SYMBOL fields: the character comes from the instruction when the result is empty or missing.
+    row("symbol field", "{\\rtf1 x{\\field{\\*\\fldinst SYMBOL 183 \\\\f \"Symbol\" \\\\s 12}{\\fldrslt }}y}", "x•y");
+    row("symbol field without a result", "{\\rtf1 x{\\field{\\*\\fldinst {SYMBOL 0xFC \\\\f Wingdings}}}y}", "x✓y");
+    row("symbol field in private use", "{\\rtf1 x{\\field{\\*\\fldinst SYMBOL 61623 \\\\f \"Symbol\"}{\\fldrslt}}y}", "x•y");
+    row("symbol field by unicode", "{\\rtf1 x{\\field{\\*\\fldinst SYMBOL 937 \\\\u}{\\fldrslt}}y}", "xΩy");
+    row("symbol field in a font that is not a symbol font", "{\\rtf1 x{\\field{\\*\\fldinst SYMBOL 233 \\\\f \"Arial\"}}y}", "xéy");
+    row("symbol field whose result has text", "{\\rtf1 x{\\field{\\*\\fldinst SYMBOL 183 \\\\f \"Symbol\"}{\\fldrslt z}}y}", "xzy");
+    row("symbol field whose result has text after an empty group",
+        "{\\rtf1 x{\\field{\\*\\fldinst SYMBOL 183 \\\\f \"Symbol\"}{\\fldrslt {}{\\b z}}}y}", "xzy");
+    row("symbol field with a control code", "{\\rtf1 x{\\field{\\*\\fldinst SYMBOL 13}{\\fldrslt}}y}", "xy");
+    row("other fields show their result", "{\\rtf1 x{\\field{\\*\\fldinst HYPERLINK \"a\"}{\\fldrslt link}}y}", "xlinky");
     // Old Mac code pages.
     row("mac document", "{\\rtf1\\mac{\\fonttbl{\\f0\\fcharset0 Times;}}\\f0 caf\\'8e \\'d2x\\'d3}", "café “x”");
     row("mac japanese document", "{\\rtf1\\ansi\\ansicpg10001 \\'82\\'a0}", "あ");

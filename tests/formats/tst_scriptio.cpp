@@ -2,6 +2,7 @@
 #include "formats/RtfReader.h"
 #include "core/Limits.h"
 #include "formats/ScriptDocumentIO.h"
+#include "formats/ZnqImport.h"
 
 #include <QTextList>
 
@@ -14,7 +15,13 @@
 #include <QTextDocument>
 #include <QtTest>
 
+#include "SpecialFiles.h"
+#include "Unprivileged.h"
+
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <sys/mount.h>
 #include <sys/resource.h>
 
 // Loading and saving whole scripts: format choice, fallbacks, error texts, and safety of the
@@ -35,7 +42,11 @@ private Q_SLOTS:
     void saveAndReload();
     void plainFileSavedWhole_data();
     void plainFileSavedWhole();
+    void damagedRtfIsReported_data();
+    void damagedRtfIsReported();
     void saveErrorKeepsOldFile();
+    void saveErrorNamesTheReason();
+    void fullDiskIsNamed();
     void fiftyMegabyteLine();
     void tooManyParagraphsIsRefused();
     void binaryTextIsRefused();
@@ -170,24 +181,41 @@ void tst_ScriptIO::loadKeepsFormatting()
 
 void tst_ScriptIO::loadErrors_data()
 {
-    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("message");
-    QTest::newRow("missing") << "missing.rtf" << "Cannot open file %1";
-    QTest::newRow("folder") << "." << "Cannot open file %1";
+
+    const QString notRegular = QStringLiteral("%1 is not a regular file");
+    QTest::newRow("missing") << m_dir.filePath(QStringLiteral("missing.rtf")) << "Cannot open file %1";
+    QTest::newRow("folder") << m_dir.path() << notRegular;
+    // A pipe with no writer would hold the window until someone wrote to it.
+    const QString fifo = m_dir.filePath(QStringLiteral("pipe.rtf"));
+    QVERIFY(MakeFifo(fifo));
+    QTest::newRow("named pipe") << fifo << notRegular;
+    const QString link = m_dir.filePath(QStringLiteral("link.rtf"));
+    QFile::link(fifo, link);
+    QTest::newRow("link to a pipe") << link << notRegular;
+    QTest::newRow("device") << "/dev/zero" << notRegular;
+    const QString socketPath = m_dir.filePath(QStringLiteral("socket.rtf"));
+    QVERIFY(MakeSocket(socketPath));
+    QTest::newRow("socket") << socketPath << notRegular;
 }
 
-// A failed load names the path and leaves the document as it was.
+// A failed load names the path and leaves the document as it was; what is not a regular
+// file is refused before anything is read from it, by the import too.
 void tst_ScriptIO::loadErrors()
 {
-    QFETCH(QString, name);
+    QFETCH(QString, path);
     QFETCH(QString, message);
-    const QString path = m_dir.filePath(name);
-    QTextDocument doc;
-    QTextCursor(&doc).insertText(QStringLiteral("keep me"));
-    QCOMPARE(errorOf([&] { ScriptDocumentIO::load(&doc, path, false); }),
-             message.arg(QDir::toNativeSeparators(path)));
-    QCOMPARE(doc.toPlainText(), QStringLiteral("keep me"));
-    QVERIFY(doc.isUndoAvailable());
+    const QString expected = message.arg(QDir::toNativeSeparators(path));
+    for (const bool plainText : {false, true}) {
+        QTextDocument doc;
+        QTextCursor(&doc).insertText(QStringLiteral("keep me"));
+        QCOMPARE(errorOf([&] { ScriptDocumentIO::load(&doc, path, plainText); }), expected);
+        QCOMPARE(doc.toPlainText(), QStringLiteral("keep me"));
+        QVERIFY(doc.isUndoAvailable());
+    }
+    if (message.contains(QStringLiteral("regular")))
+        QCOMPARE(errorOf([&] { ZnqImport::importFile(path); }), expected);
 }
 
 void tst_ScriptIO::saveAndReload_data()
@@ -250,6 +278,54 @@ void tst_ScriptIO::plainFileSavedWhole()
     QCOMPARE(again.toPlainText(), doc.toPlainText());
 }
 
+void tst_ScriptIO::damagedRtfIsReported_data()
+{
+    QTest::addColumn<QByteArray>("rtf");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("notice");
+
+    const QString early = QStringLiteral("%1 ends early: the text after \"%2\" may be missing.");
+    const QString deep = QStringLiteral("%1 nests groups too deeply: some of the text after \"%2\" was left out.");
+    const QByteArray tooDeep = QByteArray("{").repeated(300000) + "lost" + QByteArray("}").repeated(300000);
+
+    QTest::newRow("whole") << QByteArray("{\\rtf1 all {\\b there}}") << "all there" << "";
+    QTest::newRow("ends inside a group") << QByteArray("{\\rtf1 {\\b bold} and mo") << "bold and mo"
+                                         << early.arg(u"%1", u"bold and mo");
+    QTest::newRow("ends in an escape") << QByteArray("{\\rtf1 caf\\'") << "caf" << early.arg(u"%1", u"caf");
+    QTest::newRow("ends after a paragraph") << QByteArray("{\\rtf1 first\\par second\\par ") << "first\nsecond"
+                                            << early.arg(u"%1", u"second");
+    QTest::newRow("long paragraph is quoted by its end")
+        << QByteArray("{\\rtf1 The quick brown fox jumps over the lazy dog and runs far away")
+        << "The quick brown fox jumps over the lazy dog and runs far away"
+        << early.arg(u"%1", u"...over the lazy dog and runs far away");
+    QTest::newRow("nothing read") << QByteArray("{\\rtf1 ") << ""
+                                  << "%1 ends early: its text may be missing.";
+    QTest::newRow("binary past the end") << QByteArray("{\\rtf1 a b\\bin99999 xyz}") << "a b"
+                                         << early.arg(u"%1", u"a b");
+    QTest::newRow("too deep") << "{\\rtf1 before " + tooDeep + " after}" << "before  after"
+                              << deep.arg(u"%1", u"before");
+    QTest::newRow("too deep at the start") << "{\\rtf1 " + tooDeep + " after}" << " after"
+                                           << "%1 nests groups too deeply: some of its text was left out.";
+    // One notice for the file, each damage in it once, where it first occurred.
+    QTest::newRow("too deep twice, then cut")
+        << "{\\rtf1 one " + tooDeep + " two " + tooDeep + " three" << "one  two  three"
+        << deep.arg(u"%1", u"one") + u'\n' + early.arg(u"%1", u"one two three");
+}
+
+// A damaged file opens with what could be read, and a notice says what may be missing.
+void tst_ScriptIO::damagedRtfIsReported()
+{
+    QFETCH(QByteArray, rtf);
+    QFETCH(QString, text);
+    QFETCH(QString, notice);
+    const QString path = write(QStringLiteral("damaged.rtf"), rtf);
+    QTextDocument doc;
+    QString shown = QStringLiteral("stale");
+    QVERIFY(ScriptDocumentIO::load(&doc, path, false, &shown));
+    QCOMPARE(shown, notice.isEmpty() ? notice : notice.arg(QDir::toNativeSeparators(path)));
+    QCOMPARE(doc.toPlainText(), text);
+}
+
 // A write that fails half way (here: the file size limit) leaves the old file whole.
 void tst_ScriptIO::saveErrorKeepsOldFile()
 {
@@ -258,7 +334,8 @@ void tst_ScriptIO::saveErrorKeepsOldFile()
     doc.setPlainText(QString(20000, u'x'));
 
     QCOMPARE(errorOf([&] { ScriptDocumentIO::save(&doc, m_dir.filePath(QStringLiteral("no/such/dir.rtf")), false); }),
-             QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("no/such/dir.rtf")))));
+             QStringLiteral("Cannot create file %1: No such file or directory")
+                 .arg(QDir::toNativeSeparators(m_dir.filePath(QStringLiteral("no/such/dir.rtf")))));
 
     // A large script fails while it is written, a small one only when the buffer is flushed.
     for (int length : {20000, 6000}) {
@@ -273,11 +350,56 @@ void tst_ScriptIO::saveErrorKeepsOldFile()
         ::setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldHandler);
 
-        QCOMPARE(error, QStringLiteral("Failed to Save Stream"));
+        QCOMPARE(error, QStringLiteral("Failed to Save Stream to %1: File too large").arg(QDir::toNativeSeparators(path)));
         QCOMPARE(contents(path), QByteArray("old contents"));
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files).filter(QStringLiteral("precious")),
                  QStringList{QStringLiteral("precious.rtf")});
     }
+}
+
+// The error names the file and the system's reason, for a folder that takes no new file
+// and for a file that cannot be replaced.
+void tst_ScriptIO::saveErrorNamesTheReason()
+{
+    QTemporaryDir locked;
+    QVERIFY(locked.isValid());
+    const QString path = locked.filePath(QStringLiteral("script.rtf"));
+    QVERIFY(QFile::setPermissions(locked.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther
+                                                     | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup));
+    const QString error = RunUnprivileged([&] {
+        QTextDocument doc;
+        doc.setPlainText(QStringLiteral("text"));
+        return errorOf([&] { ScriptDocumentIO::save(&doc, path, false); });
+    });
+    QFile::setPermissions(locked.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(error, QStringLiteral("Cannot create file %1: Permission denied").arg(QDir::toNativeSeparators(path)));
+    QVERIFY(!QFileInfo::exists(path));
+}
+
+// A full disk is named as such, and the old file stays whole. Needs a small file system of
+// its own, which only root can mount.
+void tst_ScriptIO::fullDiskIsNamed()
+{
+    QTemporaryDir mountPoint;
+    QVERIFY(mountPoint.isValid());
+    const QByteArray target = QFile::encodeName(mountPoint.path());
+    if (::mount("corvanta-test", target.constData(), "tmpfs", 0, "size=64k") != 0)
+        QSKIP(qPrintable(QStringLiteral("cannot mount a 64 KB tmpfs for the full-disk case (%1); run as root to check it")
+                             .arg(QString::fromLocal8Bit(std::strerror(errno)))));
+    const auto unmount = qScopeGuard([&] { ::umount2(target.constData(), MNT_DETACH); });
+
+    const QString path = mountPoint.filePath(QStringLiteral("script.rtf"));
+    {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        QVERIFY(old.write("old contents") == 12);
+    }
+    QTextDocument doc;
+    doc.setPlainText(QString(200000, u'x'));
+    QCOMPARE(errorOf([&] { ScriptDocumentIO::save(&doc, path, false); }),
+             QStringLiteral("Failed to Save Stream to %1: No space left on device").arg(QDir::toNativeSeparators(path)));
+    QCOMPARE(contents(path), QByteArray("old contents"));
+    QCOMPARE(QDir(mountPoint.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("script.rtf")});
 }
 
 void tst_ScriptIO::fiftyMegabyteLine()

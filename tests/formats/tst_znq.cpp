@@ -70,7 +70,7 @@ void tst_Znq::fileErrors_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("missing") << "missing" << "File not found: %1";
     QTest::newRow("unreadable") << "unreadable" << "File access denied: %1";
-    QTest::newRow("directory") << "directory" << "I/O error 21: %1";
+    QTest::newRow("directory") << "directory" << "%1 is not a regular file";
     QTest::newRow("file as folder") << "notdir" << "I/O error 20: %1";
 }
 

@@ -214,6 +214,9 @@ private Q_SLOTS:
     void integers();
     void readingStopsAtFirstBadInteger_data();
     void readingStopsAtFirstBadInteger();
+    void speedsAndDelaysAreHeldToRange_data();
+    void speedsAndDelaysAreHeldToRange();
+    void heldWhenTheRowIsLeftHalfRead();
     void orderAndExtrasDoNotMatter();
     void unreadableFileIsReported();
     void portDevices_data();
@@ -586,6 +589,61 @@ void TestSettings::readingStopsAtFirstBadInteger()
         const qint32 expected = 9 + i < failing ? documentedValue(table[i]) : -7;
         QVERIFY2(field(settings, table[i]) == expected, qPrintable(table[i].section + ' ' + table[i].key));
     }
+}
+
+void TestSettings::speedsAndDelaysAreHeldToRange_data()
+{
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<qint32>("expected");
+
+    const QString k = QStringLiteral("KEYBOARD SCROLLING");
+    const QString c = QStringLiteral("COMPORT SCROLLING");
+    QTest::newRow("largest speed") << k << "KEY9SPEED" << "2147483647" << MaxSpeed;
+    QTest::newRow("speed just past") << k << "KEY1SPEED" << QString::number(MaxSpeed + 1) << MaxSpeed;
+    QTest::newRow("speed at the bound") << k << "KEY8SPEED" << QString::number(MaxSpeed) << MaxSpeed;
+    QTest::newRow("negative speed") << c << "VALUE7" << "-3" << 0;
+    QTest::newRow("smallest speed") << c << "VALUE0" << "-2147483648" << 0;
+    QTest::newRow("largest delay") << k << "DELAY0" << "2147483647" << MaxDelay;
+    QTest::newRow("delay just past") << c << "DELAY64" << QString::number(MaxDelay + 1) << MaxDelay;
+    QTest::newRow("delay at the bound") << c << "DELAY1" << QString::number(MaxDelay) << MaxDelay;
+    QTest::newRow("negative delay") << c << "DELAY0" << "-1" << 0;
+    QTest::newRow("delay in range") << k << "DELAY2" << "123" << 123;
+}
+
+// Absurd values are held when read; the file keeps what the operator wrote.
+void TestSettings::speedsAndDelaysAreHeldToRange()
+{
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(qint32, expected);
+
+    writeIni(defaultWith(section, key, false, value));
+    const QByteArray written = readIni();
+    Settings settings;
+    Applied applied;
+    ReadSettings(settings, applied.consumers());
+    for (const TableLookup &lookup : tableLookupOrder()) {
+        const bool changed = lookup.section == section && lookup.key == key;
+        QCOMPARE(field(settings, lookup), changed ? expected : documentedValue(lookup));
+    }
+    QCOMPARE(readIni(), written);
+}
+
+// A speed past the bound whose delay then fails to convert is held all the same.
+void TestSettings::heldWhenTheRowIsLeftHalfRead()
+{
+    QStringList lines = defaultWith(QStringLiteral("KEYBOARD SCROLLING"), QStringLiteral("KEY9SPEED"), false,
+                                    QStringLiteral("2147483647"));
+    lines[lineOf(lines, QStringLiteral("KEYBOARD SCROLLING"), QStringLiteral("DELAY9"))] = QStringLiteral("DELAY9=x");
+    writeIni(lines);
+    Settings settings;
+    Applied applied;
+    QCOMPARE(thrownText([&] { ReadSettings(settings, applied.consumers()); }),
+             QStringLiteral("'x' is not a valid integer value"));
+    QCOMPARE(settings.KeyboardSpeedTable[9].Speed, MaxSpeed);
 }
 
 void TestSettings::orderAndExtrasDoNotMatter()
