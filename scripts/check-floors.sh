@@ -19,6 +19,8 @@ declare -A allowed=(
     [search]="core settings formats controls editor"
     [spelling]="core settings formats controls"
     [help]="core settings formats controls"
+    [talent]="core settings formats controls prompt"
+    [remote]="core settings formats controls prompt"
     [app]="*"
 )
 

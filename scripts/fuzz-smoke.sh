@@ -13,7 +13,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
         -DCORVANTA_FUZZ=ON "${launcher[@]}"
 fi
-targets=(rtf_fuzz plaintext_fuzz profile_fuzz)
+targets=(rtf_fuzz plaintext_fuzz profile_fuzz remote_fuzz)
 cmake --build "$build" -j"${JOBS:-2}" --target "${targets[@]}" fuzz_corpora
 
 bin=$(cd "$build/fuzz" && pwd)

@@ -6,7 +6,10 @@ set -euo pipefail
 packages=(g++ make cmake pkg-config qt6-base-dev qt6-serialport-dev libhunspell-dev hunspell-en-us
           fonts-liberation fonts-dejavu-core xvfb xauth x11-utils x11-xserver-utils imagemagick poppler-utils
           dpkg-dev lintian desktop-file-utils appstream
-          clang libclang-rt-14-dev)  # the last two build the fuzz targets (make fuzz-smoke)
+          clang libclang-rt-14-dev  # these two build the fuzz targets (make fuzz-smoke)
+          liblo-dev qt6-httpserver-dev qt6-websockets-dev libqrencode-dev)
+# The phone page's browser test; that one test is skipped where these cannot be installed.
+optional=(chromium chromium-driver python3-selenium)
 
 if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
   echo "This system has no apt-get. Install these packages (or your system's equivalents) by hand:" >&2
@@ -15,15 +18,26 @@ if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
   exit 1
 fi
 
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+missing_optional=()
+for p in "${optional[@]}"; do
+  installed "$p" || missing_optional+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && [ ${#missing_optional[@]} -eq 0 ] && exit 0
 
-echo "Installing: ${missing[*]}"
+echo "Installing: ${missing[*]} ${missing_optional[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+if [ ${#missing_optional[@]} -gt 0 ]; then
+  $sudo apt-get install -y -qq --no-install-recommends "${missing_optional[@]}" \
+    || echo "Could not install ${missing_optional[*]}: the phone page's browser test will be skipped." >&2
+fi

@@ -480,3 +480,37 @@ void WriteRecentFiles(const Settings &settings, const QStringList &files)
     if (!file.save(path))
         throw CorvantaError(QStringLiteral("Unable to write to %1").arg(nativePath(settings)));
 }
+
+namespace {
+
+const QString Remote = QStringLiteral("REMOTE");
+
+bool readYes(const ProfileFile &file, const QString &key)
+{
+    return file.value(Remote, key, QString()).trimmed().compare(QLatin1String("YES"), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+RemoteSettings ReadRemoteSettings(const Settings &settings)
+{
+    RemoteSettings remote;
+    ProfileFile file;
+    const QString path = SettingsFilePath(settings);
+    if (!QFileInfo(path).isFile() || !file.load(path))
+        return remote;
+    remote.Enabled = readYes(file, QStringLiteral("ENABLED"));
+    remote.Network = readYes(file, QStringLiteral("NETWORK"));
+    const std::optional<qint32> port = toInt32(file.value(Remote, QStringLiteral("PORT"), QString()).trimmed());
+    if (port && *port >= 1 && *port <= 65535)
+        remote.Port = quint16(*port);
+    return remote;
+}
+
+void WriteRemoteSettings(const Settings &settings, const RemoteSettings &remote)
+{
+    const auto yesNo = [](bool on) { return on ? QStringLiteral("YES") : QStringLiteral("NO"); };
+    WriteSettingsKey(settings, Remote, QStringLiteral("ENABLED"), yesNo(remote.Enabled));
+    WriteSettingsKey(settings, Remote, QStringLiteral("PORT"), QString::number(remote.Port));
+    WriteSettingsKey(settings, Remote, QStringLiteral("NETWORK"), yesNo(remote.Network));
+}

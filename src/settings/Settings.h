@@ -105,3 +105,18 @@ QStringList ReadRecentFiles(const Settings &settings);
 // Writes the list as FILE1 to FILE8 in one write-back, keeping every other line; entries
 // past the list are emptied. A path the file cannot hold as one line is left out.
 void WriteRecentFiles(const Settings &settings, const QStringList &files);
+
+// The remote control's choices, kept in [REMOTE]. Off, on port 8910, for this computer only
+// when the file says nothing (or nothing readable).
+struct RemoteSettings
+{
+    static constexpr quint16 DefaultPort = 8910;
+    bool Enabled = false;
+    quint16 Port = DefaultPort;
+    bool Network = false;
+};
+
+RemoteSettings ReadRemoteSettings(const Settings &settings);
+// Sets the three keys in the existing settings file, every other line as it was; throws
+// CorvantaError when the write is refused.
+void WriteRemoteSettings(const Settings &settings, const RemoteSettings &remote);

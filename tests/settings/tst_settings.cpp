@@ -234,6 +234,9 @@ private Q_SLOTS:
     void writeSettingsKeyNeverCreatesFile();
     void refusedWriteKeepsOldFile();
     void writeBackInReadOnlyFolder();
+    void remoteSettings_data();
+    void remoteSettings();
+    void remoteSettingsWriteBack();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -910,6 +913,60 @@ void TestSettings::writeBackInReadOnlyFolder()
     QCOMPARE(thrown, QStringLiteral("<nothing thrown>"));
     QCOMPARE(readIni(), QByteArray("[SCROLLING]\r\nCONTROL=KEYBOARD\r\n[WINDOW]\r\nARROWPOS=310\r\n"));
     QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList{IniName});
+}
+
+void TestSettings::remoteSettings_data()
+{
+    QTest::addColumn<QStringList>("remoteLines"); // empty: no [REMOTE] section at all
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<bool>("network");
+
+    QTest::newRow("absent") << QStringList{} << false << 8910 << false;
+    QTest::newRow("on, own port, network")
+        << QStringList{"[REMOTE]", "ENABLED=YES", "PORT=9000", "NETWORK=YES"} << true << 9000 << true;
+    QTest::newRow("lower case yes") << QStringList{"[remote]", "enabled=yes", "network=Yes"} << true << 8910 << true;
+    QTest::newRow("garbage means off and the default port")
+        << QStringList{"[REMOTE]", "ENABLED=1", "PORT=eighty", "NETWORK=TRUE"} << false << 8910 << false;
+    QTest::newRow("port 0") << QStringList{"[REMOTE]", "ENABLED=YES", "PORT=0"} << true << 8910 << false;
+    QTest::newRow("port past 65535") << QStringList{"[REMOTE]", "PORT=65536"} << false << 8910 << false;
+    QTest::newRow("port 65535") << QStringList{"[REMOTE]", "PORT=65535"} << false << 65535 << false;
+    QTest::newRow("negative port") << QStringList{"[REMOTE]", "PORT=-8910"} << false << 8910 << false;
+    QTest::newRow("hex port") << QStringList{"[REMOTE]", "PORT=$22CE"} << false << 8910 << false;
+}
+
+void TestSettings::remoteSettings()
+{
+    QFETCH(QStringList, remoteLines);
+    QFETCH(bool, enabled);
+    QFETCH(int, port);
+    QFETCH(bool, network);
+
+    writeIni(documentedDefaultLines() + remoteLines);
+    Settings settings;
+    TakeSettingsDir(settings);
+    const RemoteSettings remote = ReadRemoteSettings(settings);
+    QCOMPARE(remote.Enabled, enabled);
+    QCOMPARE(int(remote.Port), port);
+    QCOMPARE(remote.Network, network);
+}
+
+void TestSettings::remoteSettingsWriteBack()
+{
+    // The default file says nothing of the remote: the section is added at the end and no
+    // other line changes; a second write changes the values in place.
+    Settings settings;
+    TakeSettingsDir(settings);
+    WriteDefaultSettings(settings);
+    const QByteArray before = readIni();
+    QVERIFY(!before.contains("REMOTE"));
+
+    WriteRemoteSettings(settings, {true, 9001, false});
+    QCOMPARE(readIni(), before + "[REMOTE]\r\nENABLED=YES\r\nPORT=9001\r\nNETWORK=NO\r\n");
+    WriteRemoteSettings(settings, {false, 8910, true});
+    QCOMPARE(readIni(), before + "[REMOTE]\r\nENABLED=NO\r\nPORT=8910\r\nNETWORK=YES\r\n");
+    const RemoteSettings back = ReadRemoteSettings(settings);
+    QVERIFY(!back.Enabled && back.Port == 8910 && back.Network);
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

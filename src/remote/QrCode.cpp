@@ -1,0 +1,33 @@
+#include "remote/QrCode.h"
+
+#include <qrencode.h>
+
+#include <memory>
+
+namespace Remote {
+
+QImage QrCodeImage(const QString &text, int scale)
+{
+    const QByteArray bytes = text.toUtf8();
+    const std::unique_ptr<QRcode, decltype(&QRcode_free)> code(
+        QRcode_encodeString8bit(bytes.constData(), 0, QR_ECLEVEL_M), &QRcode_free);
+    if (!code)
+        return {};
+    constexpr int Quiet = 4;
+    const int modules = code->width;
+    const int side = (modules + 2 * Quiet) * scale;
+    QImage image(side, side, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    for (int y = 0; y < modules; ++y) {
+        for (int x = 0; x < modules; ++x) {
+            if (!(code->data[y * modules + x] & 1))
+                continue;
+            for (int dy = 0; dy < scale; ++dy)
+                for (int dx = 0; dx < scale; ++dx)
+                    image.setPixel((x + Quiet) * scale + dx, (y + Quiet) * scale + dy, qRgb(0, 0, 0));
+        }
+    }
+    return image;
+}
+
+} // namespace Remote
