@@ -27,14 +27,9 @@
 #include <sys/resource.h>
 #include <vector>
 
-namespace {
+#include "BenchSupport.h"
 
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+namespace {
 
 // Words of a script, as one paragraph or a paragraph every 40 characters.
 QByteArray script(double megabytes, bool lines)

@@ -37,29 +37,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "BenchSupport.h"
+
 namespace {
-
-[[noreturn]] void fail(const char *what)
-{
-    std::fprintf(stderr, "FAILED: %s\n", what);
-    std::exit(1);
-}
-
-QString script(int lines)
-{
-    const QString text = QStringLiteral("Good evening and welcome to the Riverside Community Hour.");
-    QStringList out;
-    for (int i = 0; i < lines; ++i)
-        out << QStringLiteral("%1 %2").arg(i).arg(text);
-    return out.join(QLatin1Char('\n'));
-}
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 long residentKb()
 {
@@ -77,32 +57,6 @@ double percentile(std::vector<double> values, double p)
     std::sort(values.begin(), values.end());
     return values[std::min(values.size() - 1, size_t(p * values.size()))];
 }
-
-// Two processes that keep both cores busy while they live.
-class Load
-{
-public:
-    explicit Load(bool on)
-    {
-        for (int i = 0; on && i < 2; ++i) {
-            auto *p = new QProcess;
-            p->setStandardOutputFile(QProcess::nullDevice());
-            p->start(QStringLiteral("yes"), {});
-            m_processes.push_back(p);
-        }
-    }
-    ~Load()
-    {
-        for (QProcess *p : m_processes) {
-            p->kill();
-            p->waitForFinished();
-            delete p;
-        }
-    }
-
-private:
-    std::vector<QProcess *> m_processes;
-};
 
 // The document's y at the cue arrow's line: what the reader's eye follows.
 qreal arrowDocumentY(const PromptFrame &f)
