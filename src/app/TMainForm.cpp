@@ -175,7 +175,9 @@ void TMainForm::createClient()
     Label3 = makeLabel("Label3", QStringLiteral("Speed"), 288, 9);
     Label4 = makeLabel("Label4", QStringLiteral("Lines"), 336, 11);
     Label5 = makeLabel("Label5", QString(), 264, 11);
-    for (QLabel *label : {Label2, Label3, Label4, Label5}) {
+    ControlSign = makeLabel("ControlSign", QStringLiteral("No ctrl"), 360, 9);
+    ControlSign->setToolTip(QStringLiteral("The controller is not connected."));
+    for (QLabel *label : {Label2, Label3, Label4, Label5, ControlSign}) {
         label->setFixedWidth(MarginWidth);
         label->hide();
     }
@@ -418,6 +420,8 @@ void TMainForm::createStatusBar()
     StatusBar->AddPanel(QStringLiteral("Ready"), 100);
     StatusBar->AddPanel(QStringLiteral("0"), 300);
     StatusBar->AddPanel(QString(), 150);
+    // The control source's longest text is drawn whole.
+    StatusBar->FitPanel(2, ControlSource::NotConnectedText(SettingsConsumers::Com2));
     setStatusBar(StatusBar);
 }
 
@@ -461,6 +465,7 @@ void TMainForm::fillControls()
     m_controls.Label3 = Label3;
     m_controls.Label4 = Label4;
     m_controls.Label5 = Label5;
+    m_controls.ControlSign = ControlSign;
     m_controls.ToolBar1 = ToolBar1;
     m_controls.StatusBar = StatusBar;
     m_controls.MainMenu = MainMenu;
@@ -682,6 +687,8 @@ void TMainForm::connectEvents()
     CommPortDriver1->OnReceiveData = m_guard.wrap([serial](TCommPortDriver *sender, const quint8 *bytes, qint32 size) {
         serial->CommPortDriver1ReceiveData(sender, bytes, size);
     });
+    ControlSource *source = Source.get();
+    CommPortDriver1->OnConnectionChanged = m_guard.guarded([source] { source->ShowConnection(); });
 }
 
 // ---- Layout ----

@@ -44,6 +44,18 @@ QString TStatusBar::PanelText(int index) const
     return m_panels.at(index)->text();
 }
 
+void TStatusBar::FitPanel(int index, const QString &text)
+{
+    QLabel *panel = m_panels.at(index);
+    const QString kept = panel->text();
+    panel->setText(text);
+    panel->ensurePolished();
+    const int needed = panel->sizeHint().width();
+    panel->setText(kept);
+    if (needed > panel->width())
+        panel->setFixedWidth(needed);
+}
+
 void TStatusBar::SetPanelText(int index, const QString &text)
 {
     m_panels.at(index)->setText(text);

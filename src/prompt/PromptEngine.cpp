@@ -455,8 +455,8 @@ void PromptEngine::PublishFrame()
     f.margin = m_c.Panel1->palette().color(QPalette::Window);
     f.arrowColour = m_c.Label1->palette().color(QPalette::WindowText);
     f.readouts.clear();
-    for (const QLabel *label : {m_c.Label5, m_c.Label3, m_c.Label2, m_c.Label4}) {
-        if (!label->isHidden())
+    for (const QLabel *label : {m_c.Label5, m_c.Label3, m_c.Label2, m_c.Label4, m_c.ControlSign}) {
+        if (label && !label->isHidden())
             f.readouts.append({label->y(), label->height(), label->font().pixelSize(), label->text()});
     }
     f.readoutColour = m_c.Label2->palette().color(QPalette::WindowText);
