@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ErrorGuard.h"
+#include "controls/ErrorGuard.h"
 #include "controls/MainControls.h"
 #include "editor/MarkerSearchState.h"
 #include "prompt/PromptState.h"
