@@ -653,7 +653,6 @@ void TMainForm::connectCommands()
 void TMainForm::connectEvents()
 {
     Formatting *format = Format.get();
-    PromptEngine *engine = Engine.get();
     KeyboardControl *keys = Keys.get();
     DisplayAids *aids = Aids.get();
 
@@ -665,7 +664,6 @@ void TMainForm::connectEvents()
     new KeyReleaseFilter(fontsize, m_guard.wrap([format](int key) { format->FontSizeoldKeyUp(key); }));
     RichEdit1->OnFileDropped = [this](const QString &path) { OpenDroppedFile(path); };
     RichEdit1->OnSelectionChange = m_guard.guarded([format] { format->RichEdit1SelectionChange(); });
-    RichEdit3->OnResizeRequest = [engine](const QRect &rect) { engine->RichEdit3ResizeRequest(rect); };
 
     RichEdit1->OnKeyDown = m_guard.wrap([keys](int &key, Qt::KeyboardModifiers shift) { keys->RichEdit1KeyDown(key, shift); });
     RichEdit1->OnKeyPress = m_guard.wrap([keys](QChar &key) { keys->RichEditoldKeyPress(key); });

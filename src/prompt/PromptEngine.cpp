@@ -664,13 +664,12 @@ int PromptEngine::measureLine(TRichEdit *pane, int line, bool withStyle)
     }
     measure->document()->setDefaultFont(font);
     measure->setCurrentCharFormat(QTextCharFormat());
-    measure->setPlainText(text); // answered at once through RichEdit3ResizeRequest
-    return P.MeasuredLineRect.Bottom - P.MeasuredLineRect.Top;
-}
-
-void PromptEngine::RichEdit3ResizeRequest(const QRect &rect)
-{
-    P.MeasuredLineRect = {rect.left(), rect.top(), rect.right() + 1, rect.bottom() + 1};
+    measure->setPlainText(text);
+    // Read from the measuring control's own layout: no hook has to be wired for it, and a
+    // line is never measured as nothing, so the page's count always ends.
+    const QSize size = measure->ContentSize();
+    P.MeasuredLineRect = {0, 0, size.width(), size.height()};
+    return std::max(1, size.height());
 }
 
 void PromptEngine::scrollToTop(TRichEdit *pane, int line)
