@@ -178,7 +178,9 @@ void TMainForm::createClient()
     Label3 = makeLabel("Label3", QStringLiteral("Speed"), 288, 9);
     Label4 = makeLabel("Label4", QStringLiteral("Lines"), 336, 11);
     Label5 = makeLabel("Label5", QString(), 264, 11);
-    for (QLabel *label : {Label2, Label3, Label4, Label5}) {
+    ControlSign = makeLabel("ControlSign", QStringLiteral("No ctrl"), 360, 9);
+    ControlSign->setToolTip(QStringLiteral("The controller is not connected."));
+    for (QLabel *label : {Label2, Label3, Label4, Label5, ControlSign}) {
         label->setFixedWidth(MarginWidth);
         label->hide();
     }
@@ -426,6 +428,8 @@ void TMainForm::createStatusBar()
     StatusBar->AddPanel(QStringLiteral("Ready"), 100);
     StatusBar->AddPanel(QStringLiteral("0"), 300);
     StatusBar->AddPanel(QString(), 150);
+    // The control source's longest text is drawn whole.
+    StatusBar->FitPanel(2, ControlSource::NotConnectedText(SettingsConsumers::Com2));
     setStatusBar(StatusBar);
 }
 
@@ -469,6 +473,7 @@ void TMainForm::fillControls()
     m_controls.Label3 = Label3;
     m_controls.Label4 = Label4;
     m_controls.Label5 = Label5;
+    m_controls.ControlSign = ControlSign;
     m_controls.ToolBar1 = ToolBar1;
     m_controls.StatusBar = StatusBar;
     m_controls.MainMenu = MainMenu;
@@ -669,7 +674,6 @@ void TMainForm::connectCommands()
 void TMainForm::connectEvents()
 {
     Formatting *format = Format.get();
-    PromptEngine *engine = Engine.get();
     KeyboardControl *keys = Keys.get();
     DisplayAids *aids = Aids.get();
 
@@ -681,7 +685,6 @@ void TMainForm::connectEvents()
     new KeyReleaseFilter(fontsize, m_guard.wrap([format](int key) { format->FontSizeoldKeyUp(key); }));
     RichEdit1->OnFileDropped = [this](const QString &path) { OpenDroppedFile(path); };
     RichEdit1->OnSelectionChange = m_guard.guarded([format] { format->RichEdit1SelectionChange(); });
-    RichEdit3->OnResizeRequest = [engine](const QRect &rect) { engine->RichEdit3ResizeRequest(rect); };
 
     RichEdit1->OnKeyDown = m_guard.wrap([keys](int &key, Qt::KeyboardModifiers shift) { keys->RichEdit1KeyDown(key, shift); });
     RichEdit1->OnKeyPress = m_guard.wrap([keys](QChar &key) { keys->RichEditoldKeyPress(key); });
@@ -709,6 +712,8 @@ void TMainForm::connectEvents()
     CommPortDriver1->OnReceiveData = m_guard.wrap([serial](TCommPortDriver *sender, const quint8 *bytes, qint32 size) {
         serial->CommPortDriver1ReceiveData(sender, bytes, size);
     });
+    ControlSource *source = Source.get();
+    CommPortDriver1->OnConnectionChanged = m_guard.guarded([source] { source->ShowConnection(); });
 }
 
 // ---- Layout ----

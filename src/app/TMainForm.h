@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ErrorGuard.h"
+#include "controls/ErrorGuard.h"
 #include "controls/MainControls.h"
 #include "editor/MarkerSearchState.h"
 #include "prompt/PromptState.h"
@@ -48,6 +48,7 @@ public:
     TStatusBar *StatusBar;
     TPanel *Panel1;
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5;
+    QLabel *ControlSign;
     TRichEdit *RichEdit1, *RichEdit2, *RichEdit3, *RichEdit4;
     QMenuBar *MainMenu;
     QMenuBar *MainMenu1;

@@ -39,6 +39,8 @@ struct MainControls
     QLabel *Label3 = nullptr;
     QLabel *Label4 = nullptr;
     QLabel *Label5 = nullptr;
+    // Under the read-outs while prompting without a working controller.
+    QLabel *ControlSign = nullptr;
 
     QToolBar *ToolBar1 = nullptr;
     TStatusBar *StatusBar = nullptr;

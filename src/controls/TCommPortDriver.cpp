@@ -13,7 +13,7 @@ namespace {
 QSerialPort::Parity parityOf(quint8 code)
 {
     static constexpr QSerialPort::Parity Parities[] = {
-        QSerialPort::NoParity, QSerialPort::OddParity, QSerialPort::EvenParity,
+        QSerialPort::NoParity,   QSerialPort::OddParity,   QSerialPort::EvenParity,
         QSerialPort::MarkParity, QSerialPort::SpaceParity,
     };
     return code < std::size(Parities) ? Parities[code] : QSerialPort::NoParity;
@@ -39,10 +39,14 @@ TCommPortDriver::TCommPortDriver(QObject *owner)
     // Ticks at the period asked for, as a window timer would, not at a rounded one.
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, [this] { pollingTick(); });
+    m_reopenTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_reopenTimer, &QTimer::timeout, this, [this] { openDevice(); });
 }
 
 TCommPortDriver::~TCommPortDriver()
 {
+    // Whoever listens may be gone already.
+    OnConnectionChanged = nullptr;
     ClosePort();
 }
 
@@ -56,10 +60,11 @@ void TCommPortDriver::SetComPort(TComPortNumber port)
 
 void TCommPortDriver::SetComPortInBufSize(quint16 size)
 {
+    m_nextInBufSize = size;
     if (IsOpen())
         return;
     m_line.InBufSize = size;
-    m_receiveBuffer = QByteArray(size, '\0');
+    m_receiveBuffer = QByteArray(std::max<int>(1, size), '\0');
 }
 
 void TCommPortDriver::SetComPortOutBufSize(quint16 size)
@@ -114,12 +119,11 @@ void TCommPortDriver::SetComPortPollingDelay(quint16 milliseconds)
 {
     if (milliseconds == m_pollingDelay)
         return;
-    const bool polling = IsOpen();
-    if (polling)
-        m_timer.stop();
     m_pollingDelay = milliseconds;
-    if (polling)
-        m_timer.start(m_pollingDelay);
+    for (QTimer *timer : {&m_timer, &m_reopenTimer}) {
+        if (timer->isActive())
+            timer->start(m_pollingDelay);
+    }
 }
 
 void TCommPortDriver::SetDevicePath(TComPortNumber port, const QString &path)
@@ -138,23 +142,67 @@ bool TCommPortDriver::OpenPort()
 {
     if (IsOpen())
         return true;
+    const bool wasWanted = m_wanted;
+    m_wanted = true;
+    if (openDevice())
+        return true;
+    // Opening never waits on a device, so trying again at the polling period costs a step
+    // nothing.
+    m_reopenTimer.start(m_pollingDelay);
+    if (!wasWanted)
+        connectionChanged();
+    return false;
+}
+
+bool TCommPortDriver::openDevice()
+{
+    if (m_nextInBufSize != m_line.InBufSize) {
+        m_line.InBufSize = m_nextInBufSize;
+        m_receiveBuffer = QByteArray(std::max<int>(1, m_nextInBufSize), '\0');
+    }
     m_port->setPortName(DevicePath(m_comPort));
     // Qt locks the device for this program alone, like an exclusive open.
     if (!m_port->open(QIODevice::ReadWrite))
         return false;
+    ++m_openings;
+    m_reopenTimer.stop();
     ApplyPortSettings();
     // The read time-outs need no setting here: a tick takes what has already been
     // received and never waits for more.
     m_timer.start(m_pollingDelay);
+    connectionChanged();
     return true;
+}
+
+void TCommPortDriver::deviceLost()
+{
+    m_timer.stop();
+    // Closing gives the device back to the system, so that it can come back under its name.
+    m_port->close();
+    m_reopenTimer.start(m_pollingDelay);
+    connectionChanged();
 }
 
 void TCommPortDriver::ClosePort()
 {
-    if (!IsOpen())
+    const bool wasWanted = m_wanted;
+    m_wanted = false;
+    m_reopenTimer.stop();
+    if (IsOpen()) {
+        m_timer.stop();
+        m_port->close();
+    } else if (!wasWanted) {
         return;
-    m_timer.stop();
-    m_port->close();
+    }
+    connectionChanged();
+}
+
+void TCommPortDriver::connectionChanged()
+{
+    if (OnConnectionChanged) {
+        const auto handler = OnConnectionChanged;
+        handler();
+    }
 }
 
 bool TCommPortDriver::IsOpen() const
@@ -171,10 +219,10 @@ void TCommPortDriver::ApplyPortSettings()
     const Dcb dcb = DcbValues::Make(m_line);
     applyLineState(dcb);
     PurgeBuffers(true, true);
-    // The input queue is the port's read buffer, so no more than a tick's worth waits
-    // in the program; the rest stays with the system, which holds the sender off with
-    // XOFF. Zero would mean "unlimited" here; one byte is the nearest to nothing.
-    m_port->setReadBufferSize(std::max<qint64>(1, m_line.InBufSize));
+    // The port takes in whatever arrives, so that a tick can read all of it and a stale
+    // backlog never builds up behind a small input buffer; the input buffer is only the
+    // size of each read.
+    m_port->setReadBufferSize(0);
     // Nothing is ever sent, so the output queue size has nothing to size.
 }
 
@@ -187,9 +235,9 @@ TCommPortDriver::PortLine TCommPortDriver::PortLineOf(const Dcb &dcb)
     line.StopBits = stopBitsOf(dcb.StopBits);
     const bool ctsFlow = dcb.Flags & Dcb::fOutxCtsFlow;
     const bool xonXoff = dcb.Flags & (Dcb::fOutX | Dcb::fInX);
-    line.FlowControl = xonXoff   ? QSerialPort::SoftwareControl
-                       : ctsFlow ? QSerialPort::HardwareControl
-                                 : QSerialPort::NoFlowControl;
+    line.FlowControl = xonXoff ? QSerialPort::SoftwareControl
+        : ctsFlow              ? QSerialPort::HardwareControl
+                               : QSerialPort::NoFlowControl;
     line.RtsCtsWithXonXoff = ctsFlow && xonXoff;
     line.DataTerminalReady = (dcb.Flags & Dcb::DtrControlMask) == Dcb::DtrControlEnable;
     line.RequestToSend = (dcb.Flags & Dcb::RtsControlMask) == Dcb::RtsControlEnable;
@@ -218,7 +266,7 @@ void TCommPortDriver::setLineCharacters([[maybe_unused]] const Dcb &dcb, [[maybe
 {
 #ifdef Q_OS_UNIX
     const int fd = int(m_port->handle());
-    termios tio {};
+    termios tio{};
     if (::tcgetattr(fd, &tio) != 0)
         return;
     tio.c_cc[VSTART] = dcb.XonChar;
@@ -249,12 +297,32 @@ void TCommPortDriver::pollingTick()
 {
     if (!IsOpen())
         return;
-    const qint64 count = m_port->read(m_receiveBuffer.data(), m_receiveBuffer.size());
-    if (count <= 0 || !OnReceiveData)
+    // A device that has gone (a controller unplugged) fails every read from now on.
+    const auto gone = [this] {
+        const QSerialPort::SerialPortError error = m_port->error();
+        return error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
+    };
+    if (gone()) {
+        deviceLost();
         return;
-    // The handler may run a nested event loop (the controller's jump starts a new prompt
-    // run) whose ticks read into the same buffer; these bytes must stay as they came.
-    const QByteArray batch(m_receiveBuffer.constData(), count);
-    const TComPortReceiveDataEvent handler = OnReceiveData;
-    handler(this, reinterpret_cast<const quint8 *>(batch.constData()), qint32(count));
+    }
+    const quint64 opening = m_openings;
+    // Everything received, in reads of the buffer's size. A handler that closes the port
+    // (or opens it again) ends the tick: what the new opening receives is its own.
+    while (IsOpen() && opening == m_openings) {
+        const qint64 count = m_port->read(m_receiveBuffer.data(), m_receiveBuffer.size());
+        if (count < 0 || gone()) {
+            deviceLost();
+            return;
+        }
+        if (count == 0)
+            return;
+        if (!OnReceiveData)
+            continue;
+        // The handler may run a nested event loop (the controller's jump starts a new prompt
+        // run) whose ticks read into the same buffer; these bytes must stay as they came.
+        const QByteArray batch(m_receiveBuffer.constData(), count);
+        const TComPortReceiveDataEvent handler = OnReceiveData;
+        handler(this, reinterpret_cast<const quint8 *>(batch.constData()), qint32(count));
+    }
 }

@@ -48,11 +48,8 @@ TRichEdit::TRichEdit(QWidget *parent)
     connect(document(), &QTextDocument::contentsChange, this, [this] { m_cache = QPixmap(); });
     connect(document(), &QTextDocument::contentsChanged, this, [this] {
         // The measuring control needs its answer during the change itself.
-        if (OnResizeRequest) {
-            ensureLayout();
-            const QSizeF size = document()->size();
-            OnResizeRequest(QRect(0, 0, qCeil(size.width()), qCeil(size.height())));
-        }
+        if (OnResizeRequest)
+            OnResizeRequest(QRect(QPoint(0, 0), ContentSize()));
     });
     connect(this, &QTextEdit::selectionChanged, this, [this] {
         if (OnSelectionChange)
@@ -441,6 +438,13 @@ const ScriptLayout &TRichEdit::layout() const
 {
     ensureLayout();
     return *static_cast<const ScriptLayout *>(document()->documentLayout());
+}
+
+QSize TRichEdit::ContentSize() const
+{
+    ensureLayout();
+    const QSizeF size = document()->size();
+    return QSize(qCeil(size.width()), qCeil(size.height()));
 }
 
 void TRichEdit::ensureLayout() const

@@ -142,6 +142,8 @@ public:
     // The local file a drag carries, or empty.
     static QString DroppedFile(const QMimeData *mime);
     std::function<void(const QRect &rect)> OnResizeRequest;
+    // The size the text takes, laid out now (what OnResizeRequest reports).
+    QSize ContentSize() const;
     // Consulted on shortcut overrides: true keeps every key for this control,
     // so window shortcuts do not act (used while prompting).
     std::function<bool()> KeepAllKeys;

@@ -44,6 +44,18 @@ QString TStatusBar::PanelText(int index) const
     return m_panels.at(index)->text();
 }
 
+void TStatusBar::FitPanel(int index, const QString &text)
+{
+    QLabel *panel = m_panels.at(index);
+    const QString kept = panel->text();
+    panel->setText(text);
+    panel->ensurePolished();
+    const int needed = panel->sizeHint().width();
+    panel->setText(kept);
+    if (needed > panel->width())
+        panel->setFixedWidth(needed);
+}
+
 void TStatusBar::SetPanelText(int index, const QString &text)
 {
     m_panels.at(index)->setText(text);
@@ -52,12 +64,4 @@ void TStatusBar::SetPanelText(int index, const QString &text)
 int TStatusBar::PanelWidth(int index) const
 {
     return m_panels.at(index)->width();
-}
-
-void TStatusBar::WidenPanelToFit(int index)
-{
-    QLabel *panel = m_panels.at(index);
-    const int needed = panel->fontMetrics().horizontalAdvance(panel->text()) + 2 * panel->frameWidth() + 4;
-    if (needed > panel->width())
-        panel->setFixedWidth(needed);
 }

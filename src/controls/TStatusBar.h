@@ -19,8 +19,8 @@ public:
     QString PanelText(int index) const;
     void SetPanelText(int index, const QString &text);
     int PanelWidth(int index) const;
-    // Widens the panel, never narrows it, so that its text shows whole.
-    void WidenPanelToFit(int index);
+    // Widens a panel, if need be, so that the text fits it whole.
+    void FitPanel(int index, const QString &text);
     int PanelCount() const { return int(m_panels.size()); }
 
     // A progress bar after the panels, hidden until a long command shows it. Shown and

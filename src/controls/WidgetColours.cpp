@@ -35,7 +35,7 @@ void SetScriptBackground(const MainControls &c, qint32 bgr)
     SetPaletteColour(c.Label1, QPalette::WindowText, bgr == 0 ? 0xFFFFFF : 0);
     // The read-outs must stay readable on whatever the margin has become.
     const qint32 readout = TRichEdit::ToQColor(bgr).lightnessF() < 0.5 ? 0xFFFFFF : 0;
-    for (QLabel *label : {c.Label2, c.Label3, c.Label4, c.Label5})
+    for (QLabel *label : {c.Label2, c.Label3, c.Label4, c.Label5, c.ControlSign})
         if (label)
             SetPaletteColour(label, QPalette::WindowText, readout);
 }

@@ -1,6 +1,7 @@
 #include "help/Thelpform.h"
 
 #include "controls/Dialogs.h"
+#include "controls/ErrorGuard.h"
 #include "controls/TRichEdit.h"
 #include "core/CorvantaError.h"
 #include "core/DataFolders.h"
@@ -123,11 +124,7 @@ void Thelpform::runGuarded(const std::function<void()> &handler)
         Guard(handler);
         return;
     }
-    try {
-        handler();
-    } catch (const CorvantaError &e) {
-        Dialogs().error(this, e.text());
-    }
+    ErrorGuard([this](const QString &text) { Dialogs().error(this, text); }).run(handler);
 }
 
 bool Thelpform::event(QEvent *e)

@@ -457,8 +457,8 @@ void PromptEngine::PublishFrame()
     f.margin = m_c.Panel1->palette().color(QPalette::Window);
     f.arrowColour = m_c.Label1->palette().color(QPalette::WindowText);
     f.readouts.clear();
-    for (const QLabel *label : {m_c.Label5, m_c.Label3, m_c.Label2, m_c.Label4}) {
-        if (!label->isHidden())
+    for (const QLabel *label : {m_c.Label5, m_c.Label3, m_c.Label2, m_c.Label4, m_c.ControlSign}) {
+        if (label && !label->isHidden())
             f.readouts.append({label->y(), label->height(), label->font().pixelSize(), label->text()});
     }
     f.readoutColour = m_c.Label2->palette().color(QPalette::WindowText);
@@ -666,13 +666,12 @@ int PromptEngine::measureLine(TRichEdit *pane, int line, bool withStyle)
     }
     measure->document()->setDefaultFont(font);
     measure->setCurrentCharFormat(QTextCharFormat());
-    measure->setPlainText(text); // answered at once through RichEdit3ResizeRequest
-    return P.MeasuredLineRect.Bottom - P.MeasuredLineRect.Top;
-}
-
-void PromptEngine::RichEdit3ResizeRequest(const QRect &rect)
-{
-    P.MeasuredLineRect = {rect.left(), rect.top(), rect.right() + 1, rect.bottom() + 1};
+    measure->setPlainText(text);
+    // Read from the measuring control's own layout: no hook has to be wired for it, and a
+    // line is never measured as nothing, so the page's count always ends.
+    const QSize size = measure->ContentSize();
+    P.MeasuredLineRect = {0, 0, size.width(), size.height()};
+    return std::max(1, size.height());
 }
 
 void PromptEngine::scrollToTop(TRichEdit *pane, int line)

@@ -51,7 +51,6 @@ public:
 
     // Sets PageLines to the lines, from line 0, that fill the window's client height.
     void MeasurePageLines();
-    void RichEdit3ResizeRequest(const QRect &rect);
     void FormResize();
 
     // True from the start of prompting until the editor is given back.

@@ -6,6 +6,7 @@
 #include "controls/TCommPortDriver.h"
 
 #include <QAction>
+#include <QLabel>
 
 namespace {
 
@@ -23,12 +24,22 @@ constexpr Source Sources[] = {
 
 }
 
+QString ControlSource::StatusText(int source)
+{
+    return QString::fromLatin1(Sources[source].status);
+}
+
+QString ControlSource::NotConnectedText(int source)
+{
+    return StatusText(source) + QStringLiteral(" (not connected)");
+}
+
 void ControlSource::choose(int source)
 {
     QAction *items[] = {m_c.ScrollControls1, m_c.COM11, m_c.Com21};
     for (int i = 0; i < 3; ++i)
         items[i]->setChecked(i == source);
-    m_c.StatusBar->SetPanelText(2, QString::fromLatin1(Sources[source].status));
+    m_c.StatusBar->SetPanelText(2, StatusText(source));
     TakeSettingsDir(*m_c.settings);
     WriteSettingsKey(*m_c.settings, QStringLiteral("SCROLLING"), QStringLiteral("CONTROL"),
                      QString::fromLatin1(Sources[source].value));
@@ -62,4 +73,20 @@ void ControlSource::ApplyAtPromptStart()
     }
     if (m_c.ScrollControls1->isChecked())
         port->ClosePort();
+}
+
+void ControlSource::ShowConnection()
+{
+    const TCommPortDriver *port = m_c.CommPortDriver1;
+    if (m_c.ControlSign)
+        m_c.ControlSign->setVisible(port->Lost());
+    // Only a port that a run wants says anything: closing it at the end of a run leaves the
+    // last word standing.
+    if (!port->Wanted() || port->ComPort() > pnCOM2)
+        return;
+    const int source = port->ComPort() == pnCOM1 ? SettingsConsumers::Com1 : SettingsConsumers::Com2;
+    if (port->Lost())
+        m_c.StatusBar->SetPanelText(2, NotConnectedText(source));
+    else if (m_c.StatusBar->PanelText(2) == NotConnectedText(source))
+        m_c.StatusBar->SetPanelText(2, StatusText(source));
 }

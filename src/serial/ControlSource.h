@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 struct MainControls;
 
 // Which input drives the scrolling: the keyboard or a hand controller on serial port 1 or 2.
@@ -15,6 +17,13 @@ public:
 
     // Opens or closes the controller's port for a prompt run, by the check marks.
     void ApplyAtPromptStart();
+    // The controller's port has opened, been lost or been closed. While it is wanted (a
+    // run prompts with it) and not working, the margin's sign shows it, and the third
+    // status panel says so for when prompting ends.
+    void ShowConnection();
+    // The third panel's text for a controller that is not connected.
+    static QString NotConnectedText(int source);
+    static QString StatusText(int source);
 
 private:
     void choose(int source);

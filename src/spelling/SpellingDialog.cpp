@@ -94,16 +94,22 @@ QPushButton *SpellingDialog::addButton(const char *name, const QString &caption)
 
 void SpellingDialog::act(const std::function<void()> &action)
 {
-    try {
-        action();
-    } catch (const CorvantaError &e) {
+    // The choice failing (Add) leaves the run going on with the next word.
+    guard().run(action);
+    guard().run([this] {
+        if (m_run.Next())
+            showCurrent();
+        else
+            accept();
+    });
+}
+
+ErrorGuard SpellingDialog::guard()
+{
+    return ErrorGuard([this](const QString &text) {
         if (OnError)
-            OnError(e.text());
-    }
-    if (m_run.Next())
-        showCurrent();
-    else
-        accept();
+            OnError(text);
+    });
 }
 
 void SpellingDialog::showCurrent()
@@ -134,7 +140,7 @@ void SpellingDialog::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (!m_started) {
         m_started = true;
-        showCurrent();
+        guard().run([this] { showCurrent(); });
     }
     keepClearOfWord();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "controls/ErrorGuard.h"
+
 #include <QDialog>
 
 #include <functional>
@@ -41,6 +43,7 @@ protected:
 private:
     QPushButton *addButton(const char *name, const QString &caption);
     void act(const std::function<void()> &action);
+    ErrorGuard guard();
     void showCurrent();
     void keepClearOfWord();
 

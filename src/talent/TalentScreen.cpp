@@ -319,7 +319,7 @@ void TalentScreen::PromptingEnded()
         m_c.StatusBar->SetPanelText(2, QStringLiteral(" Talent: %1 (was unplugged)").arg(m_chosen));
     else
         return;
-    m_c.StatusBar->WidenPanelToFit(2);
+    m_c.StatusBar->FitPanel(2, m_c.StatusBar->PanelText(2));
     m_lostOnAir = false;
 }
 

@@ -260,7 +260,8 @@ void tst_MainForm::controls()
     QCOMPARE(form.StatusBar->PanelCount(), 3);
     QCOMPARE(form.StatusBar->PanelWidth(0), 100);
     QCOMPARE(form.StatusBar->PanelWidth(1), 300);
-    QCOMPARE(form.StatusBar->PanelWidth(2), 150);
+    // At least as given, and wider where the control source's texts need it.
+    QVERIFY(form.StatusBar->PanelWidth(2) >= 150);
     QCOMPARE(form.StatusBar->height(), 24);
 
     QCOMPARE(form.Timer1->interval(), 1000);

@@ -88,14 +88,12 @@ private:
     QString panel(int index) const { return m_form->StatusBar->PanelText(index); }
 };
 
-// Records what the file dialogs were given; prints to a PDF file.
+// Records what the file dialogs were given.
 class TestDialogs : public FakeDialogs
 {
 public:
     QList<QStringList> filtersShown;
     QList<int> filterIndexShown;
-    QString pdfPath;
-    int printed = 0;
     bool realFileDialogs = false;
 
     FileChoice openFile(QWidget *parent, const QString &folder, const QStringList &filters, int index) override
@@ -112,17 +110,6 @@ public:
         filtersShown << filters;
         filterIndexShown << index;
         return FakeDialogs::saveFile(parent, folder, filters, index, suffix);
-    }
-    QString docNameShown;
-    bool print(QWidget *, QPrinter *printer) override
-    {
-        ++printed;
-        docNameShown = printer->docName();
-        if (pdfPath.isEmpty())
-            return false;
-        printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setOutputFileName(pdfPath);
-        return true;
     }
 };
 

@@ -32,6 +32,8 @@ private Q_SLOTS:
     void cleanup();
     void pageAlignment_data();
     void pageAlignment();
+    void pageMeasuredWithoutHook_data();
+    void pageMeasuredWithoutHook();
     void digitKeysAndKeptDelay();
     void defaultTableRowsBecomeSpeeds_data();
     void defaultTableRowsBecomeSpeeds();
@@ -147,6 +149,32 @@ void tst_PromptLoop::pageAlignment()
     QCOMPARE(pageLines, 5);
     QCOMPARE(top, startLine);
     QCOMPARE(paneATop, startLine);
+}
+
+void tst_PromptLoop::pageMeasuredWithoutHook_data()
+{
+    QTest::addColumn<bool>("hookReportsNothing");
+    QTest::newRow("no hook on the measuring control") << false;
+    QTest::newRow("a hook that reports an empty size") << true;
+}
+
+// The page is measured from the measuring control's own text, whatever its resize hook
+// does: a run starts and counts its page right.
+void tst_PromptLoop::pageMeasuredWithoutHook()
+{
+    QFETCH(bool, hookReportsNothing);
+    loadLines(60);
+    m_form->resize(m_form->width(), 5 * lineHeight() - 10);
+    m_form->RichEdit3->OnResizeRequest = nullptr;
+    if (hookReportsNothing)
+        m_form->RichEdit3->OnResizeRequest = [](const QRect &) {};
+    PromptRunner driver(*m_form);
+    int pageLines = -1;
+    driver.when([] { return true; }, [&] { pageLines = m_form->Prompt.PageLines; });
+    QVERIFY(driver.run());
+    QCOMPARE(pageLines, 5);
+    m_form->Engine->MeasurePageLines();
+    QCOMPARE(m_form->Prompt.PageLines, 5);
 }
 
 void tst_PromptLoop::digitKeysAndKeptDelay()

@@ -4,7 +4,9 @@
 
 #include "app/TMainForm.h"
 #include "controls/TCommPortDriver.h"
+#include "controls/TPanel.h"
 #include "controls/TRichEdit.h"
+#include "controls/TStatusBar.h"
 #include "formats/MarkerChars.h"
 #include "prompt/SerialControl.h"
 
@@ -31,9 +33,13 @@ private Q_SLOTS:
     void jumpBackToPreviousMarker();
     void troubleOnTheLine_data();
     void troubleOnTheLine();
+    void controllerComesBack_data();
+    void controllerComesBack();
+    void streamingControllerLastValueCounts();
 
 private:
-    void startForm(const QString &inputBuffer = QStringLiteral("2"), const QString &pollingDelay = QStringLiteral("20"));
+    void startForm(const QString &inputBuffer = QStringLiteral("2"), const QString &pollingDelay = QStringLiteral("20"),
+                   const QString &devicePath = {});
     void loadScript(int lines, const QList<int> &markerLines = {});
     void smallWindow();
     bool portOpen() const { return m_form->CommPortDriver1->IsOpen(); }
@@ -61,12 +67,12 @@ void tst_SerialControl::init()
     QVERIFY(m_pty->isValid());
 }
 
-void tst_SerialControl::startForm(const QString &inputBuffer, const QString &pollingDelay)
+void tst_SerialControl::startForm(const QString &inputBuffer, const QString &pollingDelay, const QString &devicePath)
 {
     QVERIFY(writeSettingsFile({{"SCROLLING", "CONTROL", "COM1"},
                                {"SCROLLING", "INPUT BUFFER", inputBuffer},
                                {"SCROLLING", "POLLING DELAY", pollingDelay},
-                               {"PORTS", "COM1", m_pty->slavePath()}}));
+                               {"PORTS", "COM1", devicePath.isEmpty() ? m_pty->slavePath() : devicePath}}));
     m_dialogs = std::make_unique<FakeDialogs>();
     m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
     m_form->show();
@@ -336,6 +342,112 @@ void tst_SerialControl::troubleOnTheLine()
         after.setPortName(m_pty->slavePath());
         QVERIFY(after.open(QIODevice::ReadWrite));
     }
+}
+
+void tst_SerialControl::controllerComesBack_data()
+{
+    QTest::addColumn<bool>("missingAtStart");
+    QTest::addColumn<bool>("pluggedBack");
+    QTest::newRow("unplugged mid-run, plugged back") << false << true;
+    QTest::newRow("unplugged mid-run, still out at the end") << false << false;
+    QTest::newRow("missing at the start, plugged in mid-run") << true << true;
+    QTest::newRow("missing throughout") << true << false;
+}
+
+// The controller's device under a name that stays (a link), whichever pseudo-terminal
+// stands behind it. Without a working controller the margin shows a sign; once the
+// device is back it drives the same run again, without F10.
+void tst_SerialControl::controllerComesBack()
+{
+    QFETCH(bool, missingAtStart);
+    QFETCH(bool, pluggedBack);
+    const QString link = m_dir->file(QStringLiteral("controller"));
+    QVERIFY(QFile::link(m_pty->slavePath(), link));
+    startForm(QStringLiteral("2"), QStringLiteral("20"), link);
+    loadScript(300);
+    const QString plain = QStringLiteral(" Control: Serial COM 1");
+    const QString notConnected = QStringLiteral(" Control: Serial COM 1 (not connected)");
+    auto unplug = [&] {
+        m_pty->closeMaster();
+        QFile::remove(link);
+    };
+    auto plugIn = [&] {
+        m_pty = std::make_unique<PseudoTerminal>();
+        QVERIFY(m_pty->isValid());
+        QVERIFY(QFile::link(m_pty->slavePath(), link));
+    };
+    if (missingAtStart)
+        unplug();
+    const QLabel *sign = m_form->ControlSign;
+    const TCommPortDriver *port = m_form->CommPortDriver1;
+    const PromptState &p = m_form->Prompt;
+    PromptRunner runner(*m_form);
+    if (!missingAtStart) {
+        runner.when([this] { return portOpen(); },
+                    [&] {
+                        QVERIFY(sign->isHidden());
+                        QVERIFY(send({20}));
+                    });
+        runner.when([&] { return p.CurrentDelay == row(20).Delay; }, unplug);
+    }
+    runner.when([&] { return port->Lost(); },
+                [&] {
+                    QVERIFY(sign->isVisible());
+                    QCOMPARE(m_form->StatusBar->PanelText(2), notConnected);
+                    // The sign is drawn in the read-outs' colour, so that it reads on the margin too.
+                    QCOMPARE(sign->palette().color(QPalette::WindowText),
+                             m_form->Label2->palette().color(QPalette::WindowText));
+                    QVERIFY(sign->geometry().top() > m_form->Label4->geometry().bottom());
+                    QVERIFY(m_form->Panel1->rect().contains(sign->geometry()));
+                });
+    if (pluggedBack) {
+        runner.when([] { return true; }, plugIn);
+        runner.when([this] { return portOpen(); },
+                    [&] {
+                        QVERIFY(sign->isHidden());
+                        QCOMPARE(m_form->StatusBar->PanelText(2), plain);
+                        QVERIFY(send({30}));
+                    });
+        runner.when([&] { return p.CurrentDelay == row(30).Delay; }, [&] { QCOMPARE(newRuns(), 0); });
+    } else {
+        const qint64 steps = m_form->Engine->StepsMade();
+        runner.when([&] { return m_form->Engine->StepsMade() > steps + 100; }, [&] { QVERIFY(sign->isVisible()); });
+    }
+    QVERIFY(runner.run(30000));
+    QCOMPARE(newRuns(), 0);
+    // After prompting the status bar tells what became of the controller.
+    QVERIFY(sign->isHidden());
+    QCOMPARE(m_form->StatusBar->PanelText(2), pluggedBack ? plain : notConnected);
+    QVERIFY(!port->Wanted());
+}
+
+// A controller that sends its value all the time, read with the settings file's small
+// buffer and slow polling: the value it ends on acts within a poll or two, not after the
+// backlog of every value before it has been read two bytes a tick.
+void tst_SerialControl::streamingControllerLastValueCounts()
+{
+    startForm(QStringLiteral("2"), QStringLiteral("100"));
+    loadScript(300);
+    const PromptState &p = m_form->Prompt;
+    PromptRunner runner(*m_form);
+    QElapsedTimer sinceSent;
+    qint64 took = -1;
+    runner.when([this] { return portOpen(); },
+                [&] {
+                    QByteArray stream;
+                    for (int i = 0; i < 100; ++i)
+                        stream.append(char(i % 2 ? 10 : 12));
+                    stream.append(char(33));
+                    QVERIFY(m_pty->send(stream));
+                    sinceSent.start();
+                });
+    runner.when([&] { return p.CurrentDelay == row(33).Delay; }, [&] { took = sinceSent.elapsed(); });
+    // Nothing older comes after it.
+    runner.when([&] { return sinceSent.elapsed() > took + 500; }, [&] { QCOMPARE(p.CurrentDelay, row(33).Delay); });
+    QVERIFY(runner.run(30000));
+    // 101 bytes at two a tick of 100 ms would take five seconds.
+    QVERIFY2(took >= 0 && took < 2500, qPrintable(QString::number(took)));
+    QCOMPARE(m_form->Label2->text(), QString::number(row(33).Delay));
 }
 
 QTEST_MAIN(tst_SerialControl)

@@ -34,6 +34,10 @@ private Q_SLOTS:
     void bytesWithoutHandlerAreDropped();
     void batchSurvivesNestedReads();
     void controllerUnpluggedWhilePolling();
+    void opensWhenTheDeviceComesBack_data();
+    void opensWhenTheDeviceComesBack();
+    void oneTickReadsEverything();
+    void newBufferSizeAtNextOpening();
     void burstOfRandomBytes();
 
 private:
@@ -422,14 +426,136 @@ void tst_CommPortDriver::controllerUnpluggedWhilePolling()
     QTRY_VERIFY(timerRan);
     QTest::qWait(50);
     QCOMPARE(m_received, QByteArray("ok"));
-    QVERIFY(m_driver->PollingTimer().isActive());
+    // The dead line is given up and tried again at the polling period instead.
+    QTRY_VERIFY(m_driver->Lost());
+    QVERIFY(!m_driver->PollingTimer().isActive());
+    QVERIFY(m_driver->ReopenTimer().isActive());
+    QCOMPARE(m_driver->ReopenTimer().interval(), 5);
 
     m_driver->ClosePort();
+    QVERIFY(!m_driver->Lost());
+    QVERIFY(!m_driver->ReopenTimer().isActive());
     QVERIFY(!m_driver->IsOpen());
     QVERIFY(!m_driver->PollingTimer().isActive());
     // The line is gone for good: opening it again fails quietly.
     QVERIFY(!m_driver->OpenPort());
     QVERIFY(!m_driver->PollingTimer().isActive());
+}
+
+void tst_CommPortDriver::opensWhenTheDeviceComesBack_data()
+{
+    QTest::addColumn<QString>("trouble");
+    QTest::newRow("unplugged while open, plugged in again") << "unplugged";
+    QTest::newRow("missing at opening, plugged in later") << "missing";
+    QTest::newRow("held by another program, then let go") << "held";
+}
+
+// The controller's device is reached by a name that stays (a link, as udev makes them),
+// whichever pseudo-terminal stands behind it.
+void tst_CommPortDriver::opensWhenTheDeviceComesBack()
+{
+    QFETCH(QString, trouble);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString link = dir.filePath(QStringLiteral("controller"));
+    QVERIFY(QFile::link(m_pty->slavePath(), link));
+    m_driver->SetDevicePath(pnCOM1, link);
+    int changes = 0;
+    m_driver->OnConnectionChanged = [&] { ++changes; };
+    auto plugIn = [&] {
+        QFile::remove(link);
+        m_pty = std::make_unique<PseudoTerminal>();
+        QVERIFY(m_pty->isValid());
+        QVERIFY(QFile::link(m_pty->slavePath(), link));
+    };
+
+    QSerialPort other;
+    if (trouble == u"held") {
+        other.setPortName(link);
+        QVERIFY(other.open(QIODevice::ReadWrite));
+    } else if (trouble == u"missing") {
+        m_pty->closeMaster();
+        QFile::remove(link);
+    }
+    const bool openedAtOnce = open(2, 10);
+    QCOMPARE(openedAtOnce, trouble == u"unplugged");
+    QCOMPARE(changes, 1);
+    QVERIFY(m_driver->Wanted());
+    QCOMPARE(m_driver->Lost(), !openedAtOnce);
+    if (trouble == u"unplugged") {
+        QVERIFY(m_pty->send("ok"));
+        QTRY_COMPARE(m_received, QByteArray("ok"));
+        m_pty->closeMaster();
+        QTRY_VERIFY(m_driver->Lost());
+        QCOMPARE(changes, 2);
+        plugIn();
+    } else if (trouble == u"held") {
+        QTest::qWait(50);
+        QVERIFY(m_driver->Lost());
+        QVERIFY(other.isOpen());
+        other.close();
+    } else {
+        QTest::qWait(50);
+        plugIn();
+    }
+    QVERIFY(m_driver->ReopenTimer().isActive());
+    QTRY_VERIFY(m_driver->IsOpen());
+    QVERIFY(!m_driver->Lost());
+    QVERIFY(!m_driver->ReopenTimer().isActive());
+    QVERIFY(m_driver->PollingTimer().isActive());
+    const int changesOpen = openedAtOnce ? 3 : 2;
+    QCOMPARE(changes, changesOpen);
+    QVERIFY(m_pty->send("back"));
+    QTRY_VERIFY(m_received.endsWith("back"));
+
+    m_driver->ClosePort();
+    QCOMPARE(changes, changesOpen + 1);
+    QVERIFY(!m_driver->Wanted());
+    QVERIFY(!m_driver->ReopenTimer().isActive());
+    QVERIFY(deviceIsFree(link));
+}
+
+// A controller that streams its value: whatever piled up is read in one tick, in reads of
+// the buffer's size, so the newest value is not kept waiting behind the old ones.
+void tst_CommPortDriver::oneTickReadsEverything()
+{
+    QVERIFY(open(2, 60000));
+    const QByteArray sent("0123456789ABCDEFGHIJ");
+    QVERIFY(m_pty->send(sent));
+    QTest::qWait(100);
+    int ticks = 0;
+    const QTimer &timer = m_driver->PollingTimer();
+    m_driver->OnReceiveData = [&](TCommPortDriver *, const quint8 *data, qint32 size) {
+        // The first read puts the next tick a minute away: the rest must come in this one.
+        if (m_batches.isEmpty()) {
+            ++ticks;
+            m_driver->SetComPortPollingDelay(60000);
+        }
+        m_batches << QByteArray(reinterpret_cast<const char *>(data), size);
+        m_received += m_batches.last();
+    };
+    m_driver->SetComPortPollingDelay(5);
+    QTRY_VERIFY(!m_received.isEmpty());
+    QCOMPARE(m_received, sent);
+    QCOMPARE(ticks, 1);
+    QVERIFY(timer.remainingTime() > 50000);
+    for (const QByteArray &batch : std::as_const(m_batches))
+        QCOMPARE(batch.size(), 2);
+}
+
+// A size read again from the settings while the port is open waits for its next opening.
+void tst_CommPortDriver::newBufferSizeAtNextOpening()
+{
+    QVERIFY(open(4, 5));
+    m_driver->SetComPortInBufSize(2);
+    QCOMPARE(m_driver->ComPortInBufSize(), quint16(4));
+    m_driver->ClosePort();
+    QVERIFY(m_driver->OpenPort());
+    QCOMPARE(m_driver->ComPortInBufSize(), quint16(2));
+    QVERIFY(m_pty->send("abcdefgh"));
+    QTRY_COMPARE(m_received, QByteArray("abcdefgh"));
+    for (const QByteArray &batch : std::as_const(m_batches))
+        QVERIFY(batch.size() <= 2);
 }
 
 void tst_CommPortDriver::burstOfRandomBytes()

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QLabel>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -127,6 +128,13 @@ void tst_ControlSource::menuChoice()
     QCOMPARE(checkedItems(), item);
     QCOMPARE(m_form->StatusBar->PanelText(2), status);
     QCOMPARE(settingsValue("SCROLLING", "CONTROL"), value);
+    // Drawn whole, also when prompting has found the controller missing.
+    auto *panel = m_form->StatusBar->findChild<QLabel *>(QStringLiteral("StatusPanel2"));
+    QVERIFY(panel);
+    for (const QString &text : {status, status + QStringLiteral(" (not connected)")}) {
+        panel->setText(text);
+        QVERIFY2(panel->sizeHint().width() <= panel->width(), qPrintable(text));
+    }
 
     // Chosen again, it is written again.
     QVERIFY(writeSettingsFile({{"SCROLLING", "CONTROL", "changed"}}));

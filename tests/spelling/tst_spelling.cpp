@@ -47,6 +47,7 @@ private Q_SLOTS:
     void correctsMisspellingsInPlace();
     void addWritesUserDictionary();
     void addFailureIsReported();
+    void anyErrorInTheDialogIsStopped();
     void cancelKeepsChangesMade();
     void ignoreAllLastsUntilTheReset();
     void noTargetNoCheck();
@@ -262,6 +263,31 @@ void tst_Spelling::addFailureIsReported()
     QCOMPARE(m_dialogs->errors,
              QStringList({"Cannot create file /nonexistent/folder/userdic.tlx."}));
     QCOMPARE(component()->Status(), 0);
+}
+
+// Whatever a choice throws (here: out of memory while the next word is shown) ends in the
+// error box over the dialog; nothing crosses the button's click.
+void tst_Spelling::anyErrorInTheDialogIsStopped()
+{
+    setScript(QStringLiteral("Corvantaa and wrnog."));
+    bool answered = false;
+    QTimer answerer;
+    answerer.setSingleShot(true);
+    connect(&answerer, &QTimer::timeout, this, [&] {
+        auto *dialog = qobject_cast<SpellingDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        dialog->OnShowWord = [](const Misspelling &) -> QRect { throw std::bad_alloc(); };
+        dialog->IgnoreButton->click();
+        QCOMPARE(m_dialogs->errors, QStringList({"Out of memory."}));
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->NotInDictionary->text(), QStringLiteral("wrnog"));
+        dialog->CancelButton->click();
+        answered = true;
+    });
+    answerer.start(0);
+    m_form->Action(QStringLiteral("Spell1"))->trigger();
+    QVERIFY(answered);
+    m_dialogs->errors.clear();
 }
 
 void tst_Spelling::cancelKeepsChangesMade()

@@ -3,6 +3,7 @@
 #include "controls/Dialogs.h"
 
 #include <QDir>
+#include <QPrinter>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,6 +36,21 @@ public:
     FileChoice saveFile(QWidget *, const QString &, const QStringList &, int, const QString &) override
     {
         return nextFile();
+    }
+    // Never the real print dialog, which would wait for a click: a print goes to pdfPath
+    // as a PDF file, or is cancelled when no path is given.
+    QString pdfPath;
+    int printed = 0;
+    QString docNameShown;
+    bool print(QWidget *, QPrinter *printer) override
+    {
+        ++printed;
+        docNameShown = printer->docName();
+        if (pdfPath.isEmpty())
+            return false;
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(pdfPath);
+        return true;
     }
 
 private:

@@ -1,4 +1,4 @@
-#include "app/ErrorGuard.h"
+#include "controls/ErrorGuard.h"
 
 #include "controls/Dialogs.h"
 
@@ -20,6 +20,9 @@ bool ErrorGuard::run(const std::function<void()> &handler) const
         // Whatever it is, it must not cross the Qt frame that called the handler.
         message = QStringLiteral("Unexpected error");
     }
-    (*m_dialogs)->error(m_parent, message);
+    if (m_report)
+        m_report(message);
+    else if (m_dialogs && *m_dialogs)
+        (*m_dialogs)->error(m_parent, message);
     return false;
 }
