@@ -28,6 +28,7 @@
 #include "serial/ControlSource.h"
 #include "spelling/Spelling.h"
 #include "talent/TalentScreen.h"
+#include "remote/RemoteDialog.h"
 #include "controls/TCommPortDriver.h"
 
 #include <QAction>
@@ -390,6 +391,7 @@ void TMainForm::createMenus()
     QMenu *talent = tools->addMenu(QStringLiteral("Talent Screen"));
     talent->setFont(QApplication::font());
     talent->setObjectName(QStringLiteral("TalentScreen1"));
+    addItem(tools, "RemoteControlItem", QStringLiteral("Remote Control..."));
 
     // A menu-bar entry without a menu: choosing it starts prompting.
     QAction *prompt2 = MainMenu->addAction(QStringLiteral("&Prompt"));
@@ -538,6 +540,7 @@ void TMainForm::createSubsystems()
                 m_wired << item->objectName();
         },
                             [this] { Engine->PublishFrame(); }});
+    Remote = std::make_unique<RemoteControl>(*Commands, *SettingsRecord, this);
     TalentScreen *talent = Talent.get();
     Engine->AddFrameListener([talent](const PromptFrame &frame) { talent->ShowFrame(frame); });
 }
@@ -644,6 +647,7 @@ void TMainForm::connectCommands()
 
     wire({"Prompt1", "Prompt2", "SpeedButton26"}, [engine] { engine->SpeedButton1Click(); });
     wire({"FontSmoothing1"}, [aids, untoggle] { untoggle("FontSmoothing1"); aids->FontSmoothing1Click(); });
+    wire({"RemoteControlItem"}, [this] { Remote->RemoteControlItemClick(); });
     wire({"SteadySpeed1"}, [aids, untoggle] { untoggle("SteadySpeed1"); aids->SteadySpeed1Click(); });
     wire({"ScrollControls1"}, [source] { source->ScrollControls1Click(); });
     wire({"COM11"}, [source] { source->COM11Click(); });
@@ -772,6 +776,8 @@ void TMainForm::FormCreate()
     }
     m_recentFiles = ReadRecentFiles(*SettingsRecord);
     showRecentFiles();
+    // The remote listens only when [REMOTE] says so; a port that is taken is shown in its dialog.
+    Remote->Open();
     // 10. The panes fill the client area.
     m_client->PanesAligned = true;
     m_client->AlignControls();
@@ -923,6 +929,7 @@ void TMainForm::FormClose()
 {
     Prompt.RequestLeave();
     CommPortDriver1->ClosePort();
+    Remote->Close();
 }
 
 void TMainForm::closeEvent(QCloseEvent *event)

@@ -29,6 +29,7 @@ class ScriptFiles;
 class SerialControl;
 class Spelling;
 class TalentScreen;
+class RemoteControl;
 class TPanel;
 struct Settings;
 struct SettingsConsumers;
@@ -81,6 +82,8 @@ public:
     std::unique_ptr<Spelling> Spell;
     std::unique_ptr<HelpCommands> Help;
     std::unique_ptr<TalentScreen> Talent;
+    // OSC, the WebSocket and the phone page, on the same commands as the keys.
+    std::unique_ptr<RemoteControl> Remote;
 
     MainControls &Controls() { return m_controls; }
     const ErrorGuard &Guard() const { return m_guard; }

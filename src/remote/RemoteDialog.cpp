@@ -143,7 +143,11 @@ RemoteControl::RemoteControl(PromptControl &control, Settings &settings, QWidget
     : QObject(window), m_settings(settings), m_window(window), m_server(new RemoteServer(control, this))
 { }
 
-RemoteControl::~RemoteControl() = default;
+// The dialog belongs to the window but reads the server, which goes first.
+RemoteControl::~RemoteControl()
+{
+    delete m_dialog;
+}
 
 void RemoteControl::Open()
 {
@@ -152,6 +156,11 @@ void RemoteControl::Open()
     m_startError.clear();
     if (remote.Enabled && !m_server->start({remote.Port, remote.Network}))
         m_startError = m_server->errorString();
+}
+
+void RemoteControl::Close()
+{
+    m_server->stop();
 }
 
 QString RemoteControl::Apply(const RemoteSettings &remote)

@@ -56,6 +56,8 @@ public:
     // At start: listens when [REMOTE] says so. A port that is taken is shown in the
     // dialog, never in a box.
     void Open();
+    // On exit: nothing listens any more.
+    void Close();
     void RemoteControlItemClick();
 
     RemoteServer &Server() { return *m_server; }

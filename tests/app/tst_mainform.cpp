@@ -109,12 +109,16 @@ void tst_MainForm::menuBar_data()
     QTest::newRow("view") << "&View"
         << "NextMarker1|&Next Marker|F6; PreviousMarker1|&Previous Marker|F5; "
            "Nexterrormark1|Next Error Marker|Ctrl+F6; PreviouserrorMark1|Previous Error Mark|Ctrl+F5";
-    QTest::newRow("tools") << "&Tools"
+    QTest::newRow("tools")
+        << "&Tools"
         << "Spell1|&Spell|F7; Prompt1|&Prompt|F10; -; ScrollControl1|Scroll Control [ScrollControls1|&Keyboard; "
            "COM11|Serial Port &1; Com21|Serial Port &2]; ScrollSettings1|Scroll Settings. "
            "[FontSmoothing1|Font Smoothing; SteadySpeed1|Steady Speed; MirrorPrompter1|Mirror Prompter]; "
-           "TalentScreen1|Talent Screen [TalentNone1|None; TalentOutput1|" + offscreenItem() + "; -; "
-           "MirrorLeftRight1|Mirror Left-Right; MirrorTopBottom1|Mirror Top-Bottom]";
+           "TalentScreen1|Talent Screen [TalentNone1|None; TalentOutput1|"
+            + offscreenItem()
+            + "; -; "
+              "MirrorLeftRight1|Mirror Left-Right; MirrorTopBottom1|Mirror Top-Bottom]; "
+              "RemoteControlItem|Remote Control...";
     QTest::newRow("help") << "&Help"
         << "Introduction1|Introduction|F1; -; Settingup1|Setting up; Openascript1|Open a script; "
            "HelpSearchItem|Save a script; KeyboardShortcuts1|Keyboard Shortcuts; "
