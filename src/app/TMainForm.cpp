@@ -524,7 +524,8 @@ void TMainForm::createSubsystems()
     Commands = std::make_unique<PromptCommands>(
         m_controls, *Engine,
         PromptCommands::Hooks{m_guard.guarded([this] { Engine->SpeedButton1Click(); }),
-                              [this] { return QFileInfo(Files->ScriptFileName).fileName(); }});
+                              [this] { return QFileInfo(Files->ScriptFileName).fileName(); },
+                              [this] { return Source->CurrentText(); }});
     Serial = std::make_unique<SerialControl>(m_controls, *Commands);
     Keys = std::make_unique<KeyboardControl>(m_controls, *Engine, *Commands,
                                              [this] { ReadSettings(*SettingsRecord, SettingsTargets()); });
@@ -588,7 +589,6 @@ void TMainForm::connectCommands()
     Colours *colours = ColourCommands.get();
     FindReplace *find = FindAndReplace.get();
     Markers *markers = MarkerCommands.get();
-    PromptEngine *engine = Engine.get();
     DisplayAids *aids = Aids.get();
     ControlSource *source = Source.get();
     // Checkable items toggle themselves when chosen; their handlers set the marks.
@@ -645,7 +645,9 @@ void TMainForm::connectCommands()
     wire({"Nexterrormark1"}, [markers] { markers->Nexterrormark1Click(); });
     wire({"PreviouserrorMark1"}, [markers] { markers->PreviouserrorMark1Click(); });
 
-    wire({"Prompt1", "Prompt2", "SpeedButton26"}, [engine] { engine->SpeedButton1Click(); });
+    // Queued, as from every other input: the menu's handler returns before the run starts.
+    PromptCommands *commands = Commands.get();
+    wire({"Prompt1", "Prompt2", "SpeedButton26"}, [commands] { commands->Start(); });
     wire({"FontSmoothing1"}, [aids, untoggle] { untoggle("FontSmoothing1"); aids->FontSmoothing1Click(); });
     wire({"RemoteControlItem"}, [this] { Remote->RemoteControlItemClick(); });
     wire({"SteadySpeed1"}, [aids, untoggle] { untoggle("SteadySpeed1"); aids->SteadySpeed1Click(); });

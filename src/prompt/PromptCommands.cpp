@@ -160,6 +160,6 @@ PromptStatus PromptCommands::Status() const
     const int start = editor->LineIndex(P.Prompting ? P.TopLine : editor->GetFirstVisibleLine());
     s.secondsLeft = std::max(0, editor->document()->characterCount() - 1 - std::max(0, start)) / 15;
     s.scriptName = m_hooks.scriptName ? m_hooks.scriptName() : QStringLiteral("Untitled");
-    s.controller = m_c.StatusBar->PanelText(2).trimmed();
+    s.controller = m_hooks.controller ? m_hooks.controller().trimmed() : QString();
     return s;
 }

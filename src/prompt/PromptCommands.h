@@ -22,6 +22,8 @@ public:
         std::function<void()> runPrompter;
         // The script's file name without its folder, or "Untitled".
         std::function<QString()> scriptName;
+        // The control source as the third status panel says it.
+        std::function<QString()> controller;
     };
 
     PromptCommands(MainControls &controls, PromptEngine &engine, Hooks hooks);

@@ -34,6 +34,23 @@ QString ControlSource::NotConnectedText(int source)
     return StatusText(source) + QStringLiteral(" (not connected)");
 }
 
+QString ControlSource::CurrentText() const
+{
+    // The order a prompt start applies them in: the keyboard wins, then port 1.
+    int source = -1;
+    if (m_c.ScrollControls1->isChecked())
+        source = SettingsConsumers::Keyboard;
+    else if (m_c.COM11->isChecked())
+        source = SettingsConsumers::Com1;
+    else if (m_c.Com21->isChecked())
+        source = SettingsConsumers::Com2;
+    if (source < 0)
+        return QString();
+    if (source != SettingsConsumers::Keyboard && m_c.CommPortDriver1->Lost())
+        return NotConnectedText(source);
+    return StatusText(source);
+}
+
 void ControlSource::choose(int source)
 {
     QAction *items[] = {m_c.ScrollControls1, m_c.COM11, m_c.Com21};

@@ -9,7 +9,7 @@ struct MainControls;
 class ControlSource
 {
 public:
-    explicit ControlSource(MainControls &controls) : m_c(controls) {}
+    explicit ControlSource(MainControls &controls) : m_c(controls) { }
 
     void ScrollControls1Click();
     void COM11Click();
@@ -24,6 +24,9 @@ public:
     // The third panel's text for a controller that is not connected.
     static QString NotConnectedText(int source);
     static QString StatusText(int source);
+    // What drives the scrolling now, as the third panel says it, whatever the panel shows
+    // at the moment; empty when no source is checked.
+    QString CurrentText() const;
 
 private:
     void choose(int source);

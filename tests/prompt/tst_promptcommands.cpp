@@ -4,6 +4,7 @@
 #include "app/TMainForm.h"
 #include "controls/ClientArea.h"
 #include "controls/TRichEdit.h"
+#include "editor/ScriptFiles.h"
 #include "formats/MarkerChars.h"
 #include "prompt/PromptCommands.h"
 #include "prompt/PromptEngine.h"
@@ -25,6 +26,9 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void startIsQueued();
+    void menuStartReturnsAtOnce();
+    void statusNamesTheControlSource_data();
+    void statusNamesTheControlSource();
     void commandsNeedARun();
     void labelsAndArrow();
     void flagMarksTheLineAtTheTop();
@@ -102,6 +106,50 @@ void tst_PromptCommands::startIsQueued()
     QTRY_VERIFY_WITH_TIMEOUT(prompted && !m_form->Engine->Active(), 15000);
     QCOMPARE(commands.Leave(), PromptControl::Outcome::Ignored);
     QVERIFY(!commands.Status().prompting);
+}
+
+// The start items of the menu and the tool bar queue the run like every other input.
+void tst_PromptCommands::menuStartReturnsAtOnce()
+{
+    loadLines(100);
+    // The run starts from the event loop; it is left from a timer inside it.
+    bool prompted = false;
+    QTimer poll;
+    poll.setInterval(5);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (m_form->Prompt.Prompting && m_form->Prompt.LoopRunning) {
+            prompted = true;
+            m_form->Commands->Leave();
+        }
+    });
+    poll.start();
+    m_form->Action(QStringLiteral("Prompt1"))->trigger();
+    // A run inside the menu's handler would have been prompted and left by now.
+    QVERIFY(!prompted);
+    QVERIFY(!m_form->Engine->Active());
+    QTRY_VERIFY_WITH_TIMEOUT(prompted && !m_form->Engine->Active(), 15000);
+}
+
+void tst_PromptCommands::statusNamesTheControlSource_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("controller");
+    QTest::newRow("keyboard") << "ScrollControls1"
+                              << "Control: Keyboard";
+    QTest::newRow("port 1") << "COM11"
+                            << "Control: Serial COM 1";
+    QTest::newRow("port 2") << "Com21"
+                            << "Control: Serial COM 2";
+}
+
+// The control source, not whatever the third panel shows last (a script's name, the talent).
+void tst_PromptCommands::statusNamesTheControlSource()
+{
+    QFETCH(QString, item);
+    QFETCH(QString, controller);
+    m_form->Action(item)->trigger();
+    m_form->Files->SetScriptFileName(QStringLiteral("notes.rtf"));
+    QCOMPARE(m_form->Commands->Status().controller, controller);
 }
 
 // Outside a run each command says so and changes nothing.
