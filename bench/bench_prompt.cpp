@@ -34,101 +34,12 @@
 #include <functional>
 #include <sys/resource.h>
 
-#include "BenchSupport.h"
+#include "PrompterSupport.h"
 
 namespace {
 
-constexpr int Width = 1920;
-constexpr int Height = 1080;
-
-// The window with a script, ready to prompt.
-struct Prompter
-{
-    TMainForm form;
-
-    explicit Prompter(int lines, bool steady)
-    {
-        form.resize(Width, Height);
-        form.show();
-        if (!QTest::qWaitForWindowExposed(&form))
-            fail("no window");
-        form.Timer1->stop();
-        form.Timer2->stop();
-        Settings defaults;
-        WriteDefaultSettings(defaults);
-        form.SettingsRecord->KeyboardSpeedTable = defaults.KeyboardSpeedTable;
-        form.Action(QStringLiteral("SteadySpeed1"))->setChecked(steady);
-        form.RichEdit1->setPlainText(script(lines));
-        form.RichEdit1->GetLineCount();
-        form.RichEdit1->SetSelection(0, 0);
-    }
-    ~Prompter() { form.RichEdit1->SetModified(false); }
-
-    // Runs prompting; `onStep` sees every step (true just after it), `driver` is called
-    // from the loop's message processing until it returns false, then Escape ends it.
-    void run(const std::function<void(bool)> &onStep, const std::function<bool()> &driver)
-    {
-        form.Engine->OnStep = onStep;
-        QTimer tick;
-        tick.setInterval(5);
-        QObject::connect(&tick, &QTimer::timeout, [&] {
-            if (!form.Prompt.LoopRunning)
-                return;
-            if (!driver()) {
-                tick.stop();
-                QTest::keyClick(form.RichEdit1, Qt::Key_Escape);
-            }
-        });
-        tick.start();
-        form.Engine->SpeedButton1Click();
-        form.Engine->OnStep = nullptr;
-    }
-
-    void key(int digit) { QTest::keyClick(form.RichEdit1, Qt::Key(Qt::Key_0 + digit)); }
-};
-
-// What the eye sees move: per step, the distance the pane that stays on screen moved.
-class MotionMeter
-{
-public:
-    explicit MotionMeter(TMainForm &form) : m_a(form.RichEdit1), m_b(form.RichEdit2) {}
-
-    void step()
-    {
-        const int a = m_a->y(), b = m_b->y();
-        if (m_started) {
-            // A recycled pane jumps by a whole page; the other one shows the motion.
-            const int da = m_lastA - a, db = m_lastB - b;
-            const int moved = std::abs(da) < std::abs(db) ? da : db;
-            m_pixels += moved;
-            m_moves.push_back(moved);
-        }
-        m_lastA = a;
-        m_lastB = b;
-        m_started = true;
-    }
-    void reset()
-    {
-        m_pixels = 0;
-        m_moves.clear();
-    }
-    qint64 pixels() const { return m_pixels; }
-    const std::vector<int> &moves() const { return m_moves; }
-
-private:
-    QWidget *m_a;
-    QWidget *m_b;
-    int m_lastA = 0, m_lastB = 0;
-    bool m_started = false;
-    qint64 m_pixels = 0;
-    std::vector<int> m_moves;
-};
-
-double refreshRate(const QWidget &w)
-{
-    const double r = w.screen() ? w.screen()->refreshRate() : 0;
-    return r >= 10 && r <= 1000 ? r : 60.0;
-}
+constexpr int Width = PrompterWidth;
+constexpr int Height = PrompterHeight;
 
 // ---- steps ----
 
@@ -173,22 +84,27 @@ double stepsPerSecond(bool smoothing)
     QElapsedTimer clock;
     qint64 steps0 = 0;
     double rate = 0;
-    p.run([&](bool after) { if (after) meter.step(); }, [&] {
-        if (p.form.Prompt.CurrentSpeed != p.form.SettingsRecord->KeyboardSpeedTable[9].Speed) {
-            p.key(9);
-            return true;
-        }
-        if (!clock.isValid()) {
-            clock.start();
-            steps0 = p.form.Engine->StepsMade();
-            meter.reset();
-            return true;
-        }
-        if (clock.elapsed() < 3000)
-            return true;
-        rate = (p.form.Engine->StepsMade() - steps0) * 1000.0 / clock.elapsed();
-        return false;
-    });
+    p.run(
+        [&](bool after) {
+            if (after)
+                meter.step();
+        },
+        [&] {
+            if (p.form.Prompt.CurrentSpeed != p.form.SettingsRecord->KeyboardSpeedTable[9].Speed) {
+                p.key(9);
+                return true;
+            }
+            if (!clock.isValid()) {
+                clock.start();
+                steps0 = p.form.Engine->StepsMade();
+                meter.reset();
+                return true;
+            }
+            if (clock.elapsed() < 3000)
+                return true;
+            rate = (p.form.Engine->StepsMade() - steps0) * 1000.0 / clock.elapsed();
+            return false;
+        });
     if (meter.pixels() <= 0)
         fail("the panes did not move");
     return rate;
@@ -200,7 +116,12 @@ double firstStepMs(int lines)
     QElapsedTimer clock;
     double ms = -1;
     clock.start();
-    p.run([&](bool after) { if (after && ms < 0) ms = clock.nsecsElapsed() / 1e6; }, [&] { return ms < 0; });
+    p.run(
+        [&](bool after) {
+            if (after && ms < 0)
+                ms = clock.nsecsElapsed() / 1e6;
+        },
+        [&] { return ms < 0; });
     return ms;
 }
 
@@ -236,25 +157,27 @@ SpeedFigures speedAt(int digit, bool steady, double seconds)
     MotionMeter meter(p.form);
     QElapsedTimer clock;
     qint64 firstNs = 0, lastNs = 0;
-    p.run([&](bool after) {
-        if (!after)
-            return;
-        meter.step();
-        if (clock.isValid())
-            lastNs = clock.nsecsElapsed();
-    }, [&] {
-        if (p.form.Prompt.CurrentSpeed != row.Speed || p.form.Prompt.ActiveDelay != row.Delay) {
-            p.key(digit);
-            return true;
-        }
-        if (!clock.isValid()) {
-            clock.start();
-            meter.reset();
-            firstNs = 0;
-            return true;
-        }
-        return clock.elapsed() < seconds * 1000;
-    });
+    p.run(
+        [&](bool after) {
+            if (!after)
+                return;
+            meter.step();
+            if (clock.isValid())
+                lastNs = clock.nsecsElapsed();
+        },
+        [&] {
+            if (p.form.Prompt.CurrentSpeed != row.Speed || p.form.Prompt.ActiveDelay != row.Delay) {
+                p.key(digit);
+                return true;
+            }
+            if (!clock.isValid()) {
+                clock.start();
+                meter.reset();
+                firstNs = 0;
+                return true;
+            }
+            return clock.elapsed() < seconds * 1000;
+        });
     // Every step moves the text by the row's speed.
     for (int m : meter.moves())
         if (m != row.Speed && m != 0)
@@ -278,8 +201,8 @@ void speed()
             for (int digit : {1, 5, 9}) {
                 const SpeedFigures f = speedAt(digit, steady, seconds);
                 if (steady)
-                    std::printf("  key %d %7.1f px/s (expected %6.1f, ratio %.4f)", digit, f.pixelsPerSecond, f.expected,
-                                f.pixelsPerSecond / f.expected);
+                    std::printf("  key %d %7.1f px/s (expected %6.1f, ratio %.4f)", digit, f.pixelsPerSecond,
+                                f.expected, f.pixelsPerSecond / f.expected);
                 else
                     std::printf("  key %d %9.1f px/s", digit, f.pixelsPerSecond);
             }
@@ -298,20 +221,22 @@ void evennessOnce(bool loaded)
     QElapsedTimer clock;
     std::vector<qint64> starts;
     std::vector<double> late;
-    p.run([&](bool after) {
-        if (!after && clock.isValid()) {
-            starts.push_back(clock.nsecsElapsed());
-            late.push_back(p.form.Engine->LastStepLateNs() / 1e6);
-        }
-    }, [&] {
-        if (p.form.Prompt.CurrentSpeed != p.form.SettingsRecord->KeyboardSpeedTable[5].Speed) {
-            p.key(5);
-            return true;
-        }
-        if (!clock.isValid())
-            clock.start();
-        return clock.elapsed() < 10000;
-    });
+    p.run(
+        [&](bool after) {
+            if (!after && clock.isValid()) {
+                starts.push_back(clock.nsecsElapsed());
+                late.push_back(p.form.Engine->LastStepLateNs() / 1e6);
+            }
+        },
+        [&] {
+            if (p.form.Prompt.CurrentSpeed != p.form.SettingsRecord->KeyboardSpeedTable[5].Speed) {
+                p.key(5);
+                return true;
+            }
+            if (!clock.isValid())
+                clock.start();
+            return clock.elapsed() < 10000;
+        });
     if (starts.size() < 100)
         fail("too few steps");
     // How long after its frame each step started, and gaps of more than one frame
@@ -320,8 +245,8 @@ void evennessOnce(bool loaded)
     for (double ms : late)
         overAFrame += ms > frameNs / 1e6;
     std::sort(late.begin(), late.end());
-    const double within2 = double(std::count_if(late.begin(), late.end(), [](double ms) { return ms <= 2.0; }))
-                           / double(late.size());
+    const double within2
+        = double(std::count_if(late.begin(), late.end(), [](double ms) { return ms <= 2.0; })) / double(late.size());
     std::printf("%s: %zu steps, %.2f %% within 2 ms of their frame, median %.2f ms, 99th percentile %.2f ms; "
                 "steps more than a frame late: %d\n",
                 loaded ? "loaded" : "idle", starts.size(), within2 * 100, late[late.size() / 2],
@@ -377,36 +302,38 @@ void trace(int digit, double points)
         bool moving = false;
         QElapsedTimer clock;
         const qint64 runs0 = p.form.Engine->RunsStarted();
-        p.run([&](bool after) {
-            if (!after)
-                return;
-            meter.step();
-            // The end-of-script stop is the end of the trace.
-            if (!moving || meter.moves().empty() || s.CurrentSpeed == 0)
-                return;
-            const int m = meter.moves().back();
-            if (m < 0 && std::getenv("TRACE_DEBUG"))
-                std::fprintf(stderr, "backward %d at top %d, panes %d %d, speed %d\n", m, s.TopLine, s.PaneATop,
-                             s.PaneBTop, s.CurrentSpeed);
-            backward += m < 0;
-            still = m == 0 ? still + 1 : 0;
-            if (still > longestStill) {
-                longestStill = still;
-                stillAt = s.TopLine;
-            }
-        }, [&] {
-            if (!moving) {
-                p.key(digit);
-                moving = s.CurrentSpeed > 0;
-                if (moving) {
-                    clock.start();
-                    meter.reset();
+        p.run(
+            [&](bool after) {
+                if (!after)
+                    return;
+                meter.step();
+                // The end-of-script stop is the end of the trace.
+                if (!moving || meter.moves().empty() || s.CurrentSpeed == 0)
+                    return;
+                const int m = meter.moves().back();
+                if (m < 0 && std::getenv("TRACE_DEBUG"))
+                    std::fprintf(stderr, "backward %d at top %d, panes %d %d, speed %d\n", m, s.TopLine, s.PaneATop,
+                                 s.PaneBTop, s.CurrentSpeed);
+                backward += m < 0;
+                still = m == 0 ? still + 1 : 0;
+                if (still > longestStill) {
+                    longestStill = still;
+                    stillAt = s.TopLine;
                 }
-                return true;
-            }
-            // The real end: the end-of-script stop.
-            return !(s.CurrentSpeed == 0 && s.TopLine >= s.LineCount - s.RecycleLines);
-        });
+            },
+            [&] {
+                if (!moving) {
+                    p.key(digit);
+                    moving = s.CurrentSpeed > 0;
+                    if (moving) {
+                        clock.start();
+                        meter.reset();
+                    }
+                    return true;
+                }
+                // The real end: the end-of-script stop.
+                return !(s.CurrentSpeed == 0 && s.TopLine >= s.LineCount - s.RecycleLines);
+            });
         std::printf("%s key %d, %.0f pt: 3,000 lines to the end in %.1f s, %lld px; runs %lld; backward moves %d; "
                     "longest standstill %d steps (at line %d); final top line %d of %d\n",
                     steady ? "FRAME" : "WIN  ", digit, points, clock.elapsed() / 1000.0, meter.pixels(),
