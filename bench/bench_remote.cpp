@@ -44,6 +44,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <malloc.h>
 #include <vector>
 
 #include "PrompterSupport.h"
@@ -98,6 +99,13 @@ long rssKiB()
         if (line.startsWith("VmRSS:"))
             return line.mid(6).trimmed().split(' ').front().toLong();
     return -1;
+}
+
+// What the program holds of the heap: RSS also keeps what was freed and not given back.
+long heapInUseKiB()
+{
+    const struct mallinfo2 m = mallinfo2();
+    return long((m.uordblks + m.hblkhd) / 1024);
 }
 
 QString loadAverage()
@@ -369,6 +377,7 @@ struct RunFigures
     double lateP99 = 0;
     long rssBeforeWarmUp = 0;
     long rss[3] = {0, 0, 0};
+    long heap[3] = {0, 0, 0};
     double cpuShare = 0;
     RemoteServer::Counts counts;
     QByteArray clientReport;
@@ -441,13 +450,17 @@ RunFigures floodRun(quint16 port, int seconds, bool send)
                 firstNs = 0;
                 cpu0 = cpuSeconds();
                 f.rss[0] = rssKiB();
+                f.heap[0] = heapInUseKiB();
                 return true;
             }
-            if (f.rss[1] == 0 && clock.elapsed() >= seconds * 500)
+            if (f.rss[1] == 0 && clock.elapsed() >= seconds * 500) {
                 f.rss[1] = rssKiB();
+                f.heap[1] = heapInUseKiB();
+            }
             if (clock.elapsed() < seconds * 1000)
                 return true;
             f.rss[2] = rssKiB();
+            f.heap[2] = heapInUseKiB();
             f.cpuShare = (cpuSeconds() - cpu0) / (clock.elapsed() / 1000.0);
             return false;
         });
@@ -488,6 +501,7 @@ void printRun(const char *label, const RunFigures &f)
     std::printf("  RSS %ld KiB before the warm-up, %ld at start, %ld in the middle, %ld at the end; %.1f %% of one "
                 "core\n",
                 f.rssBeforeWarmUp, f.rss[0], f.rss[1], f.rss[2], f.cpuShare * 100);
+    std::printf("  heap in use %ld KiB at start, %ld in the middle, %ld at the end\n", f.heap[0], f.heap[1], f.heap[2]);
     std::printf("  remote: received %lld, done %lld, ignored %lld, rate-limited %lld, malformed %lld, oversize %lld, "
                 "refused %lld\n",
                 c.received, c.done, c.ignored, c.rateDropped, c.malformed, c.oversize, c.refused);
@@ -502,10 +516,13 @@ void flood(int seconds, quint16 port)
     printRun("nothing sent", quiet);
     const RunFigures loud = floodRun(port, seconds, true);
     printRun("10,000 messages a second", loud);
-    std::printf("flood/quiet: speed %.4f, steps within 2 ms %.4f, RSS growth start to end %+ld KiB (quiet %+ld), "
+    std::printf("flood/quiet: speed %.4f, steps within 2 ms %.4f, RSS growth start to end %+ld KiB (quiet %+ld), heap "
+                "in use %+ld KiB "
+                "(quiet %+ld), "
                 "processor time %.2f\n",
                 loud.pixelsPerSecond / quiet.pixelsPerSecond, loud.within2ms / quiet.within2ms,
-                loud.rss[2] - loud.rss[0], quiet.rss[2] - quiet.rss[0], loud.cpuShare / quiet.cpuShare);
+                loud.rss[2] - loud.rss[0], quiet.rss[2] - quiet.rss[0], loud.heap[2] - loud.heap[0],
+                quiet.heap[2] - quiet.heap[0], loud.cpuShare / quiet.cpuShare);
     std::printf("load average %s\n", qPrintable(loadAverage()));
 }
 
