@@ -155,8 +155,10 @@ PromptStatus PromptCommands::Status() const
     s.delay = P.CurrentDelay;
     s.reverse = P.Reverse != 0;
     s.topLine = m_engine.LineAtTop();
-    s.lineCount = P.LineCount;
     const TRichEdit *editor = m_c.RichEdit1;
+    // Between runs the top line is the editor's, so the count is too: the prompter's is
+    // only measured when a run is set up.
+    s.lineCount = P.Prompting ? P.LineCount : editor->GetLineCount();
     const int start = editor->LineIndex(P.Prompting ? P.TopLine : editor->GetFirstVisibleLine());
     s.secondsLeft = std::max(0, editor->document()->characterCount() - 1 - std::max(0, start)) / 15;
     s.scriptName = m_hooks.scriptName ? m_hooks.scriptName() : QStringLiteral("Untitled");

@@ -335,7 +335,14 @@ void tst_RemoteWindow::runDrivenOverLoopback()
     };
     auto pushed = [&](const QString &state) { return client->states.mid(mark).contains(state); };
     send(QStringLiteral("state"));
-    steps.when([&] { return pushed(QStringLiteral("prompting=0")); }, [&] { send(QStringLiteral("start")); });
+    // Before the first run the count is the editor's, as the top line is.
+    const int editorLines = m_form->RichEdit1->GetLineCount();
+    QVERIFY(editorLines >= 60 * page);
+    steps.when([&] { return pushed(QStringLiteral("prompting=0")); },
+               [&] {
+                   QVERIFY2(pushed(QStringLiteral("lines=%1").arg(editorLines)), qPrintable(client->states.join(u' ')));
+                   send(QStringLiteral("start"));
+               });
     steps.when([&] { return running() && pushed(QStringLiteral("prompting=1")); },
                [&] { send(QStringLiteral("speed"), 2); });
     steps.when([&] { return replied(QStringLiteral("speed done")) && pushed(QStringLiteral("speed=2")); },
