@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The phone page in a real browser: headless Chromium driven by chromium-driver loads the
-page from the remote on loopback, a tap on "Faster" reaches the prompter as a speed, and the
-page shows the new line within a second. Exits 77 (skipped) where the browser is missing."""
+page from the remote on loopback, a tap on "Faster" reaches the prompter as a speed, the
+page shows the new line within a second, and after a jump stops the text the page steps on
+from row 0. Exits 77 (skipped) where the browser is missing."""
 import os
 import shutil
 import subprocess
@@ -72,6 +73,15 @@ def main():
         assert host.stdout.readline().strip() == "KeyboardRow 2"
         driver.find_element(By.ID, "slower").click()
         assert host.stdout.readline().strip() == "KeyboardRow 1"
+
+        # A jump stops the text: the page shows row 0 again and steps on from there.
+        driver.find_element(By.ID, "next").click()
+        assert host.stdout.readline().strip() == "Jump next"
+        chosen = lambda: [b.text for b in driver.find_elements(By.CSS_SELECTOR, "button.row.chosen")]
+        assert wait(lambda: chosen() == ["0"], 1.0), "the page still shows row %s after the jump" % chosen()
+        driver.find_element(By.ID, "faster").click()
+        command = host.stdout.readline().strip()
+        assert command == "KeyboardRow 1", "faster after the jump sent " + command
         shot = os.environ.get("CORVANTA_PAGE_SCREENSHOT")
         if shot:
             time.sleep(0.3)

@@ -1,5 +1,5 @@
 // Serves the phone page on loopback over a stand-in prompter whose top line moves by its
-// speed; prints the ports and every command it is given, for phone_page.py.
+// speed; prints the ports and every speed and jump it is given, for phone_page.py.
 #include "remote/RemoteServer.h"
 
 #include "FakePromptControl.h"
@@ -18,6 +18,15 @@ public:
     {
         const Outcome outcome = FakePromptControl::KeyboardRow(row);
         std::printf("KeyboardRow %d\n", row);
+        std::fflush(stdout);
+        return outcome;
+    }
+    // As the prompter's jump does, the text stops at the marker.
+    Outcome Jump(bool forward) override
+    {
+        const Outcome outcome = FakePromptControl::Jump(forward);
+        status.speed = 0;
+        std::printf("Jump %s\n", forward ? "next" : "previous");
         std::fflush(stdout);
         return outcome;
     }
