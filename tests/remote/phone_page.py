@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """The phone page in a real browser: headless Chromium driven by chromium-driver loads the
 page from the remote on loopback, a tap on "Faster" reaches the prompter as a speed, the
-page shows the new line within a second, and after a jump stops the text the page steps on
-from row 0. Exits 77 (skipped) where the browser is missing."""
+page shows the new line within a second, after a jump stops the text the page steps on
+from row 0, and a refused speed is not shown as chosen. Exits 77 (skipped) where the browser is missing."""
 import os
 import shutil
 import subprocess
@@ -82,6 +82,14 @@ def main():
         driver.find_element(By.ID, "faster").click()
         command = host.stdout.readline().strip()
         assert command == "KeyboardRow 1", "faster after the jump sent " + command
+
+        # Not prompting, a speed is refused: the page does not show it as chosen.
+        driver.find_element(By.ID, "stop").click()
+        assert wait(lambda: "prompting" not in driver.find_element(By.ID, "script").text, 1.0), "still prompting"
+        driver.find_element(By.ID, "faster").click()
+        assert host.stdout.readline().strip() == "KeyboardRow 2"
+        assert wait(lambda: chosen() == ["0"], 1.0), "the page shows the refused row %s" % chosen()
+        assert "not now" in driver.find_element(By.ID, "connection").text
         shot = os.environ.get("CORVANTA_PAGE_SCREENSHOT")
         if shot:
             time.sleep(0.3)
