@@ -13,6 +13,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 QLabel *label(const char *name, QWidget *parent)
@@ -137,6 +139,18 @@ void RemoteDialog::refresh()
                           .arg(c.refused)
                           .arg(c.wrongCodes)
                           .arg(c.lockOuts));
+    growToFit();
+}
+
+void RemoteDialog::growToFit()
+{
+    // The window's minimum does not follow wrapped text: allowing the network would
+    // squeeze the address, the QR code and the counts into the height it had.
+    layout()->activate();
+    const int w = std::max(width(), minimumSizeHint().width());
+    const int h = hasHeightForWidth() ? heightForWidth(w) : sizeHint().height();
+    if (w > width() || h > height())
+        resize(w, std::max(h, height()));
 }
 
 RemoteControl::RemoteControl(PromptControl &control, Settings &settings, QWidget *window)

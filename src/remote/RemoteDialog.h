@@ -30,6 +30,7 @@ public:
 
 private:
     RemoteSettings choice() const;
+    void growToFit();
 
     RemoteServer &m_server;
     std::function<QString(const RemoteSettings &)> m_apply;

@@ -149,6 +149,8 @@ private Q_SLOTS:
     void connectionsAreBounded();
     void dialogSavesAndStarts();
     void takenPortIsShownInTheDialog();
+    void dialogShowsAllOfTheNetworkChoice_data();
+    void dialogShowsAllOfTheNetworkChoice();
 
 private:
     std::unique_ptr<FakePromptControl> m_control;
@@ -599,6 +601,59 @@ void TestRemoteServer::takenPortIsShownInTheDialog()
     const QString status = f.child<QLabel>(remote.Dialog(), "RemoteStatus")->text();
     QVERIFY2(status.startsWith("Not listening") && status.contains(QString::number(squatter.serverPort())),
              qPrintable(status));
+}
+
+void TestRemoteServer::dialogShowsAllOfTheNetworkChoice_data()
+{
+    QTest::addColumn<bool>("networkAtOpening");
+    QTest::newRow("allowed in the settings file") << true;
+    QTest::newRow("allowed while the dialog is open") << false;
+}
+
+// Allowing the network shows the address, the QR code and the pairing code: the window
+// makes room for them, so nothing is cut (a cut QR code does not scan).
+void TestRemoteServer::dialogShowsAllOfTheNetworkChoice()
+{
+    QFETCH(bool, networkAtOpening);
+    DialogFixture f;
+    const quint16 port = freePort();
+    WriteRemoteSettings(f.settings, {true, port, networkAtOpening});
+    RemoteControl remote(f.control, f.settings, &f.window);
+    remote.Open();
+    QVERIFY(remote.Server().isRunning());
+    remote.RemoteControlItemClick();
+    RemoteDialog *dialog = remote.Dialog();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    if (!networkAtOpening) {
+        f.child<QCheckBox>(dialog, "RemoteNetwork")->setChecked(true);
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Apply)->click();
+    }
+    QVERIFY(remote.Server().options().network);
+    QTest::qWait(50);
+
+    QVERIFY(f.child<QLabel>(dialog, "RemotePairingCode")->isVisible());
+    const QRect inside = dialog->rect();
+    for (QWidget *w : dialog->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (!w->isVisible())
+            continue;
+        const QString what = w->objectName() + QLatin1Char(' ') + w->metaObject()->className();
+        QVERIFY2(inside.contains(w->geometry()), qPrintable(what + " is outside the window"));
+        const int needed = w->hasHeightForWidth() ? w->heightForWidth(w->width()) : w->minimumSizeHint().height();
+        QVERIFY2(w->height() >= needed,
+                 qPrintable(QStringLiteral("%1 is %2 high of %3").arg(what).arg(w->height()).arg(needed)));
+    }
+    const auto *qr = f.child<QLabel>(dialog, "RemoteQrCode");
+    if (remote.Server().pageAddresses().isEmpty())
+        QSKIP("this computer has no network address: no QR code to show");
+    QVERIFY(qr->isVisible());
+    const QSize code = qr->pixmap().deviceIndependentSize().toSize();
+    QVERIFY(!code.isEmpty());
+    QVERIFY2(qr->contentsRect().width() >= code.width() && qr->contentsRect().height() >= code.height(),
+             qPrintable(QStringLiteral("the QR code of %1x%2 has %3x%4")
+                            .arg(code.width())
+                            .arg(code.height())
+                            .arg(qr->contentsRect().width())
+                            .arg(qr->contentsRect().height())));
 }
 
 QTEST_MAIN(TestRemoteServer)
