@@ -7,10 +7,12 @@
 #include "help/HelpTopics.h"
 #include "help/TAboutBox.h"
 #include "help/Thelpform.h"
+#include "remote/RemoteCommand.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -41,6 +43,7 @@ private Q_SLOTS:
     void aboutBoxCloses();
     void shippedDocumentHeadings();
     void shippedDocumentListsEveryKey();
+    void shippedRemoteExamplesAreTaken();
 
 private:
     void useDocument(const QString &fixture);
@@ -346,6 +349,57 @@ void tst_HelpViewer::shippedDocumentListsEveryKey()
         }
         QVERIFY2(found, qPrintable(key));
     }
+}
+
+// What the help shows a remote's author to send is what the remote takes: each JSON
+// example is JSON (the state's, cut short with "...", aside) and each command example, as
+// JSON and as an OSC address, is a command.
+void tst_HelpViewer::shippedRemoteExamplesAreTaken()
+{
+    QTextDocument doc;
+    ScriptDocumentIO::load(&doc, shippedDocumentPath(), false);
+    const QString plain = doc.toPlainText();
+    const qsizetype from = plain.indexOf(QStringLiteral("\nRemote control\n"));
+    const qsizetype to = plain.indexOf(QStringLiteral("\nHardware requirements\n"));
+    QVERIFY(from > 0 && to > from);
+    const QString section = plain.mid(from, to - from);
+
+    int commands = 0;
+    for (qsizetype at = section.indexOf(u'{'); at >= 0; at = section.indexOf(u'{', at)) {
+        qsizetype end = at;
+        for (int depth = 0; end < section.size(); ++end) {
+            depth += section[end] == u'{' ? 1 : section[end] == u'}' ? -1 : 0;
+            if (depth == 0)
+                break;
+        }
+        const QString example = section.mid(at, end - at + 1);
+        at = end + 1;
+        if (example.contains(QStringLiteral("...")))
+            continue;
+        QJsonParseError error{};
+        QJsonDocument::fromJson(example.toUtf8(), &error);
+        QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(example));
+        if (example.startsWith(QStringLiteral("{\"command\""))) {
+            QVERIFY2(Remote::ParseJson(example.toUtf8()).command, qPrintable(example));
+            ++commands;
+        }
+    }
+    QVERIFY(commands > 10);
+
+    static const QRegularExpression osc(QStringLiteral("(/corvanta/[a-z/]*[a-z])( (\\d+))?"));
+    int addresses = 0;
+    for (const QRegularExpressionMatch &m : osc.globalMatch(section)) {
+        // The remote's answers, not commands.
+        if (m.captured(1) == QStringLiteral("/corvanta/reply") || m.captured(1) == QStringLiteral("/corvanta/error"))
+            continue;
+        QList<Remote::OscArgument> arguments;
+        if (m.hasCaptured(3))
+            arguments.append(Remote::OscArgument{m.captured(3).toInt(), {}});
+        const Remote::Parsed parsed = Remote::ParseOsc(Remote::OscMessage(m.captured(1), arguments));
+        QVERIFY2(parsed.command, qPrintable(m.captured(0)));
+        ++addresses;
+    }
+    QVERIFY(addresses > 10);
 }
 
 QTEST_MAIN(tst_HelpViewer)
