@@ -11,9 +11,10 @@
 //   bench_remote flood [seconds]
 //       A steady-method run at key 5 for 30 s (unless given) twice in one process: once
 //       with nothing sent, once while a child process sends 10,000 messages a second on
-//       loopback (half OSC, half WebSocket; a tenth of them garbage, unknown or oversize).
-//       Speed against the expected, steps within 2 ms of their frame, RSS at start,
-//       middle and end, processor time, and the remote's counts.
+//       loopback (half OSC, half WebSocket; a fifth of them garbage, unknown commands,
+//       wrong types or oversize). Speed against the expected, steps within 2 ms of their
+//       frame, RSS and the heap in use at start, middle and end, processor time, and the
+//       remote's counts.
 //
 // Run offscreen or on a display, for example
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_remote latency
