@@ -297,10 +297,12 @@ void measure(const char *label, Transport transport, quint16 port, const Target 
     std::vector<double> ms;
     for (int i = 0; i < n; ++i)
         ms.push_back((s.seenAt[size_t(i)] - s.sent[size_t(i)]) / 1e6);
+    const auto slowest = int(std::max_element(ms.begin(), ms.end()) - ms.begin());
     std::sort(ms.begin(), ms.end());
-    std::printf("  %-34s %-9s %6d %9.3f %9.3f %9.3f  %s\n", label, transport == Transport::Osc ? "OSC" : "WebSocket", n,
-                ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 99 / 100)], ms.back(),
-                ms[std::min(ms.size() - 1, ms.size() * 99 / 100)] < 16.7 ? "" : "p99 over a frame");
+    const double p99 = ms[std::min(ms.size() - 1, ms.size() * 99 / 100)];
+    std::printf("  %-34s %-9s %6d %9.3f %9.3f %9.3f  (max at #%d)%s\n", label,
+                transport == Transport::Osc ? "OSC" : "WebSocket", n, ms[ms.size() / 2], p99, ms.back(), slowest,
+                p99 < 16.7 ? "" : " p99 over a frame");
 }
 
 void latency(int n, quint16 port)
@@ -358,7 +360,11 @@ void latency(int n, quint16 port)
                     n, whilePrompting);
         }
         if (steady) {
-            // Between runs a row changes nothing: the answer is the effect.
+            // Between runs a row changes nothing: the answer is the effect. The window
+            // settles first: the end of a run is not what is measured.
+            QEventLoop settle;
+            QTimer::singleShot(500, &settle, &QEventLoop::quit);
+            settle.exec();
             const Target idle{&server, [](int) { return true; }};
             for (Transport t : {Transport::Osc, Transport::WebSocket})
                 measure("not prompting (answered ignored)", t, port, idle, n, whileWaiting);
