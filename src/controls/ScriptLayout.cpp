@@ -388,6 +388,15 @@ int ScriptLayout::Pieces::firstForced() const
     return -1;
 }
 
+std::vector<int> ScriptLayout::PieceStarts(int blockNumber) const
+{
+    std::vector<int> starts;
+    if (blockNumber >= 0 && blockNumber < int(m_extents.size()) && m_extents[blockNumber].pieces)
+        for (const Piece &piece : m_extents[blockNumber].pieces->pieces)
+            starts.push_back(piece.start);
+    return starts;
+}
+
 bool ScriptLayout::Settled() const
 {
     return !m_settle->isActive();

@@ -94,6 +94,8 @@ public:
     static constexpr int PieceCharacters = 20000;
     // Smaller sizes let the pieces be tried on small texts; the document is laid out again.
     void SetPieceSizes(int piecedParagraph, int pieceCharacters);
+    // Paragraph positions where a paragraph's pieces start; none when it is laid out whole.
+    std::vector<int> PieceStarts(int blockNumber) const;
 
     // While suspended, changes are only noted; resuming lays the document out once.
     // Loading a script and then giving it one face and size costs one layout, not three.

@@ -51,10 +51,12 @@ TRichEdit::TRichEdit(QWidget *parent) : QTextEdit(parent)
             OnResizeRequest(QRect(QPoint(0, 0), ContentSize()));
     });
     // The text control asks to see the caret at the rectangle the paragraph's own layout
-    // gives; for a paragraph laid out in pieces that is the paragraph's top. It is
-    // answered first by the view; the caret's true place follows.
+    // gives; for a paragraph laid out in pieces that is the paragraph's top. The request
+    // comes here first; the view answers the others as before.
     for (QObject *child : children()) {
         if (child->inherits("QWidgetTextControl")) {
+            m_viewAnswersFirst
+                = !disconnect(child, SIGNAL(visibilityRequest(QRectF)), this, SLOT(_q_ensureVisible(QRectF)));
             connect(child, SIGNAL(visibilityRequest(QRectF)), this, SLOT(scrollToCaretInPieces(QRectF)));
             break;
         }
@@ -870,14 +872,14 @@ void TRichEdit::scrollToCaretInPieces(const QRectF &requested)
 {
     const ScriptLayout &map = layout();
     const int position = textCursor().position();
-    if (!map.InPieces(position))
-        return;
-    const ScriptLayout::PlacedLine line = map.LineOfPosition(position);
     // Only the request for the caret, which the paragraph's own layout could not place.
-    if (!qFuzzyCompare(requested.height(), 10) || qAbs(requested.top() - map.BlockTop(line.blockNumber)) > 0.5)
+    if (map.InPieces(position) && qFuzzyCompare(requested.height(), 10)
+        && qAbs(requested.top() - map.BlockTop(map.LineOfPosition(position).blockNumber)) <= 0.5) {
+        keepCaretInView();
         return;
-    Q_UNUSED(line);
-    keepCaretInView();
+    }
+    if (!m_viewAnswersFirst)
+        QMetaObject::invokeMethod(this, "_q_ensureVisible", Qt::DirectConnection, Q_ARG(QRectF, requested));
 }
 
 void TRichEdit::keepCaretInView()
@@ -897,6 +899,40 @@ void TRichEdit::keepCaretInView()
         across->setValue(qFloor(caret.left()));
     else if (caret.right() > across->value() + viewport()->width())
         across->setValue(qCeil(caret.right()) - viewport()->width());
+}
+
+void TRichEdit::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    QTextEdit::mouseDoubleClickEvent(event);
+    // Qt selects the word only on a line of the paragraph's own layout, which a paragraph
+    // laid out in pieces does not have. The word is found among the lines about the caret.
+    QTextCursor c = textCursor();
+    const ScriptLayout &map = layout();
+    if (event->button() != Qt::LeftButton || c.hasSelection() || !map.InPieces(c.position()))
+        return;
+    const ScriptLayout::PlacedLine line = map.LineOfPosition(c.position());
+    if (!line.isValid() || line.line.textLength() == 0)
+        return;
+    QString text;
+    int from = -1;
+    for (int n = line.displayLine - 1; n <= line.displayLine + 1; ++n) {
+        const ScriptLayout::PlacedLine near = map.DisplayLine(n);
+        if (!near.isValid() || near.blockNumber != line.blockNumber)
+            continue;
+        if (from < 0)
+            from = near.start();
+        text += near.layout->text().mid(near.line.textStart(), near.line.textLength());
+    }
+    QTextDocument words;
+    QTextCursor word(&words);
+    word.insertText(text);
+    word.setPosition(c.position() - from);
+    word.select(QTextCursor::WordUnderCursor);
+    if (!word.hasSelection())
+        return;
+    c.setPosition(from + word.selectionStart());
+    c.setPosition(from + word.selectionEnd(), QTextCursor::KeepAnchor);
+    setTextCursor(c);
 }
 
 QVariant TRichEdit::inputMethodQuery(Qt::InputMethodQuery query) const

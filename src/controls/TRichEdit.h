@@ -161,6 +161,7 @@ protected:
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
 
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
@@ -201,4 +202,7 @@ private:
     int m_typedAt = -1;
     int m_typedSteps = -1;
     bool m_typedBackspace = false;
+    // Set when the view's own answer to the text control's requests to be seen could not
+    // be taken over (it then answers before scrollToCaretInPieces).
+    bool m_viewAnswersFirst = true;
 };
