@@ -2,8 +2,10 @@
 
 #include "controls/TRichEdit.h"
 
-ClientArea::ClientArea(QWidget *parent) : QWidget(parent)
-{ }
+ClientArea::ClientArea(QWidget *parent)
+    : QWidget(parent)
+{
+}
 
 void ClientArea::SetControls(QWidget *margin, TRichEdit *paneA, TRichEdit *paneB, TRichEdit *measure)
 {

@@ -29,7 +29,7 @@ Dcb Make(const ComPortLineSettings &line)
     dcb.ByteSize = quint8(line.DataBits + 5);
     dcb.Parity = quint8(line.Parity);
     dcb.StopBits = quint8(line.StopBits);
-    dcb.XonChar = 0x11; // DC1
+    dcb.XonChar = 0x11;  // DC1
     dcb.XoffChar = 0x13; // DC3
     return dcb;
 }

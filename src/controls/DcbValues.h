@@ -8,19 +8,8 @@
 // so the order of every list below is fixed.
 enum TComPortNumber { pnCOM1, pnCOM2, pnCOM3, pnCOM4 };
 enum TComPortBaudRate {
-    br110,
-    br300,
-    br600,
-    br1200,
-    br2400,
-    br4800,
-    br9600,
-    br14400,
-    br19200,
-    br38400,
-    br56000,
-    br57600,
-    br115200,
+    br110, br300, br600, br1200, br2400, br4800, br9600,
+    br14400, br19200, br38400, br56000, br57600, br115200,
 };
 enum TComPortDataBits { db5BITS, db6BITS, db7BITS, db8BITS };
 enum TComPortStopBits { sb1BITS, sb1HALFBITS, sb2BITS };
@@ -62,7 +51,7 @@ struct Dcb
     quint16 XonLim = 0;
     quint16 XoffLim = 0;
     quint8 ByteSize = 0;
-    quint8 Parity = 0; // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    quint8 Parity = 0;   // 0 none, 1 odd, 2 even, 3 mark, 4 space
     quint8 StopBits = 0; // 0 one, 1 one and a half, 2 two
     quint8 XonChar = 0;
     quint8 XoffChar = 0;

@@ -23,7 +23,8 @@ void Dialogs::information(QWidget *parent, const QString &text)
     QMessageBox::information(parent, QStringLiteral("Corvanta"), text);
 }
 
-QMessageBox::StandardButton Dialogs::confirm(QWidget *parent, const QString &text, QMessageBox::StandardButtons buttons)
+QMessageBox::StandardButton Dialogs::confirm(QWidget *parent, const QString &text,
+                                             QMessageBox::StandardButtons buttons)
 {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, buttons, parent);
     if (QAbstractButton *yes = box.button(QMessageBox::Yes))
@@ -39,8 +40,7 @@ namespace {
 // last group of patterns.
 QString shownFilterText(const QString &filter)
 {
-    static const QRegularExpression patterns(
-        QStringLiteral("^(.*)\\([a-zA-Z0-9_.,*? +;#\\-\\[\\]@{}/!<>$%&=^~:|]*\\)$"));
+    static const QRegularExpression patterns(QStringLiteral("^(.*)\\([a-zA-Z0-9_.,*? +;#\\-\\[\\]@{}/!<>$%&=^~:|]*\\)$"));
     const QRegularExpressionMatch m = patterns.match(filter);
     return m.hasMatch() ? m.captured(1).trimmed() : filter;
 }
@@ -73,7 +73,8 @@ FileChoice runFileDialog(QFileDialog &dialog, const QStringList &filters, int fi
 
 }
 
-FileChoice Dialogs::openFile(QWidget *parent, const QString &folder, const QStringList &filters, int filterIndex)
+FileChoice Dialogs::openFile(QWidget *parent, const QString &folder, const QStringList &filters,
+                             int filterIndex)
 {
     QFileDialog dialog(parent, QString(), folder);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -81,8 +82,8 @@ FileChoice Dialogs::openFile(QWidget *parent, const QString &folder, const QStri
     return runFileDialog(dialog, filters, filterIndex);
 }
 
-FileChoice Dialogs::saveFile(QWidget *parent, const QString &folder, const QStringList &filters, int filterIndex,
-                             const QString &)
+FileChoice Dialogs::saveFile(QWidget *parent, const QString &folder, const QStringList &filters,
+                             int filterIndex, const QString &)
 {
     // The default extension is added by the caller, by the rules of the chosen filter.
     QFileDialog dialog(parent, QString(), folder);

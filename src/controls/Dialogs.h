@@ -29,9 +29,10 @@ public:
     // The confirmation box: caption "Confirm", question icon; returns Yes, No or Cancel.
     virtual QMessageBox::StandardButton confirm(QWidget *parent, const QString &text,
                                                 QMessageBox::StandardButtons buttons);
-    virtual FileChoice openFile(QWidget *parent, const QString &folder, const QStringList &filters, int filterIndex);
-    virtual FileChoice saveFile(QWidget *parent, const QString &folder, const QStringList &filters, int filterIndex,
-                                const QString &defaultSuffix);
+    virtual FileChoice openFile(QWidget *parent, const QString &folder, const QStringList &filters,
+                                int filterIndex);
+    virtual FileChoice saveFile(QWidget *parent, const QString &folder, const QStringList &filters,
+                                int filterIndex, const QString &defaultSuffix);
     virtual bool print(QWidget *parent, QPrinter *printer);
 };
 

@@ -16,9 +16,9 @@ class QWidget;
 class ErrorGuard
 {
 public:
-    ErrorGuard(QWidget *parent, Dialogs *const *dialogs) : m_parent(parent), m_dialogs(dialogs) { }
+    ErrorGuard(QWidget *parent, Dialogs *const *dialogs) : m_parent(parent), m_dialogs(dialogs) {}
     // For a window that shows its errors its own way (a modal dialog, over itself).
-    explicit ErrorGuard(std::function<void(const QString &text)> report) : m_report(std::move(report)) { }
+    explicit ErrorGuard(std::function<void(const QString &text)> report) : m_report(std::move(report)) {}
 
     bool run(const std::function<void()> &handler) const;
 
@@ -33,7 +33,9 @@ public:
     template<typename F>
     auto wrap(F handler) const
     {
-        return [this, handler](auto &&...args) { run([&] { handler(std::forward<decltype(args)>(args)...); }); };
+        return [this, handler](auto &&...args) {
+            run([&] { handler(std::forward<decltype(args)>(args)...); });
+        };
     }
 
 private:

@@ -3,7 +3,8 @@
 #include <QLabel>
 #include <QProgressBar>
 
-TStatusBar::TStatusBar(QWidget *parent) : QStatusBar(parent)
+TStatusBar::TStatusBar(QWidget *parent)
+    : QStatusBar(parent)
 {
     setSizeGripEnabled(false);
     m_progress = new QProgressBar(this);

@@ -5,7 +5,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-TUpDown::TUpDown(QLineEdit *associate, QWidget *parent) : QWidget(parent), m_associate(associate)
+TUpDown::TUpDown(QLineEdit *associate, QWidget *parent)
+    : QWidget(parent), m_associate(associate)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -31,8 +31,8 @@ QIcon pictureIcon(Picture picture)
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(QColor(0x20, 0x30, 0x60), 1.2));
     auto page = [&p](QRectF r) {
-        QPolygonF shape({r.topLeft(), QPointF(r.right() - 4, r.top()), QPointF(r.right(), r.top() + 4), r.bottomRight(),
-                         r.bottomLeft()});
+        QPolygonF shape({r.topLeft(), QPointF(r.right() - 4, r.top()), QPointF(r.right(), r.top() + 4),
+                         r.bottomRight(), r.bottomLeft()});
         p.setBrush(Qt::white);
         p.drawPolygon(shape);
     };
