@@ -970,11 +970,16 @@ void ScriptLayout::drawPieces(QPainter *painter, const PaintContext &context, co
             break;
         const int end = k + 1 < pieces.pieces.size() ? pieces.pieces[k + 1].start : block.length();
         QList<QTextLayout::FormatRange> local;
+        // A selection running on past either end of the piece is given as running past
+        // the piece's text too: the text layout fills a line whole only when the selection
+        // neither starts nor ends on it.
+        const int textLength = int(piece.layout->text().size());
         for (const QTextLayout::FormatRange &range : selections) {
-            const int from = std::max(range.start, piece.start);
-            const int to = std::min(range.start + range.length, end);
-            if (from < to)
-                local << QTextLayout::FormatRange{from - piece.start, to - from, range.format};
+            if (range.start >= end || range.start + range.length <= piece.start)
+                continue;
+            const int from = std::max(range.start - piece.start, -1);
+            const int to = std::min(range.start + range.length - piece.start, textLength + 1);
+            local << QTextLayout::FormatRange{from, to - from, range.format};
         }
         painter->save();
         painter->translate(0, piece.top);

@@ -26,6 +26,7 @@ private Q_SLOTS:
     void keysMoveLikeQt();
     void typingAndUndo();
     void pointerLandsOnItsCharacter();
+    void drawsLikeTheWhole();
     void caretStaysInViewWhileTyping();
 };
 
@@ -391,6 +392,35 @@ void tst_LongParagraphs::pointerLandsOnItsCharacter()
         QTest::mouseDClick(edit->viewport(), Qt::LeftButton, {}, QPoint(120, 160));
     QCOMPARE(pair.pieced.SelText(), pair.whole.SelText());
     QCOMPARE(pair.pieced.SelStart(), pair.whole.SelStart());
+}
+
+void tst_LongParagraphs::drawsLikeTheWhole()
+{
+    Pair pair(400, 250);
+    pair.fill([](QTextDocument *doc) {
+        QTextCursor c(doc);
+        c.insertText(words(6000));
+        c.setPosition(2000);
+        c.setPosition(2600, QTextCursor::KeepAnchor);
+        QTextCharFormat f;
+        f.setFontPointSize(30);
+        f.setForeground(Qt::darkRed);
+        c.mergeCharFormat(f);
+    });
+    pair.show();
+    // A selection across a seam, in view with the lines about it; then the big words.
+    const int seam = firstSeam(pair.pieced, 0, 2);
+    for (const int place : {seam, 2300}) {
+        for (TRichEdit *edit : {&pair.whole, &pair.pieced}) {
+            edit->SetSelection(seam - 150, 300);
+            edit->verticalScrollBar()->setValue(edit->LineTop(edit->LineFromChar(place)) - 120);
+            edit->clearFocus();
+        }
+        const QImage whole = pair.whole.viewport()->grab().toImage();
+        const QImage pieced = pair.pieced.viewport()->grab().toImage();
+        QCOMPARE(pieced.size(), whole.size());
+        QVERIFY2(pieced == whole, qPrintable(QStringLiteral("at %1").arg(place)));
+    }
 }
 
 void tst_LongParagraphs::caretStaysInViewWhileTyping()
