@@ -1,11 +1,14 @@
 #include "settings/ProfileFile.h"
 
+#include "core/CorvantaError.h"
+#include "core/RegularFile.h"
 #include "core/Windows1252.h"
 
-#include <QFile>
 #include <QSaveFile>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -51,22 +54,23 @@ bool hasLineBreak(const QString &text)
 
 } // namespace
 
-ProfileFile::ProfileFile(const QByteArray &bytes)
-    : m_bytes(bytes)
+ProfileFile::ProfileFile(const QByteArray &bytes) : m_bytes(bytes)
 {
     splitLines();
 }
 
 bool ProfileFile::load(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_errorString = file.errorString();
-        return false;
-    }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        m_errorString = file.errorString();
+    // Through the regular-file check: a pipe or a device in the settings file's place would
+    // otherwise hold the program before its window is up.
+    QByteArray bytes;
+    try {
+        if (RegularFile::read(path, bytes) != RegularFile::Outcome::Read) {
+            m_errorString = QString::fromLocal8Bit(std::strerror(errno));
+            return false;
+        }
+    } catch (const CorvantaError &e) {
+        m_errorString = e.text();
         return false;
     }
     m_bytes = std::move(bytes);
@@ -82,8 +86,7 @@ bool ProfileFile::save(const QString &path)
     // In a folder that takes no new files the file itself may still be writable: then it is
     // written in place, as the only way to keep the change.
     file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(m_bytes) != m_bytes.size() || !file.flush()
-        || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(m_bytes) != m_bytes.size() || !file.flush() || !file.commit()) {
         m_errorString = file.errorString();
         return false;
     }
@@ -106,9 +109,8 @@ QString ProfileFile::value(const QString &section, const QString &key, const QSt
 bool ProfileFile::setValue(const QString &section, const QString &key, const QString &value)
 {
     const QString keyName = trimmedBlanks(key).toString();
-    if (hasLineBreak(section) || section.contains(u']') || keyName.isEmpty() || hasLineBreak(key)
-        || key.contains(u'=') || keyName.startsWith(u'[') || hasLineBreak(value)
-        || !Windows1252::fits(section + key + value)) {
+    if (hasLineBreak(section) || section.contains(u']') || keyName.isEmpty() || hasLineBreak(key) || key.contains(u'=')
+        || keyName.startsWith(u'[') || hasLineBreak(value) || !Windows1252::fits(section + key + value)) {
         m_errorString = QStringLiteral("Section, key or value cannot be written as one line");
         return false;
     }

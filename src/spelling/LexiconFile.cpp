@@ -1,10 +1,11 @@
 #include "spelling/LexiconFile.h"
 
 #include "core/CorvantaError.h"
+#include "core/RegularFile.h"
 #include "formats/PlainTextCodec.h"
 
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace LexiconFile {
@@ -31,21 +32,26 @@ LexiconEntries parse(const QString &text)
 
 LexiconEntries read(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // A list that cannot be read counts as empty; one that is not a regular file (a pipe
+    // would hold the check) is not read at all.
+    QByteArray bytes;
+    try {
+        if (RegularFile::read(path, bytes) != RegularFile::Outcome::Read)
+            return {};
+    } catch (const CorvantaError &) {
         return {};
-    return parse(PlainTextCodec::decode(file.readAll()));
+    }
+    return parse(PlainTextCodec::decode(bytes));
 }
 
 void appendWord(const QString &path, const QString &word)
 {
     QString text;
-    QFile old(path);
-    if (old.exists()) {
-        if (!old.open(QIODevice::ReadOnly))
+    if (QFileInfo::exists(path)) {
+        QByteArray bytes;
+        if (RegularFile::read(path, bytes) != RegularFile::Outcome::Read)
             throw CorvantaError(QStringLiteral("Cannot open file %1").arg(QDir::toNativeSeparators(path)));
-        text = PlainTextCodec::decode(old.readAll());
-        old.close();
+        text = PlainTextCodec::decode(bytes);
     }
     if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n')))
         text += QLatin1Char('\n');
@@ -53,8 +59,7 @@ void appendWord(const QString &path, const QString &word)
 
     QSaveFile file(path);
     const QByteArray bytes = PlainTextCodec::encode(text);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush()
-        || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() || !file.commit())
         throw CorvantaError(QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(path)));
 }
 

@@ -1,4 +1,4 @@
-#include "FakeDialogs.h"
+#include "TestWindow.h"
 #include "SpecialFiles.h"
 
 #include "app/TMainForm.h"
@@ -73,8 +73,8 @@ static QString describe(QMenu *menu)
         if (!a->shortcut().isEmpty())
             entry += QLatin1Char('|') + a->shortcut().toString();
         if (a->menu())
-            entry = a->menu()->objectName() + QLatin1Char('|') + a->text() + QStringLiteral(" [")
-                    + describe(a->menu()) + QLatin1Char(']');
+            entry = a->menu()->objectName() + QLatin1Char('|') + a->text() + QStringLiteral(" [") + describe(a->menu())
+                + QLatin1Char(']');
         entries << entry;
     }
     return entries.join(QStringLiteral("; "));
@@ -92,23 +92,27 @@ void tst_MainForm::menuBar_data()
 {
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("items");
-    QTest::newRow("file") << "&File"
+    QTest::newRow("file")
+        << "&File"
         << "FileNewItem|&New|Ctrl+N; FileOpenItem|&Open...|Ctrl+O; FileSaveItem|&Save|Ctrl+S; "
            "FileSaveAsItem|Save &As...; Insert2|Insert|Ctrl+T; -; RecentFiles1|Recent &Files [RecentFile1|; "
            "RecentFile2|; RecentFile3|; RecentFile4|; RecentFile5|; RecentFile6|; RecentFile7|; RecentFile8|]; -; "
            "FilePrintItem|&Print|Ctrl+P; -; FileExitItem|E&xit";
     QTest::newRow("edit") << "&Edit"
-        << "EditUndoItem|&Undo|Ctrl+Z; EditRedoItem|&Redo|Ctrl+Y; -; EditCutItem|Cu&t|Ctrl+X; EditCopyItem|&Copy|Ctrl+C; "
-           "EditPasteItem|&Paste|Ctrl+V; -; Search1|&Find|Ctrl+F; Replace1|&Replace|Ctrl+R; "
-           "N6|Select All|Ctrl+A";
-    QTest::newRow("insert") << "&Insert" << "Date1|&Date|F2; Time1|&Time|F3; Marker1|&Jump Marker|Ctrl+M";
-    QTest::newRow("format") << "F&ormat"
+                          << "EditUndoItem|&Undo|Ctrl+Z; EditRedoItem|&Redo|Ctrl+Y; -; EditCutItem|Cu&t|Ctrl+X; "
+                             "EditCopyItem|&Copy|Ctrl+C; "
+                             "EditPasteItem|&Paste|Ctrl+V; -; Search1|&Find|Ctrl+F; Replace1|&Replace|Ctrl+R; "
+                             "N6|Select All|Ctrl+A";
+    QTest::newRow("insert") << "&Insert"
+                            << "Date1|&Date|F2; Time1|&Time|F3; Marker1|&Jump Marker|Ctrl+M";
+    QTest::newRow("format")
+        << "F&ormat"
         << "BackgroundColor1|Color|F4; Bold1|&Bold|Ctrl+B; Underline1|&Underline|Ctrl+U; "
            "Italic1|&Italic|Ctrl+I; UpperLowercase1|Upper/&Lowercase|Ctrl+G; Inverse1|Inverse; -; "
            "AlignLeft1|Align Left; AlignRight1|Align Right; AlignCentre1|Align Centre; Bullets2|Bullets";
     QTest::newRow("view") << "&View"
-        << "NextMarker1|&Next Marker|F6; PreviousMarker1|&Previous Marker|F5; "
-           "Nexterrormark1|Next Error Marker|Ctrl+F6; PreviouserrorMark1|Previous Error Mark|Ctrl+F5";
+                          << "NextMarker1|&Next Marker|F6; PreviousMarker1|&Previous Marker|F5; "
+                             "Nexterrormark1|Next Error Marker|Ctrl+F6; PreviouserrorMark1|Previous Error Mark|Ctrl+F5";
     QTest::newRow("tools")
         << "&Tools"
         << "Spell1|&Spell|F7; Prompt1|&Prompt|F10; -; ScrollControl1|Scroll Control [ScrollControls1|&Keyboard; "
@@ -120,21 +124,20 @@ void tst_MainForm::menuBar_data()
               "MirrorLeftRight1|Mirror Left-Right; MirrorTopBottom1|Mirror Top-Bottom]; "
               "RemoteControlItem|Remote Control...";
     QTest::newRow("help") << "&Help"
-        << "Introduction1|Introduction|F1; -; Settingup1|Setting up; Openascript1|Open a script; "
-           "HelpSearchItem|Save a script; KeyboardShortcuts1|Keyboard Shortcuts; "
-           "CutCopyandpaste1|Cut, Copy and paste; Searchandreplace1|Find and replace; "
-           "Performancetuning1|Performance tuning; Hardwarerequirements1|Hardware requirements; "
-           "Videoout1|Video out; SpellCheck2|Spell Check; Problems1|Problems; Contacts1|Contacts; -; "
-           "HelpAboutItem|&About...";
+                          << "Introduction1|Introduction|F1; -; Settingup1|Setting up; Openascript1|Open a script; "
+                             "HelpSearchItem|Save a script; KeyboardShortcuts1|Keyboard Shortcuts; "
+                             "CutCopyandpaste1|Cut, Copy and paste; Searchandreplace1|Find and replace; "
+                             "Performancetuning1|Performance tuning; Hardwarerequirements1|Hardware requirements; "
+                             "Videoout1|Video out; SpellCheck2|Spell Check; Problems1|Problems; Contacts1|Contacts; -; "
+                             "HelpAboutItem|&About...";
 }
 
 void tst_MainForm::menuBar()
 {
     QFETCH(QString, caption);
     QFETCH(QString, items);
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
 
     QStringList top;
     for (QAction *a : form.MainMenu->actions())
@@ -152,9 +155,8 @@ void tst_MainForm::menuBar()
 
 void tst_MainForm::toolBar()
 {
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
 
     QStringList entries;
     for (QAction *a : form.ToolBar1->actions()) {
@@ -220,19 +222,19 @@ void tst_MainForm::everyCommandIsWired()
 
 void tst_MainForm::controls()
 {
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
 
     QCOMPARE(form.windowTitle(), QStringLiteral("Corvanta (V1.1.0)"));
-    QCOMPARE(form.centralWidget()->width() , 766);
+    QCOMPARE(form.centralWidget()->width(), 766);
     QCOMPARE(form.centralWidget()->height() + form.ToolBar1->height() + form.StatusBar->height(), 434);
 
-    for (const char *name : {"RichEdit1", "RichEdit2", "RichEdit3", "RichEdit4", "Panel1", "Label1", "Label2",
-                             "Label3", "Label4", "Label5", "ToolBar1", "StatusBar", "MainMenu", "MainMenu1",
-                             "Timer1", "Timer2", "Timer3", "CommPortDriver1", "fontname", "fontsize", "UpDown1"})
+    for (const char *name :
+         {"RichEdit1", "RichEdit2", "RichEdit3", "RichEdit4",       "Panel1",    "Label1",   "Label2",
+          "Label3",    "Label4",    "Label5",    "ToolBar1",        "StatusBar", "MainMenu", "MainMenu1",
+          "Timer1",    "Timer2",    "Timer3",    "CommPortDriver1", "fontname",  "fontsize", "UpDown1"})
         QVERIFY2(form.findChild<QObject *>(name), name);
 
     QCOMPARE(form.Panel1->width(), 41);
@@ -241,9 +243,16 @@ void tst_MainForm::controls()
     QCOMPARE(form.Label1->font().pixelSize(), 64);
     QCOMPARE(form.Label1->y(), 136);
     QCOMPARE(form.Label1->toolTip(), QStringLiteral("Hold down Left mouse button in margin to move arrow."));
-    const struct { QLabel *label; const char *text; int top; int pixels; } labels[] = {
-        {form.Label2, "delay", 312, 9}, {form.Label3, "Speed", 288, 9},
-        {form.Label4, "Lines", 336, 11}, {form.Label5, "", 264, 11}};
+    const struct
+    {
+        QLabel *label;
+        const char *text;
+        int top;
+        int pixels;
+    } labels[] = {{form.Label2, "delay", 312, 9},
+                  {form.Label3, "Speed", 288, 9},
+                  {form.Label4, "Lines", 336, 11},
+                  {form.Label5, "", 264, 11}};
     for (const auto &l : labels) {
         QCOMPARE(l.label->text(), QString::fromLatin1(l.text));
         QCOMPARE(l.label->y(), l.top);
@@ -277,12 +286,11 @@ void tst_MainForm::controls()
 
 void tst_MainForm::formCreateOnFirstStart()
 {
-    ScopedWorkDir dir;
+    TestWindow window;
     QGuiApplication::clipboard()->setText(QStringLiteral("left over"));
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TMainForm &form = window.open();
 
-    QVERIFY(dialogs.errors.isEmpty());
+    QVERIFY(window.dialogs.errors.isEmpty());
     QVERIFY(QGuiApplication::clipboard()->text().isEmpty());
     QCOMPARE(form.StatusBar->PanelText(0), QStringLiteral("Ready"));
     QCOMPARE(form.StatusBar->PanelText(1), QStringLiteral("0"));
@@ -298,7 +306,7 @@ void tst_MainForm::formCreateOnFirstStart()
     QCOMPARE(form.Prompt.RateTicks, 1);
     QCOMPARE(form.RichEdit1->SelStart(), 0);
     QVERIFY(form.fontname->count() > 0);
-    QVERIFY(QFile::exists(dir.file(QStringLiteral("CORVANTA.INI"))));
+    QVERIFY(QFile::exists(window.dir.file(QStringLiteral("CORVANTA.INI"))));
 }
 
 static void writeSettings(const QString &path, const QByteArray &text)
@@ -340,30 +348,32 @@ void tst_MainForm::startWithSettingsFile()
 
 void tst_MainForm::startWithBrokenSettingsFile()
 {
-    ScopedWorkDir dir;
-    writeSettings(dir.file(QStringLiteral("CORVANTA.INI")), "[SCROLLING]\r\nCONTROL=KEYBOARD\r\n");
-    const QString script = dir.file(QStringLiteral("script.txt"));
+    TestWindow window;
+    writeSettings(window.dir.file(QStringLiteral("CORVANTA.INI")), "[SCROLLING]\r\nCONTROL=KEYBOARD\r\n");
+    const QString script = window.dir.file(QStringLiteral("script.txt"));
     writeSettings(script, "Never loaded");
 
-    FakeDialogs dialogs;
-    TMainForm form(script, &dialogs);
-    QCOMPARE(dialogs.errors, QStringList{QStringLiteral("'In Buffer error' is not a valid integer value.")});
+    TMainForm &form = window.open(script);
+    QCOMPARE(window.dialogs.errors, QStringList{QStringLiteral("'In Buffer error' is not a valid integer value.")});
     QVERIFY(form.Action("ScrollControls1")->isChecked());
     // The rest of the start-up is skipped: no clock, no loader.
     QVERIFY(!form.Timer1->isActive());
     QVERIFY(!form.Timer2->isActive());
     QTest::qWait(700);
     QVERIFY(form.RichEdit1->Text().isEmpty());
-    QCOMPARE(dialogs.errors.size(), 1);
+    QCOMPARE(window.dialogs.errors.size(), 1);
 }
 
 void tst_MainForm::errorBoxText_data()
 {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("adds a full stop") << "Cannot open file x" << "Cannot open file x.";
-    QTest::newRow("keeps one") << "I/O error 5." << "I/O error 5.";
-    QTest::newRow("quoted value") << "'' is not a valid integer value" << "'' is not a valid integer value.";
+    QTest::newRow("adds a full stop") << "Cannot open file x"
+                                      << "Cannot open file x.";
+    QTest::newRow("keeps one") << "I/O error 5."
+                               << "I/O error 5.";
+    QTest::newRow("quoted value") << "'' is not a valid integer value"
+                                  << "'' is not a valid integer value.";
 }
 
 void tst_MainForm::errorBoxText()
@@ -375,9 +385,8 @@ void tst_MainForm::errorBoxText()
 
 void tst_MainForm::guardShowsErrorAndSkipsRest()
 {
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     bool after = false;
     const bool ok = form.Guard().run([&] {
         throw CorvantaError(QStringLiteral("Failed to Load Stream"));
@@ -385,7 +394,7 @@ void tst_MainForm::guardShowsErrorAndSkipsRest()
     });
     QVERIFY(!ok);
     QVERIFY(!after);
-    QCOMPARE(dialogs.errors, QStringList{QStringLiteral("Failed to Load Stream.")});
+    QCOMPARE(window.dialogs.errors, QStringList{QStringLiteral("Failed to Load Stream.")});
 }
 
 // Prevents losing edits: a reload of the named script after each prompt run would
@@ -420,12 +429,11 @@ void tst_MainForm::commandLineScriptLoadsOnce()
 
 void tst_MainForm::commandLineScriptMissing()
 {
-    ScopedWorkDir dir;
-    const QString missing = dir.file(QStringLiteral("gone.rtf"));
-    FakeDialogs dialogs;
-    TMainForm form(missing, &dialogs);
-    QTRY_VERIFY_WITH_TIMEOUT(!dialogs.errors.isEmpty(), 3000);
-    QCOMPARE(dialogs.errors,
+    TestWindow window;
+    const QString missing = window.dir.file(QStringLiteral("gone.rtf"));
+    TMainForm &form = window.open(missing);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.dialogs.errors.isEmpty(), 3000);
+    QCOMPARE(window.dialogs.errors,
              QStringList{QStringLiteral("Cannot open file %1.").arg(QDir::toNativeSeparators(missing))});
     QVERIFY(form.RichEdit1->Text().isEmpty());
     QCOMPARE(form.Files->ScriptFileName, QStringLiteral("Untitled"));
@@ -438,10 +446,18 @@ void tst_MainForm::commandLineHardInputs_data()
     QTest::addColumn<QString>("error");
     QTest::addColumn<QString>("notice");
     QTest::addColumn<QString>("text");
-    QTest::newRow("pipe") << "pipe" << "%1 is not a regular file." << "" << "";
-    QTest::newRow("folder") << "folder" << "%1 is not a regular file." << "" << "";
-    QTest::newRow("cut-off rtf") << "cut" << ""
-                                 << "%1 ends early: the text after \"Good evening\" may be missing." << "Good evening";
+    QTest::newRow("pipe") << "pipe"
+                          << "%1 is not a regular file."
+                          << ""
+                          << "";
+    QTest::newRow("folder") << "folder"
+                            << "%1 is not a regular file."
+                            << ""
+                            << "";
+    QTest::newRow("cut-off rtf") << "cut"
+                                 << ""
+                                 << "%1 ends early: the text after \"Good evening\" may be missing."
+                                 << "Good evening";
 }
 
 // The script named on the command line is read as Open reads it: a pipe cannot hold the
@@ -477,9 +493,8 @@ void tst_MainForm::commandLineHardInputs()
 // away unsaved work after any visit to another window.
 void tst_MainForm::activationKeepsUnsavedWork()
 {
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     form.Prompt.CurrentSpeed = 4;
     form.RichEdit1->insertPlainText(QStringLiteral("unsaved"));
     QVERIFY(form.RichEdit1->Modified());
@@ -490,46 +505,45 @@ void tst_MainForm::activationKeepsUnsavedWork()
     QVERIFY(form.RichEdit1->Modified());
 
     // So a following Exit asks before closing.
-    dialogs.answers.push_back(QMessageBox::Cancel);
+    window.dialogs.answers.push_back(QMessageBox::Cancel);
     QVERIFY(!form.FormCloseQuery());
-    QCOMPARE(dialogs.questions, QStringList{QStringLiteral("Save changes to Untitled?")});
+    QCOMPARE(window.dialogs.questions, QStringList{QStringLiteral("Save changes to Untitled?")});
 }
 
 void tst_MainForm::exitCancelledKeepsRunning()
 {
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     form.show();
     form.RichEdit1->insertPlainText(QStringLiteral("unsaved"));
     form.Prompt.Prompting = 1;
     form.Prompt.LoopRunning = 1;
-    dialogs.answers.push_back(QMessageBox::Cancel);
+    window.dialogs.answers.push_back(QMessageBox::Cancel);
     form.FileExit();
     QVERIFY(form.isVisible());
     QCOMPARE(form.Prompt.Prompting, quint8(0));
     QCOMPARE(form.Prompt.LoopRunning, quint8(0));
-    QCOMPARE(dialogs.questions.size(), 1);
+    QCOMPARE(window.dialogs.questions.size(), 1);
 
-    dialogs.answers.push_back(QMessageBox::No);
+    window.dialogs.answers.push_back(QMessageBox::No);
     form.FileExit();
     QVERIFY(!form.isVisible());
 }
 
 void tst_MainForm::failedSaveOnExitIsReported()
 {
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     form.show();
     form.RichEdit1->insertPlainText(QStringLiteral("unsaved"));
-    const QString target = dir.file(QStringLiteral("no-such-folder/script.rtf"));
+    const QString target = window.dir.file(QStringLiteral("no-such-folder/script.rtf"));
     form.Files->SetScriptFileName(target);
-    dialogs.answers.push_back(QMessageBox::Yes);
+    window.dialogs.answers.push_back(QMessageBox::Yes);
     form.FileExit();
     QVERIFY(form.isVisible());
-    QCOMPARE(dialogs.errors.size(), 1);
-    QVERIFY2(dialogs.errors.first().contains(QStringLiteral("Cannot create file")), qPrintable(dialogs.errors.first()));
+    QCOMPARE(window.dialogs.errors.size(), 1);
+    QVERIFY2(window.dialogs.errors.first().contains(QStringLiteral("Cannot create file")),
+             qPrintable(window.dialogs.errors.first()));
     QVERIFY(form.RichEdit1->Modified());
 }
 
@@ -537,9 +551,8 @@ void tst_MainForm::failedSaveOnExitIsReported()
 // window turns white for a script with black text.
 void tst_MainForm::statusBarReadableOnEitherBackground()
 {
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.RichEdit1->setPlainText(QStringLiteral("black text"));
@@ -619,9 +632,8 @@ void tst_MainForm::themeIconsWhereTheThemeHasThem()
 // Controls are found by name: no two named objects of the window share one.
 void tst_MainForm::controlNamesAreUnique()
 {
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     QMultiHash<QString, QObject *> seen;
     for (QObject *object : form.findChildren<QObject *>()) {
         const QString name = object->objectName();
@@ -652,21 +664,24 @@ void tst_MainForm::guardStopsEveryException()
 {
     QFETCH(int, kind);
     QFETCH(QString, box);
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     bool after = false;
     QTimer::singleShot(0, &form, form.Guard().guarded([&] {
         switch (kind) {
-        case 0: throw CorvantaError(QStringLiteral("Cannot open the file"));
-        case 1: throw std::bad_alloc();
-        case 2: throw std::runtime_error("bad thing");
-        default: throw 42;
+        case 0:
+            throw CorvantaError(QStringLiteral("Cannot open the file"));
+        case 1:
+            throw std::bad_alloc();
+        case 2:
+            throw std::runtime_error("bad thing");
+        default:
+            throw 42;
         }
         after = true;
     }));
-    QTRY_COMPARE(dialogs.errors.size(), 1);
-    QCOMPARE(dialogs.errors.first(), box);
+    QTRY_COMPARE(window.dialogs.errors.size(), 1);
+    QCOMPARE(window.dialogs.errors.first(), box);
     QVERIFY(!after);
 }
 

@@ -1,4 +1,4 @@
-#include "FakeDialogs.h"
+#include "TestWindow.h"
 
 #include "app/TMainForm.h"
 #include "controls/TPanel.h"
@@ -49,10 +49,8 @@ private:
     void script(qint32 one, qint32 two, qint32 three, qint32 background);
     qint32 colourAt(int position) const;
     QString everything() const;
-
-    std::unique_ptr<ScopedWorkDir> m_dir;
-    std::unique_ptr<FakeDialogs> m_dialogs;
-    std::unique_ptr<TMainForm> m_form;
+    std::unique_ptr<TestWindow> m_window;
+    TMainForm *m_form = nullptr;
     std::unique_ptr<Tcolorform> m_colours;
     TRichEdit *edit() const { return m_form->RichEdit1; }
 };
@@ -73,9 +71,8 @@ qint32 arrowColour(const QLabel *label)
 
 void tst_Colours::init()
 {
-    m_dir = std::make_unique<ScopedWorkDir>();
-    m_dialogs = std::make_unique<FakeDialogs>();
-    m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
+    m_window = std::make_unique<TestWindow>();
+    m_form = &m_window->open();
     m_colours = std::make_unique<Tcolorform>();
     m_form->ColourCommands->ColorForm = m_colours.get();
     m_form->show();
@@ -83,10 +80,9 @@ void tst_Colours::init()
 
 void tst_Colours::cleanup()
 {
-    m_form.reset();
+    m_form = nullptr;
+    m_window.reset();
     m_colours.reset();
-    m_dialogs.reset();
-    m_dir.reset();
 }
 
 void tst_Colours::withDialog(const std::function<void()> &steps)
@@ -127,7 +123,7 @@ QString tst_Colours::everything() const
     return QStringLiteral("editor %1, pane B %2, window %3, margin %4, arrow %5")
         .arg(edit()->BackgroundColor(), 6, 16, QLatin1Char('0'))
         .arg(m_form->RichEdit2->BackgroundColor(), 6, 16, QLatin1Char('0'))
-        .arg(windowColour(m_form.get()), 6, 16, QLatin1Char('0'))
+        .arg(windowColour(m_form), 6, 16, QLatin1Char('0'))
         .arg(windowColour(m_form->Panel1), 6, 16, QLatin1Char('0'))
         .arg(arrowColour(m_form->Label1), 6, 16, QLatin1Char('0'));
 }
@@ -191,8 +187,7 @@ void tst_Colours::gridChoice()
     withDialog([&] {
         if (forBackground)
             QTest::mouseClick(m_colours->RadioButton3, Qt::LeftButton);
-        QTest::mouseClick(m_colours->ColorGrid1, Qt::LeftButton, {},
-                          m_colours->ColorGrid1->CellRect(cell).center());
+        QTest::mouseClick(m_colours->ColorGrid1, Qt::LeftButton, {}, m_colours->ColorGrid1->CellRect(cell).center());
         QCOMPARE(m_colours->ColorGrid1->ForegroundIndex(), cell);
         whileOpen = everything();
         QTest::mouseClick(m_colours->BitBtn2, Qt::LeftButton);
@@ -257,19 +252,18 @@ void tst_Colours::inverse_data()
     QTest::addColumn<qint32>("textAfter");
 
     const QList<qint32> white{0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
-    QTest::newRow("white on black, tool button") << QStringLiteral("SpeedButton20") << white << 0x000000 << 5
-                                                 << state(0xFFFFFF, 0x000000) << 0x000000;
-    QTest::newRow("caret in red on black, menu") << QStringLiteral("Inverse1")
-                                                 << QList<qint32>{0xFFFFFF, 0x0000FF, 0x00FF00} << 0x000000 << 6
-                                                 << state(0x0000FF, 0x000000) << 0x000000;
-    QTest::newRow("caret in green on blue, dialog") << QStringLiteral("Button1")
-                                                    << QList<qint32>{0xFFFFFF, 0x0000FF, 0x00FF00} << 0xFF0000 << 10
-                                                    << state(0x00FF00, 0xFF0000) << 0xFF0000;
-    QTest::newRow("black on black: white arrow") << QStringLiteral("SpeedButton20")
-                                                 << QList<qint32>{0, 0, 0} << 0x000000 << 2
-                                                 << state(0x000000, 0xFFFFFF) << 0x000000;
-    QTest::newRow("white on white: black arrow") << QStringLiteral("Inverse1") << white << 0xFFFFFF << 2
-                                                 << state(0xFFFFFF, 0x000000) << 0xFFFFFF;
+    QTest::newRow("white on black, tool button")
+        << QStringLiteral("SpeedButton20") << white << 0x000000 << 5 << state(0xFFFFFF, 0x000000) << 0x000000;
+    QTest::newRow("caret in red on black, menu")
+        << QStringLiteral("Inverse1") << QList<qint32>{0xFFFFFF, 0x0000FF, 0x00FF00} << 0x000000 << 6
+        << state(0x0000FF, 0x000000) << 0x000000;
+    QTest::newRow("caret in green on blue, dialog")
+        << QStringLiteral("Button1") << QList<qint32>{0xFFFFFF, 0x0000FF, 0x00FF00} << 0xFF0000 << 10
+        << state(0x00FF00, 0xFF0000) << 0xFF0000;
+    QTest::newRow("black on black: white arrow") << QStringLiteral("SpeedButton20") << QList<qint32>{0, 0, 0}
+                                                 << 0x000000 << 2 << state(0x000000, 0xFFFFFF) << 0x000000;
+    QTest::newRow("white on white: black arrow")
+        << QStringLiteral("Inverse1") << white << 0xFFFFFF << 2 << state(0xFFFFFF, 0x000000) << 0xFFFFFF;
 }
 
 void tst_Colours::inverse()
@@ -427,7 +421,7 @@ void tst_Colours::undoGivesColoursBack()
     script(0x0000FF, 0x0000FF, 0x0000FF, 0x000000);
     edit()->SetSelection(2, 0);
     edit()->document()->clearUndoRedoStacks();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
     const QString before = everything();
     const auto shownBefore = shownColours(edit()->viewport());
     QCOMPARE(shownBefore.first, QColor(Qt::black).rgb() & 0xFFFFFF);

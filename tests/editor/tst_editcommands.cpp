@@ -1,4 +1,4 @@
-#include "FakeDialogs.h"
+#include "TestWindow.h"
 
 #include "app/TMainForm.h"
 #include "controls/TRichEdit.h"
@@ -61,9 +61,8 @@ void tst_EditCommands::copiedTextCarriesRtf()
 
 void tst_EditCommands::pasteTakesScriptFormatAndEmptiesClipboard()
 {
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     TRichEdit *editor = form.RichEdit1;
     editor->SetBaseFont(QStringLiteral("Arial"), 60, 0xFFFFFF);
     editor->setPlainText(QStringLiteral("one two"));
@@ -98,9 +97,8 @@ void tst_EditCommands::pasteTakesScriptFormatAndEmptiesClipboard()
 
 void tst_EditCommands::pasteKeepsCaretLine()
 {
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     form.show();
     TRichEdit *editor = form.RichEdit1;
     editor->SetBaseFont(QStringLiteral("Arial"), 12, 0xFFFFFF);
@@ -117,21 +115,20 @@ void tst_EditCommands::pasteKeepsCaretLine()
 
 void tst_EditCommands::dateReplacesSelection()
 {
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     form.RichEdit1->setPlainText(QStringLiteral("on WHEN we"));
     form.RichEdit1->SetSelection(3, 4);
     form.Action(QStringLiteral("Date1"))->trigger();
     QCOMPARE(form.RichEdit1->Text(),
-             QStringLiteral("on ") + QLocale().toString(QDate::currentDate(), QLocale::ShortFormat) + QStringLiteral("   we"));
+             QStringLiteral("on ") + QLocale().toString(QDate::currentDate(), QLocale::ShortFormat)
+                 + QStringLiteral("   we"));
 }
 
 void tst_EditCommands::timeReplacesSelection()
 {
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     form.RichEdit1->setPlainText(QStringLiteral("at NOW."));
     form.RichEdit1->SetSelection(3, 3);
     const QLocale locale;
@@ -147,9 +144,8 @@ void tst_EditCommands::timeReplacesSelection()
 
 void tst_EditCommands::copyWordThenPasteTwice()
 {
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     TRichEdit *editor = form.RichEdit1;
     editor->setPlainText(QStringLiteral("alpha beta"));
     editor->SetSelection(6, 4);
@@ -178,9 +174,8 @@ void tst_EditCommands::pasteGivesScriptFirstSize()
 {
     QFETCH(int, caret);
     QFETCH(double, size);
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     TRichEdit *editor = form.RichEdit1;
     editor->SetBaseFont(QStringLiteral("Arial"), 60, 0xFFFFFF);
     editor->setPlainText(QStringLiteral("Big and small"));
@@ -209,9 +204,8 @@ void tst_EditCommands::pasteWithoutTextChangesNothing_data()
 void tst_EditCommands::pasteWithoutTextChangesNothing()
 {
     QFETCH(QString, offer);
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     TRichEdit *editor = form.RichEdit1;
     editor->setPlainText(QStringLiteral("keep"));
     editor->SetModified(false);
@@ -237,9 +231,8 @@ void tst_EditCommands::pasteWithoutTextChangesNothing()
 // among it must show in that colour too, not in the colour it came with.
 void tst_EditCommands::pasteIntoTextWithoutOwnColour()
 {
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     TRichEdit *editor = form.RichEdit1;
     editor->SetBaseFont(QStringLiteral("Arial"), 60, 0xFFFFFF);
     editor->setPlainText(QStringLiteral("plain text"));
@@ -262,9 +255,8 @@ void tst_EditCommands::pasteIntoTextWithoutOwnColour()
 // Ctrl+V in the editor is the script's Paste, not the control's own.
 void tst_EditCommands::pasteKeyRunsScriptPaste()
 {
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     QVERIFY(ActivateWindow(&form));
     TRichEdit *editor = form.RichEdit1;
     editor->SetBaseFont(QStringLiteral("Arial"), 60, 0xFFFFFF);
@@ -294,9 +286,8 @@ void tst_EditCommands::pasteKeyRunsScriptPaste()
 void tst_EditCommands::pasteAfterStartUp()
 {
     QGuiApplication::clipboard()->setText(QStringLiteral("from before"));
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     TRichEdit *editor = form.RichEdit1;
@@ -311,7 +302,7 @@ void tst_EditCommands::pasteAfterStartUp()
     editor->paste();
     QCOMPARE(editor->Text(), QStringLiteral("script"));
     QVERIFY(!editor->Modified());
-    QVERIFY(dialogs.errors.isEmpty());
+    QVERIFY(window.dialogs.errors.isEmpty());
 }
 
 void tst_EditCommands::redo_data()
@@ -325,9 +316,8 @@ void tst_EditCommands::redo_data()
 void tst_EditCommands::redo()
 {
     QFETCH(QKeySequence, keys);
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     QVERIFY(ActivateWindow(&form));
     TRichEdit *editor = form.RichEdit1;
     editor->setFocus();

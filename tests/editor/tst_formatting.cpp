@@ -1,4 +1,4 @@
-#include "FakeDialogs.h"
+#include "TestWindow.h"
 
 #include "app/TMainForm.h"
 #include "controls/TRichEdit.h"
@@ -43,9 +43,8 @@ private Q_SLOTS:
     void parseFontSize();
 
 private:
-    std::unique_ptr<ScopedWorkDir> m_dir;
-    std::unique_ptr<FakeDialogs> m_dialogs;
-    std::unique_ptr<TMainForm> m_form;
+    std::unique_ptr<TestWindow> m_window;
+    TMainForm *m_form = nullptr;
     TRichEdit *edit() const { return m_form->RichEdit1; }
 };
 
@@ -102,20 +101,17 @@ QSet<qreal> sizesOf(const QTextDocument *doc)
 
 void tst_Formatting::init()
 {
-    m_dir = std::make_unique<ScopedWorkDir>();
-    m_dialogs = std::make_unique<FakeDialogs>();
-    m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    m_window = std::make_unique<TestWindow>();
+    m_form = &m_window->open();
+    QVERIFY(m_window->activate());
     edit()->setFocus();
 }
 
 void tst_Formatting::cleanup()
 {
-    QVERIFY(m_dialogs->errors.isEmpty());
-    m_form.reset();
-    m_dialogs.reset();
-    m_dir.reset();
+    QVERIFY2(m_window->clean(), qPrintable(m_window->errors()));
+    m_form = nullptr;
+    m_window.reset();
 }
 
 void tst_Formatting::toolbarFollowsSelection_data()
@@ -158,17 +154,19 @@ void tst_Formatting::styleOnSelectedWord_data()
     QTest::addColumn<QString>("expected");
     const QString rest = QStringLiteral("under:Liberation Mono/14iu");
     QTest::newRow("bold button") << "BoldButton"
-        << "Bold :Liberation Serif/20b plain:Liberation Sans/30b  :Liberation Sans/30 " + rest;
+                                 << "Bold :Liberation Serif/20b plain:Liberation Sans/30b  :Liberation Sans/30 " + rest;
     QTest::newRow("italic button") << "ItalicButton"
-        << "Bold :Liberation Serif/20b plain:Liberation Sans/30i  :Liberation Sans/30 " + rest;
+                                   << "Bold :Liberation Serif/20b plain:Liberation Sans/30i  :Liberation Sans/30 "
+            + rest;
     QTest::newRow("underline button") << "UnderlineButton"
-        << "Bold :Liberation Serif/20b plain:Liberation Sans/30u  :Liberation Sans/30 " + rest;
+                                      << "Bold :Liberation Serif/20b plain:Liberation Sans/30u  :Liberation Sans/30 "
+            + rest;
     QTest::newRow("Ctrl+B") << "B"
-        << "Bold :Liberation Serif/20b plain:Liberation Sans/30b  :Liberation Sans/30 " + rest;
+                            << "Bold :Liberation Serif/20b plain:Liberation Sans/30b  :Liberation Sans/30 " + rest;
     QTest::newRow("Ctrl+I") << "I"
-        << "Bold :Liberation Serif/20b plain:Liberation Sans/30i  :Liberation Sans/30 " + rest;
+                            << "Bold :Liberation Serif/20b plain:Liberation Sans/30i  :Liberation Sans/30 " + rest;
     QTest::newRow("Ctrl+U") << "U"
-        << "Bold :Liberation Serif/20b plain:Liberation Sans/30u  :Liberation Sans/30 " + rest;
+                            << "Bold :Liberation Serif/20b plain:Liberation Sans/30u  :Liberation Sans/30 " + rest;
 }
 
 void tst_Formatting::styleOnSelectedWord()
@@ -194,9 +192,12 @@ void tst_Formatting::styleKeyTwiceWithoutSelection_data()
     QTest::addColumn<char>("key");
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("Ctrl+B") << 'B' << "BoldButton" << "x:Liberation Sans/30b y:Liberation Sans/30";
-    QTest::newRow("Ctrl+I") << 'I' << "ItalicButton" << "x:Liberation Sans/30i y:Liberation Sans/30";
-    QTest::newRow("Ctrl+U") << 'U' << "UnderlineButton" << "x:Liberation Sans/30u y:Liberation Sans/30";
+    QTest::newRow("Ctrl+B") << 'B' << "BoldButton"
+                            << "x:Liberation Sans/30b y:Liberation Sans/30";
+    QTest::newRow("Ctrl+I") << 'I' << "ItalicButton"
+                            << "x:Liberation Sans/30i y:Liberation Sans/30";
+    QTest::newRow("Ctrl+U") << 'U' << "UnderlineButton"
+                            << "x:Liberation Sans/30u y:Liberation Sans/30";
 }
 
 void tst_Formatting::styleKeyTwiceWithoutSelection()
@@ -240,8 +241,7 @@ void tst_Formatting::fontNameAppliesToWholeScript()
     edit()->SetSelection(5, 5);
     m_form->fontsize->setFocus();
     box->setCurrentIndex(box->findText(QStringLiteral("DejaVu Serif")));
-    QCOMPARE(formats(edit()->document()),
-             "Bold :DejaVu Serif/20b plain :DejaVu Serif/30 under:DejaVu Serif/14iu");
+    QCOMPARE(formats(edit()->document()), "Bold :DejaVu Serif/20b plain :DejaVu Serif/30 under:DejaVu Serif/14iu");
     QCOMPARE(edit()->SelStart(), 0);
     QCOMPARE(edit()->SelLength(), 0);
     QVERIFY(edit()->hasFocus());
@@ -341,8 +341,11 @@ void tst_Formatting::alignmentAndBullets()
     edit()->setPlainText(QStringLiteral("one\ntwo\nthree"));
     edit()->SetSelection(5, 0); // "two"
     const auto firstAlignment = edit()->document()->findBlockByNumber(0).blockFormat().alignment();
-    const struct { const char *action; Qt::Alignment alignment; } steps[] = {
-        {"AlignRight1", Qt::AlignRight}, {"AlignCentre1", Qt::AlignHCenter}, {"AlignLeft1", Qt::AlignLeft}};
+    const struct
+    {
+        const char *action;
+        Qt::Alignment alignment;
+    } steps[] = {{"AlignRight1", Qt::AlignRight}, {"AlignCentre1", Qt::AlignHCenter}, {"AlignLeft1", Qt::AlignLeft}};
     for (const auto &s : steps) {
         m_form->Action(QString::fromLatin1(s.action))->trigger();
         QCOMPARE(edit()->ParagraphAlignment(), s.alignment);
@@ -406,7 +409,7 @@ void tst_Formatting::bulletsFollowTextSize()
 {
     QFETCH(int, points);
     m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
     edit()->setPlainText(QStringLiteral("one\ntwo\nthree"));
     edit()->SelectAll();
     edit()->SetSelColor(0xFFFFFF);

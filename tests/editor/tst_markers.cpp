@@ -1,4 +1,4 @@
-#include "FakeDialogs.h"
+#include "TestWindow.h"
 
 #include "app/TMainForm.h"
 #include "controls/TRichEdit.h"
@@ -45,35 +45,47 @@ void tst_Markers::search_data()
     QTest::addColumn<QString>("steps");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("first jump marker after start") << scriptWith(40, "J5 J20") << 0 << "nn" << "4/5 19/20";
-    QTest::newRow("first character found from 0") << scriptWith(20, "J1 J8") << 0 << "n" << "0/1";
-    QTest::newRow("first character not found from 1") << scriptWith(20, "J1 J8") << 1 << "n" << "7/8";
-    QTest::newRow("next on last marker changes nothing") << scriptWith(20, "J5") << 5 << "nn" << "-/5 -/5";
-    QTest::newRow("previous on first marker goes to the top")
-        << scriptWith(40, "J5 J20") << 5 << "pn" << "0/1 4/5";
-    QTest::newRow("previous from 0 does nothing") << scriptWith(20, "J5") << 0 << "p" << "-/0";
-    QTest::newRow("previous from 1 does nothing") << scriptWith(20, "J5") << 1 << "p" << "-/1";
-    QTest::newRow("previous from 2 goes to the top") << scriptWith(20, "J1") << 2 << "p" << "0/1";
-    QTest::newRow("previous walks back") << scriptWith(40, "J5 J12 J20") << 20 << "ppp" << "11/12 4/5 0/1";
-    QTest::newRow("adjacent markers: next reaches both")
-        << scriptWith(30, "J10 J11") << 0 << "nnn" << "9/10 10/11 -/11";
-    QTest::newRow("adjacent markers: previous skips the neighbour")
-        << scriptWith(30, "J10 J11") << 11 << "p" << "0/1";
-    QTest::newRow("adjacent markers: previous to an earlier one")
-        << scriptWith(30, "J3 J10 J11") << 11 << "p" << "2/3";
-    QTest::newRow("kinds share the position") << scriptWith(60, "J10 E30 J50") << 0 << "nen" << "9/10 29/30 49/50";
-    QTest::newRow("previous error skips jump markers")
-        << scriptWith(40, "E5 J10 E20") << 20 << "r" << "4/5";
-    QTest::newRow("next error with none") << scriptWith(40, "J5") << 0 << "e" << "-/0";
-    QTest::newRow("position beyond the end") << scriptWith(20, "J5 J9") << 500 << "n" << "-/500";
-    QTest::newRow("previous beyond the end searches everything")
-        << scriptWith(20, "J5 J9") << 500 << "p" << "8/9";
-    QTest::newRow("empty script") << QString() << 0 << "np" << "-/0 -/0";
+    QTest::newRow("first jump marker after start") << scriptWith(40, "J5 J20") << 0 << "nn"
+                                                   << "4/5 19/20";
+    QTest::newRow("first character found from 0") << scriptWith(20, "J1 J8") << 0 << "n"
+                                                  << "0/1";
+    QTest::newRow("first character not found from 1") << scriptWith(20, "J1 J8") << 1 << "n"
+                                                      << "7/8";
+    QTest::newRow("next on last marker changes nothing") << scriptWith(20, "J5") << 5 << "nn"
+                                                         << "-/5 -/5";
+    QTest::newRow("previous on first marker goes to the top") << scriptWith(40, "J5 J20") << 5 << "pn"
+                                                              << "0/1 4/5";
+    QTest::newRow("previous from 0 does nothing") << scriptWith(20, "J5") << 0 << "p"
+                                                  << "-/0";
+    QTest::newRow("previous from 1 does nothing") << scriptWith(20, "J5") << 1 << "p"
+                                                  << "-/1";
+    QTest::newRow("previous from 2 goes to the top") << scriptWith(20, "J1") << 2 << "p"
+                                                     << "0/1";
+    QTest::newRow("previous walks back") << scriptWith(40, "J5 J12 J20") << 20 << "ppp"
+                                         << "11/12 4/5 0/1";
+    QTest::newRow("adjacent markers: next reaches both") << scriptWith(30, "J10 J11") << 0 << "nnn"
+                                                         << "9/10 10/11 -/11";
+    QTest::newRow("adjacent markers: previous skips the neighbour") << scriptWith(30, "J10 J11") << 11 << "p"
+                                                                    << "0/1";
+    QTest::newRow("adjacent markers: previous to an earlier one") << scriptWith(30, "J3 J10 J11") << 11 << "p"
+                                                                  << "2/3";
+    QTest::newRow("kinds share the position") << scriptWith(60, "J10 E30 J50") << 0 << "nen"
+                                              << "9/10 29/30 49/50";
+    QTest::newRow("previous error skips jump markers") << scriptWith(40, "E5 J10 E20") << 20 << "r"
+                                                       << "4/5";
+    QTest::newRow("next error with none") << scriptWith(40, "J5") << 0 << "e"
+                                          << "-/0";
+    QTest::newRow("position beyond the end") << scriptWith(20, "J5 J9") << 500 << "n"
+                                             << "-/500";
+    QTest::newRow("previous beyond the end searches everything") << scriptWith(20, "J5 J9") << 500 << "p"
+                                                                 << "8/9";
+    QTest::newRow("empty script") << QString() << 0 << "np"
+                                  << "-/0 -/0";
     // U+0130 lower-cases to two characters in full case mapping; positions must not shift.
-    QTest::newRow("case mapping keeps positions")
-        << (QStringLiteral("\u0130\u0130ab") + JumpMarker) << 0 << "n" << "4/5";
-    QTest::newRow("lines count as one character")
-        << (QStringLiteral("ab\ncd\n") + JumpMarker) << 0 << "n" << "6/7";
+    QTest::newRow("case mapping keeps positions") << (QStringLiteral("\u0130\u0130ab") + JumpMarker) << 0 << "n"
+                                                  << "4/5";
+    QTest::newRow("lines count as one character") << (QStringLiteral("ab\ncd\n") + JumpMarker) << 0 << "n"
+                                                  << "6/7";
 }
 
 void tst_Markers::search()
@@ -94,7 +106,7 @@ void tst_Markers::search()
         if (sel)
             QCOMPARE(sel->length, 1);
         got << (sel ? QString::number(sel->start) : QStringLiteral("-")) + QLatin1Char('/')
-                   + QString::number(state.MarkerPos);
+                + QString::number(state.MarkerPos);
     }
     QCOMPARE(got.join(QLatin1Char(' ')), expected);
 }
@@ -116,9 +128,8 @@ void tst_Markers::foundPosIsRelativeToTheRest()
 
 void tst_Markers::commandsOnTheWindow()
 {
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     form.show();
     QVERIFY(QTest::qWaitForWindowActive(&form));
     TRichEdit *edit = form.RichEdit1;
@@ -155,14 +166,13 @@ void tst_Markers::commandsOnTheWindow()
     QTest::keyClick(edit, Qt::Key_F6, Qt::ControlModifier);
     QCOMPARE(edit->SelStart(), 5);
     QCOMPARE(form.MarkerSearch.MarkerPos, 6);
-    QVERIFY(dialogs.errors.isEmpty());
+    QVERIFY(window.dialogs.errors.isEmpty());
 }
 
 void tst_Markers::insertReplacesSelection()
 {
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     TRichEdit *edit = form.RichEdit1;
     edit->setPlainText(QStringLiteral("alpha beta gamma"));
     edit->SetSelection(6, 4);

@@ -1,4 +1,4 @@
-#include "FakeDialogs.h"
+#include "TestWindow.h"
 #include "SpecialFiles.h"
 
 #include "app/TMainForm.h"
@@ -28,6 +28,31 @@
 #include <sys/resource.h>
 
 // The file commands on a real window, with the dialogs answered by the test.
+// Records what the file dialogs were given.
+class TestDialogs : public FakeDialogs
+{
+public:
+    QList<QStringList> filtersShown;
+    QList<int> filterIndexShown;
+    bool realFileDialogs = false;
+
+    FileChoice openFile(QWidget *parent, const QString &folder, const QStringList &filters, int index) override
+    {
+        filtersShown << filters;
+        filterIndexShown << index;
+        if (realFileDialogs)
+            return Dialogs::openFile(parent, folder, filters, index);
+        return FakeDialogs::openFile(parent, folder, filters, index);
+    }
+    FileChoice saveFile(QWidget *parent, const QString &folder, const QStringList &filters, int index,
+                        const QString &suffix) override
+    {
+        filtersShown << filters;
+        filterIndexShown << index;
+        return FakeDialogs::saveFile(parent, folder, filters, index, suffix);
+    }
+};
+
 class tst_ScriptFiles : public QObject
 {
     Q_OBJECT
@@ -80,37 +105,11 @@ private Q_SLOTS:
     void realDialogFilters();
 
 private:
-    std::unique_ptr<ScopedWorkDir> m_dir;
-    std::unique_ptr<class TestDialogs> m_dialogs;
-    std::unique_ptr<TMainForm> m_form;
+    std::unique_ptr<BasicTestWindow<TestDialogs>> m_window;
+    TMainForm *m_form = nullptr;
     TRichEdit *edit() const { return m_form->RichEdit1; }
     ScriptFiles *files() const { return m_form->Files.get(); }
     QString panel(int index) const { return m_form->StatusBar->PanelText(index); }
-};
-
-// Records what the file dialogs were given.
-class TestDialogs : public FakeDialogs
-{
-public:
-    QList<QStringList> filtersShown;
-    QList<int> filterIndexShown;
-    bool realFileDialogs = false;
-
-    FileChoice openFile(QWidget *parent, const QString &folder, const QStringList &filters, int index) override
-    {
-        filtersShown << filters;
-        filterIndexShown << index;
-        if (realFileDialogs)
-            return Dialogs::openFile(parent, folder, filters, index);
-        return FakeDialogs::openFile(parent, folder, filters, index);
-    }
-    FileChoice saveFile(QWidget *parent, const QString &folder, const QStringList &filters, int index,
-                        const QString &suffix) override
-    {
-        filtersShown << filters;
-        filterIndexShown << index;
-        return FakeDialogs::saveFile(parent, folder, filters, index, suffix);
-    }
 };
 
 namespace {
@@ -163,7 +162,10 @@ QString describe(const QTextDocument *doc)
     return out.join(QLatin1Char('\n'));
 }
 
-QColor windowColour(const QWidget *w) { return w->palette().color(QPalette::Window); }
+QColor windowColour(const QWidget *w)
+{
+    return w->palette().color(QPalette::Window);
+}
 
 const QByteArray RedStart = "{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Serif;}}{\\colortbl ;\\red255\\green0\\blue0;}"
                             "\\f0\\fs40\\cf1 Red start\\par\\cf0\\fs20 and more\\par}";
@@ -172,19 +174,17 @@ const QByteArray RedStart = "{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Serif;}}{\\
 
 void tst_ScriptFiles::init()
 {
-    m_dir = std::make_unique<ScopedWorkDir>();
-    m_dialogs = std::make_unique<TestDialogs>();
-    m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
-    QVERIFY(ActivateWindow(m_form.get()));
+    m_window = std::make_unique<BasicTestWindow<TestDialogs>>();
+    m_form = &m_window->open();
+    QVERIFY(m_window->activate());
     // A new window holds no unsaved work: nothing may ask to save it.
     QVERIFY(!edit()->Modified());
 }
 
 void tst_ScriptFiles::cleanup()
 {
-    m_form.reset();
-    m_dialogs.reset();
-    m_dir.reset();
+    m_form = nullptr;
+    m_window.reset();
 }
 
 void tst_ScriptFiles::newScriptLook()
@@ -193,10 +193,10 @@ void tst_ScriptFiles::newScriptLook()
     edit()->SetModified(true);
     edit()->SetBackgroundColor(0xFFFFFF);
     m_form->Panel1->setPalette(QPalette(Qt::red));
-    m_dialogs->answers = {QMessageBox::No};
+    m_window->dialogs.answers = {QMessageBox::No};
     m_form->Action(QStringLiteral("FileNewItem"))->trigger();
 
-    QCOMPARE(m_dialogs->questions, QStringList{"Save changes to Untitled?"});
+    QCOMPARE(m_window->dialogs.questions, QStringList{"Save changes to Untitled?"});
     QCOMPARE(files()->ScriptFileName, QStringLiteral("Untitled"));
     QCOMPARE(panel(2), QStringLiteral("Untitled"));
     QCOMPARE(edit()->Text(), QString());
@@ -240,20 +240,20 @@ void tst_ScriptFiles::confirmSaveChanges()
     QFETCH(int, answer);
     QFETCH(bool, replaced);
     QFETCH(bool, saved);
-    const QString path = m_dir->file(QStringLiteral("script.rtf"));
+    const QString path = m_window->dir.file(QStringLiteral("script.rtf"));
     if (named)
         files()->SetScriptFileName(path);
     edit()->setPlainText(QStringLiteral("unsaved work"));
     edit()->SetModified(true);
-    m_dialogs->answers = {QMessageBox::StandardButton(answer)};
+    m_window->dialogs.answers = {QMessageBox::StandardButton(answer)};
     m_form->Action(QStringLiteral("FileNewItem"))->trigger();
 
-    QCOMPARE(m_dialogs->questions.value(0),
+    QCOMPARE(m_window->dialogs.questions.value(0),
              QStringLiteral("Save changes to %1?").arg(named ? path : QStringLiteral("Untitled")));
     QCOMPARE(edit()->Text().isEmpty(), replaced);
     QCOMPARE(edit()->Modified(), !replaced);
     QCOMPARE(readFile(path).contains("unsaved work"), saved);
-    QVERIFY(m_dialogs->errors.isEmpty());
+    QVERIFY(m_window->dialogs.errors.isEmpty());
 }
 
 void tst_ScriptFiles::openByFilter_data()
@@ -266,7 +266,12 @@ void tst_ScriptFiles::openByFilter_data()
     // The content decides for RTF, whatever filter chose the file.
     QTest::newRow("text files, rich text") << 2 << rtf << "A bold word";
     QTest::newRow("ZNQ filter, rich text") << 3 << rtf << "A bold word";
-    QTest::newRow("ZNQ") << 3 << QByteArray("\xff\x01\x02" "A\x7f" "B\x1b" "xC\r\nD\te") << "A\u00bbBCDe";
+    QTest::newRow("ZNQ") << 3
+                         << QByteArray("\xff\x01\x02"
+                                       "A\x7f"
+                                       "B\x1b"
+                                       "xC\r\nD\te")
+                         << "A\u00bbBCDe";
     QTest::newRow("rich text files") << 4 << rtf << "A bold word";
     QTest::newRow("all files, plain text") << 1 << QByteArray("plain\r\nlines") << "plain\nlines";
 }
@@ -276,20 +281,21 @@ void tst_ScriptFiles::openByFilter()
     QFETCH(int, filter);
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
-    const QString path = m_dir->file(QStringLiteral("script.dat"));
+    const QString path = m_window->dir.file(QStringLiteral("script.dat"));
     writeFile(path, bytes);
     m_form->MarkerSearch.MarkerPos = 9;
     m_form->Prompt.TopLine = 4;
     m_form->Prompt.NextLine = 6;
-    m_dialogs->files = {chosen(path, filter)};
+    m_window->dialogs.files = {chosen(path, filter)};
     m_form->Action(QStringLiteral("FileOpenItem"))->trigger();
 
-    QCOMPARE(m_dialogs->errors, QStringList());
+    QCOMPARE(m_window->dialogs.errors, QStringList());
     QCOMPARE(edit()->Text(), text);
     QCOMPARE(files()->ScriptFileName, path);
-    QCOMPARE(files()->Script.ReadForm(), bytes.startsWith("{\\rtf") ? ScriptDocument::Form::RichText
-                                         : filter == 3                 ? ScriptDocument::Form::Imported
-                                                                       : ScriptDocument::Form::PlainText);
+    QCOMPARE(files()->Script.ReadForm(),
+             bytes.startsWith("{\\rtf") ? ScriptDocument::Form::RichText
+                 : filter == 3          ? ScriptDocument::Form::Imported
+                                        : ScriptDocument::Form::PlainText);
     QCOMPARE(panel(2), QStringLiteral("script.dat"));
     QCOMPARE(panel(0), QStringLiteral(" Ready.."));
     QVERIFY(!edit()->Modified());
@@ -315,12 +321,12 @@ void tst_ScriptFiles::openByFilter()
     }
 
     // The filters as the operator reads them, and the choice kept for next time.
-    QCOMPARE(m_dialogs->filtersShown.value(0),
+    QCOMPARE(m_window->dialogs.filtersShown.value(0),
              QStringList({"All FIles(*.*) (*)", "Text Files (*.TXT) (*.TXT *.txt)", "ZNQ Files (*)",
                           "Rich Text Files(*.RTF) (*.RTF *.rtf)"}));
-    QCOMPARE(m_dialogs->filterIndexShown.value(0), 1);
+    QCOMPARE(m_window->dialogs.filterIndexShown.value(0), 1);
     m_form->Action(QStringLiteral("FileOpenItem"))->trigger();
-    QCOMPARE(m_dialogs->filterIndexShown.value(1), filter);
+    QCOMPARE(m_window->dialogs.filterIndexShown.value(1), filter);
 }
 
 // A text file stays a text file: Save writes the form the script was read in, through
@@ -336,9 +342,9 @@ void tst_ScriptFiles::openPlainTextSavesBackAsPlainText_data()
 void tst_ScriptFiles::openPlainTextSavesBackAsPlainText()
 {
     QFETCH(int, filter);
-    const QString path = m_dir->file(QStringLiteral("notes.txt"));
+    const QString path = m_window->dir.file(QStringLiteral("notes.txt"));
     writeFile(path, "first line\nsecond line\n");
-    m_dialogs->files = {chosen(path, filter)};
+    m_window->dialogs.files = {chosen(path, filter)};
     files()->FileOpen();
     QCOMPARE(edit()->Text(), QStringLiteral("first line\nsecond line\n"));
 
@@ -346,13 +352,13 @@ void tst_ScriptFiles::openPlainTextSavesBackAsPlainText()
     edit()->SetSelection(0, 0);
     QTest::keyClicks(edit(), QStringLiteral("New "));
     QTest::keyClick(edit(), Qt::Key_S, Qt::ControlModifier);
-    QCOMPARE(m_dialogs->errors, QStringList());
-    QCOMPARE(m_dialogs->questions, QStringList());
+    QCOMPARE(m_window->dialogs.errors, QStringList());
+    QCOMPARE(m_window->dialogs.questions, QStringList());
     QCOMPARE(readFile(path), QByteArray("New first line\r\nsecond line\r\n"));
     QCOMPARE(panel(0), QStringLiteral(" Saved.."));
     QVERIFY(!edit()->Modified());
 
-    m_dialogs->files = {chosen(path, 1)};
+    m_window->dialogs.files = {chosen(path, 1)};
     files()->FileOpen();
     QCOMPARE(edit()->Text(), QStringLiteral("New first line\nsecond line\n"));
 }
@@ -369,7 +375,7 @@ void tst_ScriptFiles::openCancelledStillResets()
     m_form->MarkerSearch.MarkerPos = 5;
     m_form->Prompt.TopLine = 3;
     m_form->Prompt.NextLine = 8;
-    m_dialogs->answers = {QMessageBox::No};
+    m_window->dialogs.answers = {QMessageBox::No};
     files()->FileOpen();
 
     QCOMPARE(edit()->BackgroundColor(), 0);
@@ -394,8 +400,8 @@ void tst_ScriptFiles::firstCharacterColours_data()
     QTest::newRow("red") << RedStart << QColor(Qt::red) << QColor(Qt::black);
     QTest::newRow("black") << QByteArray("{\\rtf1\\ansi{\\colortbl ;\\red0\\green0\\blue0;}\\cf1 Black\\par}")
                            << QColor(Qt::black) << QColor(Qt::white);
-    QTest::newRow("automatic") << QByteArray("{\\rtf1\\ansi Automatic\\par and more\\par}")
-                               << QColor(Qt::black) << QColor(Qt::white);
+    QTest::newRow("automatic") << QByteArray("{\\rtf1\\ansi Automatic\\par and more\\par}") << QColor(Qt::black)
+                               << QColor(Qt::white);
 }
 
 void tst_ScriptFiles::firstCharacterColours()
@@ -403,9 +409,9 @@ void tst_ScriptFiles::firstCharacterColours()
     QFETCH(QByteArray, rtf);
     QFETCH(QColor, text);
     QFETCH(QColor, background);
-    const QString path = m_dir->file(QStringLiteral("colours.rtf"));
+    const QString path = m_window->dir.file(QStringLiteral("colours.rtf"));
     writeFile(path, rtf);
-    m_dialogs->files = {chosen(path, 4)};
+    m_window->dialogs.files = {chosen(path, 4)};
     files()->FileOpen();
 
     edit()->SetSelection(0, 1);
@@ -413,7 +419,7 @@ void tst_ScriptFiles::firstCharacterColours()
     QCOMPARE(TRichEdit::ToQColor(edit()->BackgroundColor()), background);
     QCOMPARE(TRichEdit::ToQColor(m_form->RichEdit2->BackgroundColor()), background);
     QCOMPARE(windowColour(m_form->Panel1), background);
-    QCOMPARE(windowColour(m_form.get()), background);
+    QCOMPARE(windowColour(m_form), background);
     QCOMPARE(m_form->Label1->palette().color(QPalette::WindowText), text);
     QVERIFY(!edit()->Modified());
     // The rest of the script, where it has no colour of its own, is readable.
@@ -425,25 +431,25 @@ void tst_ScriptFiles::firstCharacterColours()
 void tst_ScriptFiles::openFailureKeepsScript()
 {
     edit()->setPlainText(QStringLiteral("keep me"));
-    files()->SetScriptFileName(m_dir->file(QStringLiteral("kept.rtf")));
-    const QString missing = m_dir->file(QStringLiteral("missing.rtf"));
-    m_dialogs->files = {chosen(missing, 1)};
+    files()->SetScriptFileName(m_window->dir.file(QStringLiteral("kept.rtf")));
+    const QString missing = m_window->dir.file(QStringLiteral("missing.rtf"));
+    m_window->dialogs.files = {chosen(missing, 1)};
     m_form->Action(QStringLiteral("FileOpenItem"))->trigger();
-    QCOMPARE(m_dialogs->errors, QStringList{QStringLiteral("Cannot open file %1.").arg(missing)});
+    QCOMPARE(m_window->dialogs.errors, QStringList{QStringLiteral("Cannot open file %1.").arg(missing)});
     QCOMPARE(edit()->Text(), QStringLiteral("keep me"));
-    QCOMPARE(files()->ScriptFileName, m_dir->file(QStringLiteral("kept.rtf")));
+    QCOMPARE(files()->ScriptFileName, m_window->dir.file(QStringLiteral("kept.rtf")));
 
-    m_dialogs->files = {chosen(missing, 3)};
+    m_window->dialogs.files = {chosen(missing, 3)};
     m_form->Action(QStringLiteral("FileOpenItem"))->trigger();
-    QCOMPARE(m_dialogs->errors.value(1), QStringLiteral("File not found: %1.").arg(missing));
+    QCOMPARE(m_window->dialogs.errors.value(1), QStringLiteral("File not found: %1.").arg(missing));
     QCOMPARE(edit()->Text(), QStringLiteral("keep me"));
 
     // A failed plain-text open leaves the script's form: Save still writes rich text.
-    m_dialogs->files = {chosen(missing, 2)};
+    m_window->dialogs.files = {chosen(missing, 2)};
     m_form->Action(QStringLiteral("FileOpenItem"))->trigger();
-    QCOMPARE(m_dialogs->errors.size(), 3);
+    QCOMPARE(m_window->dialogs.errors.size(), 3);
     m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
-    QVERIFY(readFile(m_dir->file(QStringLiteral("kept.rtf"))).startsWith("{\\rtf1"));
+    QVERIFY(readFile(m_window->dir.file(QStringLiteral("kept.rtf"))).startsWith("{\\rtf1"));
 }
 
 // A program or a picture opened through "All FIles" is refused with a message; the
@@ -452,11 +458,16 @@ void tst_ScriptFiles::binaryFileIsNotAScript()
 {
     edit()->setPlainText(QStringLiteral("keep me"));
     edit()->SetModified(false);
-    const QString binary = m_dir->file(QStringLiteral("program.rtf"));
-    writeFile(binary, QByteArray("\x7f" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0>\0", 20) + QByteArray(4000, '\0'));
-    m_dialogs->files = {chosen(binary, 1)};
+    const QString binary = m_window->dir.file(QStringLiteral("program.rtf"));
+    writeFile(binary,
+              QByteArray("\x7f"
+                         "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0>\0",
+                         20)
+                  + QByteArray(4000, '\0'));
+    m_window->dialogs.files = {chosen(binary, 1)};
     m_form->Action(QStringLiteral("FileOpenItem"))->trigger();
-    QCOMPARE(m_dialogs->errors, QStringList{QStringLiteral("%1 is not a script: it holds binary data.").arg(binary)});
+    QCOMPARE(m_window->dialogs.errors,
+             QStringList{QStringLiteral("%1 is not a script: it holds binary data.").arg(binary)});
     QCOMPARE(edit()->Text(), QStringLiteral("keep me"));
     QVERIFY(files()->ScriptFileName != binary);
 }
@@ -466,9 +477,9 @@ void tst_ScriptFiles::hardInputs_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<bool>("insert");
     QTest::addColumn<int>("filter");
-    QTest::addColumn<QString>("error");   // %1: the path
+    QTest::addColumn<QString>("error"); // %1: the path
     QTest::addColumn<QString>("notice");
-    QTest::addColumn<QString>("text");    // the script afterwards; empty: as it was
+    QTest::addColumn<QString>("text"); // the script afterwards; empty: as it was
 
     const QString notRegular = QStringLiteral("%1 is not a regular file.");
     const QString cut = QStringLiteral("%1 ends early: the text after \"Times\" may be missing.");
@@ -477,14 +488,19 @@ void tst_ScriptFiles::hardInputs_data()
         const QString command = insert ? QStringLiteral("insert ") : QStringLiteral("open ");
         for (const int filter : {1, 2, 3, 4}) {
             const QString by = QStringLiteral(" by filter %1").arg(filter);
-            QTest::newRow(qPrintable(command + "pipe" + by)) << "pipe" << insert << filter << notRegular << "" << "";
-            QTest::newRow(qPrintable(command + "folder" + by)) << "folder" << insert << filter << notRegular << "" << "";
+            QTest::newRow(qPrintable(command + "pipe" + by)) << "pipe" << insert << filter << notRegular << ""
+                                                             << "";
+            QTest::newRow(qPrintable(command + "folder" + by)) << "folder" << insert << filter << notRegular << ""
+                                                               << "";
         }
-        QTest::newRow(qPrintable(command + "device")) << "device" << insert << 1 << notRegular << "" << "";
-        QTest::newRow(qPrintable(command + "socket")) << "socket" << insert << 4 << notRegular << "" << "";
+        QTest::newRow(qPrintable(command + "device")) << "device" << insert << 1 << notRegular << ""
+                                                      << "";
+        QTest::newRow(qPrintable(command + "socket")) << "socket" << insert << 4 << notRegular << ""
+                                                      << "";
         QTest::newRow(qPrintable(command + "truncated rtf"))
-            << "truncated" << insert << 1 << "" << cut << (insert ? "Arial at 12 points.\nArial at 24 points.\nTimeskeep me"
-                                                                 : "Arial at 12 points.\nArial at 24 points.\nTimes");
+            << "truncated" << insert << 1 << "" << cut
+            << (insert ? "Arial at 12 points.\nArial at 24 points.\nTimeskeep me"
+                       : "Arial at 12 points.\nArial at 24 points.\nTimes");
         QTest::newRow(qPrintable(command + "over-deep rtf"))
             << "deep" << insert << 4 << "" << deep << (insert ? "before  afterkeep me" : "before  after");
     }
@@ -501,7 +517,7 @@ void tst_ScriptFiles::hardInputs()
     QFETCH(QString, notice);
     QFETCH(QString, text);
 
-    QString path = m_dir->file(kind + QStringLiteral(".rtf"));
+    QString path = m_window->dir.file(kind + QStringLiteral(".rtf"));
     if (kind == u"pipe") {
         QVERIFY(MakeFifo(path));
     } else if (kind == u"folder") {
@@ -513,27 +529,28 @@ void tst_ScriptFiles::hardInputs()
     } else if (kind == u"truncated") {
         writeFile(path, "{\\rtf1 Arial at 12 points.\\par Arial at 24 points.\\par {\\b Times");
     } else if (kind == u"deep") {
-        writeFile(path, "{\\rtf1 before " + QByteArray("{").repeated(300000) + "lost" + QByteArray("}").repeated(300000)
-                            + " after}");
+        writeFile(path,
+                  "{\\rtf1 before " + QByteArray("{").repeated(300000) + "lost" + QByteArray("}").repeated(300000)
+                      + " after}");
     }
 
-    const QString keptName = m_dir->file(QStringLiteral("kept.rtf"));
+    const QString keptName = m_window->dir.file(QStringLiteral("kept.rtf"));
     edit()->setPlainText(QStringLiteral("keep me"));
     files()->SetScriptFileName(keptName);
     edit()->SetModified(false);
-    m_dialogs->files = {chosen(path, filter)};
+    m_window->dialogs.files = {chosen(path, filter)};
     m_form->Action(insert ? QStringLiteral("Insert2") : QStringLiteral("FileOpenItem"))->trigger();
 
     const QString native = QDir::toNativeSeparators(path);
-    QCOMPARE(m_dialogs->errors, error.isEmpty() ? QStringList() : QStringList{error.arg(native)});
-    QCOMPARE(m_dialogs->messages, notice.isEmpty() ? QStringList() : QStringList{notice.arg(native)});
+    QCOMPARE(m_window->dialogs.errors, error.isEmpty() ? QStringList() : QStringList{error.arg(native)});
+    QCOMPARE(m_window->dialogs.messages, notice.isEmpty() ? QStringList() : QStringList{notice.arg(native)});
     QCOMPARE(edit()->Text(), text.isEmpty() ? QStringLiteral("keep me") : text);
     QCOMPARE(files()->ScriptFileName, text.isEmpty() || insert ? keptName : path);
 }
 
 void tst_ScriptFiles::saveAsNames_data()
 {
-    QTest::addColumn<QString>("typed");  // relative to the test folder
+    QTest::addColumn<QString>("typed"); // relative to the test folder
     QTest::addColumn<int>("filter");
     QTest::addColumn<QString>("written");
     QTest::addColumn<bool>("plain");
@@ -550,14 +567,14 @@ void tst_ScriptFiles::saveAsNames()
     QFETCH(int, filter);
     QFETCH(QString, written);
     QFETCH(bool, plain);
-    QDir(m_dir->path()).mkdir(QStringLiteral("my.scripts"));
+    QDir(m_window->dir.path()).mkdir(QStringLiteral("my.scripts"));
     edit()->setPlainText(QStringLiteral("Caf\u00e9 \u00bb script"));
     edit()->SetModified(true);
-    m_dialogs->files = {chosen(m_dir->file(typed), filter)};
+    m_window->dialogs.files = {chosen(m_window->dir.file(typed), filter)};
     m_form->Action(QStringLiteral("FileSaveAsItem"))->trigger();
 
-    const QString path = m_dir->file(written);
-    QCOMPARE(m_dialogs->errors, QStringList());
+    const QString path = m_window->dir.file(written);
+    QCOMPARE(m_window->dialogs.errors, QStringList());
     QCOMPARE(files()->ScriptFileName, path);
     QCOMPARE(panel(2), QFileInfo(path).fileName());
     QVERIFY(!edit()->Modified());
@@ -572,7 +589,8 @@ void tst_ScriptFiles::saveAsNames()
     m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
     QCOMPARE(readFile(path).startsWith(plain ? QByteArray("second version") : QByteArray("{\\rtf1")), true);
     QVERIFY(readFile(path).contains("second version"));
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), 1 + int(QFile::exists(m_dir->file("CORVANTA.INI"))) - int(written.contains('/')));
+    QCOMPARE(QDir(m_window->dir.path()).entryList(QDir::Files).size(),
+             1 + int(QFile::exists(m_window->dir.file("CORVANTA.INI"))) - int(written.contains('/')));
 }
 
 void tst_ScriptFiles::saveAsOverwrite_data()
@@ -588,15 +606,15 @@ void tst_ScriptFiles::saveAsOverwrite()
 {
     QFETCH(int, answer);
     QFETCH(bool, written);
-    const QString path = m_dir->file(QStringLiteral("taken.TXT"));
+    const QString path = m_window->dir.file(QStringLiteral("taken.TXT"));
     writeFile(path, "old content");
     edit()->setPlainText(QStringLiteral("new content"));
     edit()->SetModified(true);
-    m_dialogs->answers = {QMessageBox::StandardButton(answer)};
-    m_dialogs->files = {chosen(m_dir->file(QStringLiteral("taken")), 2)};
+    m_window->dialogs.answers = {QMessageBox::StandardButton(answer)};
+    m_window->dialogs.files = {chosen(m_window->dir.file(QStringLiteral("taken")), 2)};
     files()->FileSaveAs();
 
-    QCOMPARE(m_dialogs->questions, QStringList{QStringLiteral("OK to overwrite %1").arg(path)});
+    QCOMPARE(m_window->dialogs.questions, QStringList{QStringLiteral("OK to overwrite %1").arg(path)});
     QCOMPARE(readFile(path), written ? QByteArray("new content") : QByteArray("old content"));
     QCOMPARE(files()->ScriptFileName, written ? path : QStringLiteral("Untitled"));
     QCOMPARE(edit()->Modified(), !written);
@@ -611,7 +629,7 @@ void tst_ScriptFiles::saveUntitledWithSaveAsCancelled()
     edit()->setPlainText(QStringLiteral("draft"));
     edit()->SetModified(true);
     m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
-    QCOMPARE(m_dialogs->filtersShown.value(0),
+    QCOMPARE(m_window->dialogs.filtersShown.value(0),
              QStringList({"Rich Text Files (*.RTF) (*.RTF *.rtf)", "Text Files (*.TXT) (*.TXT *.txt)",
                           "Config Files (*.INI) (*.INI *.ini)"}));
     QVERIFY(!saving.isVisible());
@@ -625,7 +643,7 @@ void tst_ScriptFiles::saveShowsSavingWindow()
 {
     Tsaving saving;
     m_form->Files->SavingWindow = &saving;
-    const QString path = m_dir->file(QStringLiteral("named.rtf"));
+    const QString path = m_window->dir.file(QStringLiteral("named.rtf"));
     files()->SetScriptFileName(path);
     edit()->setPlainText(QStringLiteral("saved words"));
     edit()->SetModified(true);
@@ -645,7 +663,7 @@ void tst_ScriptFiles::failedSaveKeepsOldFile()
 {
     Tsaving saving;
     m_form->Files->SavingWindow = &saving;
-    const QString path = m_dir->file(QStringLiteral("precious.rtf"));
+    const QString path = m_window->dir.file(QStringLiteral("precious.rtf"));
     writeFile(path, "{\\rtf1 the old script\\par}");
     files()->SetScriptFileName(path);
     QStringList lines(4000, QStringLiteral("a line of the new script that will not fit"));
@@ -654,7 +672,7 @@ void tst_ScriptFiles::failedSaveKeepsOldFile()
 
     // A full disk, as far as this process can tell (this works for root too).
     ::signal(SIGXFSZ, SIG_IGN);
-    rlimit old {};
+    rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
     rlimit small = old;
     small.rlim_cur = 64 * 1024;
@@ -662,17 +680,19 @@ void tst_ScriptFiles::failedSaveKeepsOldFile()
     m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
     setrlimit(RLIMIT_FSIZE, &old);
 
-    QCOMPARE(m_dialogs->errors, QStringList{QStringLiteral("Failed to Save Stream to %1: File too large.").arg(path)});
+    QCOMPARE(m_window->dialogs.errors,
+             QStringList{QStringLiteral("Failed to Save Stream to %1: File too large.").arg(path)});
     QCOMPARE(readFile(path), QByteArray("{\\rtf1 the old script\\par}"));
     QVERIFY(edit()->Modified());
     QVERIFY(!saving.isVisible());
-    QCOMPARE(QDir(m_dir->path()).entryList({QStringLiteral("precious*")}, QDir::Files | QDir::Hidden).size(), 1);
+    QCOMPARE(QDir(m_window->dir.path()).entryList({QStringLiteral("precious*")}, QDir::Files | QDir::Hidden).size(), 1);
 
     // A folder that is not there: the name stays, nothing is claimed.
-    const QString nowhere = m_dir->file(QStringLiteral("no/such/folder/script"));
-    m_dialogs->files = {chosen(nowhere, 1)};
+    const QString nowhere = m_window->dir.file(QStringLiteral("no/such/folder/script"));
+    m_window->dialogs.files = {chosen(nowhere, 1)};
     m_form->Action(QStringLiteral("FileSaveAsItem"))->trigger();
-    QCOMPARE(m_dialogs->errors.value(1), QStringLiteral("Cannot create file %1.RTF: No such file or directory.").arg(nowhere));
+    QCOMPARE(m_window->dialogs.errors.value(1),
+             QStringLiteral("Cannot create file %1.RTF: No such file or directory.").arg(nowhere));
     QCOMPARE(files()->ScriptFileName, path);
     QVERIFY(edit()->Modified());
     m_form->Files->SavingWindow = nullptr;
@@ -693,20 +713,20 @@ void tst_ScriptFiles::fixturesSurviveSaveAndOpen()
     QFETCH(QString, name);
     const QString fixtures = QStringLiteral(CORVANTA_TEST_FIXTURES "/rtf/");
     // Opened from a copy: a faulty save must never reach the shared fixture.
-    const QString original = m_dir->file(name + QStringLiteral(".rtf"));
+    const QString original = m_window->dir.file(name + QStringLiteral(".rtf"));
     QVERIFY(QFile::copy(fixtures + name + QStringLiteral(".rtf"), original));
-    m_dialogs->files = {chosen(original, 1)};
+    m_window->dialogs.files = {chosen(original, 1)};
     files()->FileOpen();
     QCOMPARE(edit()->Text(), QString::fromUtf8(readFile(fixtures + name + QStringLiteral(".txt"))));
     const QString opened = describe(edit()->document());
 
-    const QString copy = m_dir->file(name + QStringLiteral("-saved"));
-    m_dialogs->files = {chosen(copy, 1)};
+    const QString copy = m_window->dir.file(name + QStringLiteral("-saved"));
+    m_window->dialogs.files = {chosen(copy, 1)};
     files()->FileSaveAs();
     files()->FileNew();
-    m_dialogs->files = {chosen(copy + QStringLiteral(".RTF"), 1)};
+    m_window->dialogs.files = {chosen(copy + QStringLiteral(".RTF"), 1)};
     files()->FileOpen();
-    QCOMPARE(m_dialogs->errors, QStringList());
+    QCOMPARE(m_window->dialogs.errors, QStringList());
     QCOMPARE(describe(edit()->document()), opened);
 }
 
@@ -725,12 +745,13 @@ void tst_ScriptFiles::insertKeepsCaretLine()
     const int lineStart = edit()->LineIndex(5);
     m_form->MarkerSearch.MarkerPos = 7;
 
-    const QString path = m_dir->file(QStringLiteral("insert.rtf"));
-    writeFile(path, "{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Mono;}}\\f0\\fs60\\b Inserted\\b0  words\\par and more\\par}");
-    m_dialogs->files = {chosen(path, 4)};
+    const QString path = m_window->dir.file(QStringLiteral("insert.rtf"));
+    writeFile(path,
+              "{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Mono;}}\\f0\\fs60\\b Inserted\\b0  words\\par and more\\par}");
+    m_window->dialogs.files = {chosen(path, 4)};
     m_form->Action(QStringLiteral("Insert2"))->trigger();
 
-    QCOMPARE(m_dialogs->errors, QStringList());
+    QCOMPARE(m_window->dialogs.errors, QStringList());
     QVERIFY(edit()->Text().startsWith(QStringLiteral("line 0\n")));
     QVERIFY(edit()->Text().contains(QStringLiteral("linInserted words\nand more")));
     QCOMPARE(edit()->SelStart(), lineStart);
@@ -766,16 +787,16 @@ void tst_ScriptFiles::cancelledSaveStopsTheCommand()
 {
     QFETCH(QString, command);
     m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-    const QString other = m_dir->file(QStringLiteral("other.txt"));
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+    const QString other = m_window->dir.file(QStringLiteral("other.txt"));
     writeFile(other, "another script");
     edit()->setPlainText(QStringLiteral("unsaved work"));
     edit()->SetModified(true);
-    m_dialogs->answers = {QMessageBox::Yes};
+    m_window->dialogs.answers = {QMessageBox::Yes};
     // The Save As dialog is cancelled; an Open that went on would load the other script.
-    m_dialogs->files = {FileChoice{}, chosen(other, 2)};
+    m_window->dialogs.files = {FileChoice{}, chosen(other, 2)};
     m_form->Action(command)->trigger();
-    QCOMPARE(m_dialogs->questions.size(), 1);
+    QCOMPARE(m_window->dialogs.questions.size(), 1);
     QCOMPARE(edit()->Text(), QStringLiteral("unsaved work"));
     QVERIFY(edit()->Modified());
     QVERIFY(m_form->isVisible());
@@ -784,18 +805,18 @@ void tst_ScriptFiles::cancelledSaveStopsTheCommand()
 // A script imported from a ZNQ file is saved under a new name, never over the ZNQ file.
 void tst_ScriptFiles::saveAfterZnqImportAsksForName()
 {
-    const QString znq = m_dir->file(QStringLiteral("show.znq"));
+    const QString znq = m_window->dir.file(QStringLiteral("show.znq"));
     writeFile(znq, "Hello\x7fthere\n");
-    m_dialogs->files = {chosen(znq, 3)};
+    m_window->dialogs.files = {chosen(znq, 3)};
     files()->FileOpen();
     QCOMPARE(edit()->Text(), QStringLiteral("Hello\u00bbthere"));
     edit()->AppendLine(QStringLiteral("more"));
 
     m_form->Action(QStringLiteral("FileSaveItem"))->trigger(); // Save As cancelled
     QCOMPARE(readFile(znq), QByteArray("Hello\x7fthere\n"));
-    QCOMPARE(m_dialogs->filtersShown.size(), 2); // open, then the save dialog
-    const QString saved = m_dir->file(QStringLiteral("show.rtf"));
-    m_dialogs->files = {chosen(saved, 1)};
+    QCOMPARE(m_window->dialogs.filtersShown.size(), 2); // open, then the save dialog
+    const QString saved = m_window->dir.file(QStringLiteral("show.rtf"));
+    m_window->dialogs.files = {chosen(saved, 1)};
     m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
     QCOMPARE(readFile(znq), QByteArray("Hello\x7fthere\n"));
     QVERIFY(readFile(saved).startsWith("{\\rtf1"));
@@ -803,7 +824,7 @@ void tst_ScriptFiles::saveAfterZnqImportAsksForName()
     // From then on Save writes the new file.
     edit()->AppendLine(QStringLiteral("again"));
     m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
-    QCOMPARE(m_dialogs->filtersShown.size(), 3);
+    QCOMPARE(m_window->dialogs.filtersShown.size(), 3);
     QVERIFY(readFile(saved).contains("again"));
 }
 
@@ -813,9 +834,9 @@ void tst_ScriptFiles::insertZnq()
 {
     edit()->setPlainText(QStringLiteral("ab"));
     edit()->SetSelection(1, 0);
-    const QString path = m_dir->file(QStringLiteral("insert.znq"));
+    const QString path = m_window->dir.file(QStringLiteral("insert.znq"));
     writeFile(path, "X\x7fY\n");
-    m_dialogs->files = {chosen(path, 3)};
+    m_window->dialogs.files = {chosen(path, 3)};
     files()->Insert2Click();
     QCOMPARE(edit()->Text(), QStringLiteral("aX\u00bbYb"));
     // A formatted script stays formatted when saved after a plain-text insert.
@@ -825,7 +846,7 @@ void tst_ScriptFiles::insertZnq()
     // Cancelled: nothing changes.
     files()->Insert2Click();
     QCOMPARE(edit()->Text(), QStringLiteral("aX\u00bbYb"));
-    QCOMPARE(m_dialogs->filterIndexShown.value(1), 3);
+    QCOMPARE(m_window->dialogs.filterIndexShown.value(1), 3);
 }
 
 void tst_ScriptFiles::insertPastTheLimitChangesNothing()
@@ -833,13 +854,14 @@ void tst_ScriptFiles::insertPastTheLimitChangesNothing()
     edit()->setPlainText(QStringLiteral("ab"));
     edit()->SetSelection(1, 0);
     edit()->MaxCharacters = 30;
-    const QString path = m_dir->file(QStringLiteral("insert.txt"));
+    const QString path = m_window->dir.file(QStringLiteral("insert.txt"));
     writeFile(path, QByteArray(40, 'x'));
-    m_dialogs->files = {chosen(path, 2)};
+    m_window->dialogs.files = {chosen(path, 2)};
     m_form->Action(QStringLiteral("Insert2"))->trigger();
-    QCOMPARE(m_dialogs->errors.size(), 1);
-    QVERIFY2(m_dialogs->errors.first().contains(QStringLiteral("at most 30")), qPrintable(m_dialogs->errors.first()));
-    m_dialogs->errors.clear();
+    QCOMPARE(m_window->dialogs.errors.size(), 1);
+    QVERIFY2(m_window->dialogs.errors.first().contains(QStringLiteral("at most 30")),
+             qPrintable(m_window->dialogs.errors.first()));
+    m_window->dialogs.errors.clear();
     QCOMPARE(edit()->Text(), QStringLiteral("ab"));
     QCOMPARE(m_form->RichEdit4->Text(), QString());
 }
@@ -870,15 +892,15 @@ void tst_ScriptFiles::printThreePages()
         navy.setBackground(Qt::darkBlue);
         shaded.mergeCharFormat(navy);
     }
-    const QString title = m_dir->file(QStringLiteral("show.rtf"));
+    const QString title = m_window->dir.file(QStringLiteral("show.rtf"));
     files()->SetScriptFileName(title);
-    m_dialogs->pdfPath = m_dir->file(QStringLiteral("printed.pdf"));
+    m_window->dialogs.pdfPath = m_window->dir.file(QStringLiteral("printed.pdf"));
     const QString before = describe(edit()->document());
     m_form->Action(QStringLiteral("FilePrintItem"))->trigger();
 
-    QCOMPARE(m_dialogs->printed, 1);
+    QCOMPARE(m_window->dialogs.printed, 1);
     // The print dialog offers its PDF file under the script's bare name.
-    QCOMPARE(m_dialogs->docNameShown, QStringLiteral("show.rtf"));
+    QCOMPARE(m_window->dialogs.docNameShown, QStringLiteral("show.rtf"));
     QCOMPARE(describe(edit()->document()), before);
     QCOMPARE(m_form->RichEdit4->Text(), QString());
     const auto run = [](const QString &tool, const QStringList &args) {
@@ -887,10 +909,10 @@ void tst_ScriptFiles::printThreePages()
         p.waitForFinished(20000);
         return QString::fromUtf8(p.readAllStandardOutput());
     };
-    const QString info = run(QStringLiteral("pdfinfo"), {m_dialogs->pdfPath});
+    const QString info = run(QStringLiteral("pdfinfo"), {m_window->dialogs.pdfPath});
     QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+3\\n"))), qPrintable(info));
-    QVERIFY2(info.contains(QStringLiteral("Title:") ) && info.contains(title), qPrintable(info));
-    const QString text = run(QStringLiteral("pdftotext"), {m_dialogs->pdfPath, QStringLiteral("-")});
+    QVERIFY2(info.contains(QStringLiteral("Title:")) && info.contains(title), qPrintable(info));
+    const QString text = run(QStringLiteral("pdftotext"), {m_window->dialogs.pdfPath, QStringLiteral("-")});
     QVERIFY(text.contains(QStringLiteral("Paragraph 1 of the script")));
     QVERIFY(text.contains(QStringLiteral("Paragraph 150 of the script")));
     // The text alone: no page numbers at the feet of the pages.
@@ -898,8 +920,8 @@ void tst_ScriptFiles::printThreePages()
         QVERIFY2(!QRegularExpression(QStringLiteral("^\\s*\\d+\\s*$")).match(line).hasMatch(), qPrintable(line));
 
     // 12-point words: their boxes are 12 to 15 points high.
-    const QString boxes = run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), m_dialogs->pdfPath,
-                                                             QStringLiteral("-")});
+    const QString boxes
+        = run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), m_window->dialogs.pdfPath, QStringLiteral("-")});
     const QRegularExpression word(QStringLiteral("yMin=\"([0-9.]+)\" xMax=\"[0-9.]+\" yMax=\"([0-9.]+)\""));
     int words = 0;
     for (auto it = word.globalMatch(boxes); it.hasNext(); ++words) {
@@ -910,11 +932,10 @@ void tst_ScriptFiles::printThreePages()
     QVERIFY(words > 600);
 
     // Black on white: no pixel of the page has any colour.
-    const QString png = m_dir->file(QStringLiteral("page"));
-    run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("40"), QStringLiteral("-f"),
-                                      QStringLiteral("2"), QStringLiteral("-l"), QStringLiteral("2"),
-                                      QStringLiteral("-png"), QStringLiteral("-singlefile"),
-                                      m_dialogs->pdfPath, png});
+    const QString png = m_window->dir.file(QStringLiteral("page"));
+    run(QStringLiteral("pdftoppm"),
+        {QStringLiteral("-r"), QStringLiteral("40"), QStringLiteral("-f"), QStringLiteral("2"), QStringLiteral("-l"),
+         QStringLiteral("2"), QStringLiteral("-png"), QStringLiteral("-singlefile"), m_window->dialogs.pdfPath, png});
     const QImage page(png + QStringLiteral(".png"));
     QVERIFY(!page.isNull());
     int dark = 0;
@@ -932,18 +953,18 @@ void tst_ScriptFiles::printThreePages()
     QVERIFY(dark > 100);
 
     // A cancelled print dialog prints nothing and still empties the staging control.
-    m_dialogs->pdfPath.clear();
+    m_window->dialogs.pdfPath.clear();
     files()->FilePrint();
-    QCOMPARE(m_dialogs->printed, 2);
+    QCOMPARE(m_window->dialogs.printed, 2);
     QCOMPARE(m_form->RichEdit4->Text(), QString());
 }
 
 void tst_ScriptFiles::realDialogFilters()
 {
     // The real open dialog shows the filter texts as written and reports the choice.
-    const QString path = m_dir->file(QStringLiteral("plain"));
+    const QString path = m_window->dir.file(QStringLiteral("plain"));
     writeFile(path, "no dot in this name");
-    m_dialogs->realFileDialogs = true;
+    m_window->dialogs.realFileDialogs = true;
     files()->OpenFilterIndex = 3;
     QStringList shown;
     QTimer::singleShot(0, this, [&] {
@@ -987,10 +1008,10 @@ void tst_ScriptFiles::saveOfFormattedPlainText()
     QFETCH(bool, saveAsAccepted);
     QFETCH(QByteArray, textFile);
     QFETCH(bool, richTextWritten);
-    const QString path = m_dir->file(QStringLiteral("notes.txt"));
-    const QString rtf = m_dir->file(QStringLiteral("notes.rtf"));
+    const QString path = m_window->dir.file(QStringLiteral("notes.txt"));
+    const QString rtf = m_window->dir.file(QStringLiteral("notes.rtf"));
     writeFile(path, "Plain script\r\n");
-    m_dialogs->files = {chosen(path, 2)};
+    m_window->dialogs.files = {chosen(path, 2)};
     files()->FileOpen();
     edit()->SetSelection(6, 0);
     edit()->SetSelText(QStringLiteral("new "));
@@ -999,21 +1020,21 @@ void tst_ScriptFiles::saveOfFormattedPlainText()
         edit()->SetSelBold(true);
     }
     if (answer >= 0)
-        m_dialogs->answers = {QMessageBox::StandardButton(answer)};
+        m_window->dialogs.answers = {QMessageBox::StandardButton(answer)};
     if (saveAsAccepted)
-        m_dialogs->files = {chosen(rtf, 2)};
-    m_dialogs->filterIndexShown.clear();
+        m_window->dialogs.files = {chosen(rtf, 2)};
+    m_window->dialogs.filterIndexShown.clear();
     m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
 
-    QCOMPARE(m_dialogs->errors, QStringList());
-    QCOMPARE(m_dialogs->questions,
+    QCOMPARE(m_window->dialogs.errors, QStringList());
+    QCOMPARE(m_window->dialogs.questions,
              answer < 0 ? QStringList()
                         : QStringList{"notes.txt holds formatting that a plain-text file cannot keep. "
                                       "Save as rich text instead?"});
     QCOMPARE(readFile(path), textFile);
     QCOMPARE(readFile(rtf).startsWith("{\\rtf1"), richTextWritten);
     // Yes goes on to Save As, offering rich text.
-    QCOMPARE(m_dialogs->filterIndexShown, answer == QMessageBox::Yes ? QList<int>{1} : QList<int>());
+    QCOMPARE(m_window->dialogs.filterIndexShown, answer == QMessageBox::Yes ? QList<int>{1} : QList<int>());
     const bool saved = textFile != "Plain script\r\n" || richTextWritten;
     QCOMPARE(edit()->Modified(), !saved);
     QCOMPARE(panel(0), saved ? QStringLiteral(" Saved..") : QStringLiteral(" Not saved.."));
@@ -1024,7 +1045,7 @@ void tst_ScriptFiles::saveOfFormattedPlainText()
         edit()->SetSelection(0, 5);
         edit()->SetSelItalic(true);
         m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
-        QCOMPARE(m_dialogs->questions.size(), 1);
+        QCOMPARE(m_window->dialogs.questions.size(), 1);
         QCOMPARE(readFile(path), textFile);
     }
 }
@@ -1050,36 +1071,41 @@ void tst_ScriptFiles::saveAsTypedExtension()
     QFETCH(int, filter);
     QFETCH(bool, plain);
     edit()->setPlainText(QStringLiteral("Typed name"));
-    const QString path = m_dir->file(typed);
-    m_dialogs->files = {chosen(path, filter)};
+    const QString path = m_window->dir.file(typed);
+    m_window->dialogs.files = {chosen(path, filter)};
     files()->FileSaveAs();
-    QCOMPARE(m_dialogs->errors, QStringList());
+    QCOMPARE(m_window->dialogs.errors, QStringList());
     QCOMPARE(readFile(path).startsWith(plain ? QByteArray("Typed name") : QByteArray("{\\rtf1")), true);
     // Save goes on in that form.
     edit()->SetSelection(0, 0);
     edit()->SetSelText(QStringLiteral("Re"));
     files()->FileSave();
     QCOMPARE(readFile(path).startsWith(plain ? QByteArray("ReTyped name") : QByteArray("{\\rtf1")), true);
-    QCOMPARE(m_dialogs->questions, QStringList());
+    QCOMPARE(m_window->dialogs.questions, QStringList());
 }
 
 void tst_ScriptFiles::statusAfterFailure_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("status");
-    QTest::newRow("save into a folder that is not there") << "save" << " Not saved..";
-    QTest::newRow("save as into a folder that is not there") << "save as" << " Not saved..";
-    QTest::newRow("open of a file that is not there") << "open" << " Not loaded..";
-    QTest::newRow("open of a picture") << "open binary" << " Not loaded..";
-    QTest::newRow("insert of a file that is not there") << "insert" << " Not inserted..";
+    QTest::newRow("save into a folder that is not there") << "save"
+                                                          << " Not saved..";
+    QTest::newRow("save as into a folder that is not there") << "save as"
+                                                             << " Not saved..";
+    QTest::newRow("open of a file that is not there") << "open"
+                                                      << " Not loaded..";
+    QTest::newRow("open of a picture") << "open binary"
+                                       << " Not loaded..";
+    QTest::newRow("insert of a file that is not there") << "insert"
+                                                        << " Not inserted..";
 }
 
 void tst_ScriptFiles::statusAfterFailure()
 {
     QFETCH(QString, command);
     QFETCH(QString, status);
-    const QString missing = m_dir->file(QStringLiteral("gone/script.rtf"));
-    const QString binary = m_dir->file(QStringLiteral("picture.png"));
+    const QString missing = m_window->dir.file(QStringLiteral("gone/script.rtf"));
+    const QString binary = m_window->dir.file(QStringLiteral("picture.png"));
     writeFile(binary, QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
     edit()->setPlainText(QStringLiteral("kept"));
     edit()->SetModified(true);
@@ -1087,18 +1113,18 @@ void tst_ScriptFiles::statusAfterFailure()
         files()->SetScriptFileName(missing);
         m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
     } else if (command == QLatin1String("save as")) {
-        m_dialogs->files = {chosen(missing, 1)};
+        m_window->dialogs.files = {chosen(missing, 1)};
         m_form->Action(QStringLiteral("FileSaveItem"))->trigger();
     } else {
-        m_dialogs->answers = {QMessageBox::No};
-        m_dialogs->files = {chosen(command == QLatin1String("open binary") ? binary : missing, 1)};
+        m_window->dialogs.answers = {QMessageBox::No};
+        m_window->dialogs.files = {chosen(command == QLatin1String("open binary") ? binary : missing, 1)};
         m_form->Action(command == QLatin1String("insert") ? QStringLiteral("Insert2") : QStringLiteral("FileOpenItem"))
             ->trigger();
     }
-    QCOMPARE(m_dialogs->errors.size(), 1);
+    QCOMPARE(m_window->dialogs.errors.size(), 1);
     QCOMPARE(panel(0), status);
     QCOMPARE(edit()->Text(), QStringLiteral("kept"));
-    m_dialogs->errors.clear();
+    m_window->dialogs.errors.clear();
 }
 
 void tst_ScriptFiles::insertEmptyFile_data()
@@ -1119,12 +1145,12 @@ void tst_ScriptFiles::insertEmptyFile()
     edit()->setPlainText(QStringLiteral("keep me"));
     edit()->SetModified(false);
     edit()->SetSelection(7, 0);
-    const QString path = m_dir->file(QStringLiteral("empty.txt"));
+    const QString path = m_window->dir.file(QStringLiteral("empty.txt"));
     writeFile(path, QByteArray());
     for (int filter : {1, 2, 3, 4}) {
-        m_dialogs->files = {chosen(path, filter)};
+        m_window->dialogs.files = {chosen(path, filter)};
         m_form->Action(QStringLiteral("Insert2"))->trigger();
-        QCOMPARE(m_dialogs->errors, QStringList());
+        QCOMPARE(m_window->dialogs.errors, QStringList());
         QCOMPARE(edit()->Text(), QStringLiteral("keep me"));
         QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
     }
@@ -1134,23 +1160,23 @@ void tst_ScriptFiles::insertEmptyFile()
 
 void tst_ScriptFiles::recentFiles()
 {
-    const QString settings = m_dir->file(QStringLiteral("CORVANTA.INI"));
+    const QString settings = m_window->dir.file(QStringLiteral("CORVANTA.INI"));
     const QByteArray defaults = readFile(settings);
     QVERIFY(!defaults.isEmpty());
     QVERIFY(!defaults.toUpper().contains("[RECENT]"));
     QStringList paths;
     for (int i = 0; i < 10; ++i) {
-        paths << m_dir->file(QStringLiteral("script%1.txt").arg(i));
+        paths << m_window->dir.file(QStringLiteral("script%1.txt").arg(i));
         writeFile(paths.last(), QByteArray("script ") + QByteArray::number(i));
     }
     for (int i = 0; i < 9; ++i) {
-        m_dialogs->files = {chosen(paths[i], 1)};
+        m_window->dialogs.files = {chosen(paths[i], 1)};
         files()->FileOpen();
     }
     // A saved file counts too; a file used again moves to the top; eight at most.
-    m_dialogs->files = {chosen(paths[9], 1)};
+    m_window->dialogs.files = {chosen(paths[9], 1)};
     files()->FileSaveAs();
-    m_dialogs->files = {chosen(paths[3], 1)};
+    m_window->dialogs.files = {chosen(paths[3], 1)};
     files()->FileOpen();
     const QStringList expected{paths[3], paths[9], paths[8], paths[7], paths[6], paths[5], paths[4], paths[2]};
     QCOMPARE(m_form->RecentFileList(), expected);
@@ -1170,34 +1196,33 @@ void tst_ScriptFiles::recentFiles()
     m_form->Action(QStringLiteral("RecentFile5"))->trigger();
     QCOMPARE(edit()->Text(), QStringLiteral("script 6"));
     QCOMPARE(files()->ScriptFileName, paths[6]);
-    m_form.reset();
-    m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
+    m_form = &m_window->open();
     QCOMPARE(m_form->RecentFileList().value(0), paths[6]);
     QCOMPARE(m_form->RecentFileList().size(), 8);
-    QCOMPARE(m_dialogs->errors, QStringList());
+    QCOMPARE(m_window->dialogs.errors, QStringList());
 }
 
 void tst_ScriptFiles::recentFileGone()
 {
-    const QString kept = m_dir->file(QStringLiteral("kept.txt"));
-    const QString gone = m_dir->file(QStringLiteral("gone.txt"));
+    const QString kept = m_window->dir.file(QStringLiteral("kept.txt"));
+    const QString gone = m_window->dir.file(QStringLiteral("gone.txt"));
     writeFile(kept, "kept script");
     writeFile(gone, "gone script");
-    m_dialogs->files = {chosen(gone, 1), chosen(kept, 1)};
+    m_window->dialogs.files = {chosen(gone, 1), chosen(kept, 1)};
     files()->FileOpen();
     files()->FileOpen();
     QVERIFY(QFile::remove(gone));
     edit()->SetModified(true);
     m_form->Action(QStringLiteral("RecentFile2"))->trigger();
     // Nothing was asked: there is nothing to open.
-    QCOMPARE(m_dialogs->questions, QStringList());
-    QCOMPARE(m_dialogs->messages,
+    QCOMPARE(m_window->dialogs.questions, QStringList());
+    QCOMPARE(m_window->dialogs.messages,
              QStringList{QStringLiteral("%1 is no longer there. It has been taken off the recent files.").arg(gone)});
     QCOMPARE(m_form->RecentFileList(), QStringList{kept});
     QVERIFY(!m_form->Action(QStringLiteral("RecentFile2"))->isVisible());
     QCOMPARE(edit()->Text(), QStringLiteral("kept script"));
     QVERIFY(edit()->Modified());
-    QVERIFY(!readFile(m_dir->file(QStringLiteral("CORVANTA.INI"))).contains("gone.txt"));
+    QVERIFY(!readFile(m_window->dir.file(QStringLiteral("CORVANTA.INI"))).contains("gone.txt"));
     edit()->SetModified(false);
 }
 
@@ -1217,16 +1242,16 @@ void tst_ScriptFiles::droppedFileOpens()
     QFETCH(bool, onEditor);
     QFETCH(int, answer);
     QFETCH(bool, opened);
-    const QString path = m_dir->file(QStringLiteral("dropped.rtf"));
+    const QString path = m_window->dir.file(QStringLiteral("dropped.rtf"));
     writeFile(path, RedStart);
     edit()->setPlainText(QStringLiteral("before"));
     edit()->SetModified(answer >= 0);
     if (answer >= 0)
-        m_dialogs->answers = {QMessageBox::StandardButton(answer)};
+        m_window->dialogs.answers = {QMessageBox::StandardButton(answer)};
 
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(path)});
-    QWidget *target = onEditor ? edit()->viewport() : static_cast<QWidget *>(m_form.get());
+    QWidget *target = onEditor ? edit()->viewport() : static_cast<QWidget *>(m_form);
     const QPoint at = onEditor ? QPoint(20, 20) : QPoint(5, m_form->height() / 2);
     QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &enter);
@@ -1234,8 +1259,8 @@ void tst_ScriptFiles::droppedFileOpens()
     QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &drop);
 
-    QCOMPARE(m_dialogs->errors, QStringList());
-    QCOMPARE(m_dialogs->questions.size(), answer >= 0 ? 1 : 0);
+    QCOMPARE(m_window->dialogs.errors, QStringList());
+    QCOMPARE(m_window->dialogs.questions.size(), answer >= 0 ? 1 : 0);
     QCOMPARE(edit()->Text(), opened ? QStringLiteral("Red start\nand more") : QStringLiteral("before"));
     QCOMPARE(files()->ScriptFileName, opened ? path : QStringLiteral("Untitled"));
     QCOMPARE(edit()->Modified(), !opened);

@@ -1,4 +1,4 @@
-#include "FakeDialogs.h"
+#include "TestWindow.h"
 
 #include "app/TMainForm.h"
 #include "controls/TRichEdit.h"
@@ -46,18 +46,16 @@ private:
     void useDocument(const QString &fixture);
     void trigger(const char *item) { m_form->Action(QString::fromLatin1(item))->trigger(); }
     static QString shippedDocumentPath();
-
-    std::unique_ptr<ScopedWorkDir> m_dir;
     std::unique_ptr<QTemporaryDir> m_data; // stands for the installed data folders
-    std::unique_ptr<FakeDialogs> m_dialogs;
-    std::unique_ptr<TMainForm> m_form;
+    std::unique_ptr<TestWindow> m_window;
+    TMainForm *m_form = nullptr;
     std::unique_ptr<Thelpform> m_viewer;
     TRichEdit *text() const { return m_viewer->RichEdit1; }
 };
 
 void tst_HelpViewer::init()
 {
-    m_dir = std::make_unique<ScopedWorkDir>();
+    m_window = std::make_unique<TestWindow>();
     // An installed copy on this machine must not answer for the test's own.
     m_data = std::make_unique<QTemporaryDir>();
     QVERIFY(QDir(m_data->path()).mkpath(QStringLiteral("system/corvanta")));
@@ -65,8 +63,7 @@ void tst_HelpViewer::init()
     qputenv("XDG_DATA_DIRS", m_data->filePath(QStringLiteral("system")).toLocal8Bit());
     // The program's name names its data folders.
     TMainForm::PrepareApplication();
-    m_dialogs = std::make_unique<FakeDialogs>();
-    m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
+    m_form = &m_window->open();
     m_viewer = std::make_unique<Thelpform>();
     m_form->Help->Viewer = m_viewer.get();
     m_viewer->Guard = [this](const std::function<void()> &handler) { m_form->Guard().run(handler); };
@@ -76,16 +73,15 @@ void tst_HelpViewer::init()
 void tst_HelpViewer::cleanup()
 {
     m_viewer.reset();
-    m_form.reset();
-    m_dialogs.reset();
-    m_dir.reset();
+    m_form = nullptr;
+    m_window.reset();
     m_data.reset();
 }
 
 void tst_HelpViewer::useDocument(const QString &fixture)
 {
-    QFile::remove(m_dir->file(QStringLiteral("help.rtf")));
-    QVERIFY(QFile::copy(fixture, m_dir->file(QStringLiteral("help.rtf"))));
+    QFile::remove(m_window->dir.file(QStringLiteral("help.rtf")));
+    QVERIFY(QFile::copy(fixture, m_window->dir.file(QStringLiteral("help.rtf"))));
 }
 
 QString tst_HelpViewer::shippedDocumentPath()
@@ -111,18 +107,28 @@ void tst_HelpViewer::topicsLandAtTheirHeadings_data()
     QTest::addColumn<QString>("paragraph"); // where the caret lands, after the first character
     QTest::addColumn<int>("extraLines");
     QTest::addColumn<bool>("inView");
-    QTest::newRow("Introduction, F1") << "Introduction1" << "Introduction" << 0 << true;
+    QTest::newRow("Introduction, F1") << "Introduction1"
+                                      << "Introduction" << 0 << true;
     QTest::newRow("Setting up: its first place is the contents") << "Settingup1"
-        << "Setting up ........ further down" << 6 << false;
-    QTest::newRow("Open a script") << "Openascript1" << "Opening a script" << 6 << true;
-    QTest::newRow("Save a script") << "HelpSearchItem" << "Saving a script" << 6 << true;
-    QTest::newRow("Keyboard Shortcuts") << "KeyboardShortcuts1" << "Keyboard shortcuts" << 6 << true;
-    QTest::newRow("Cut, Copy and paste") << "CutCopyandpaste1" << "Cut, copy and paste" << 6 << true;
-    QTest::newRow("Find and replace looks for Find, replace") << "Searchandreplace1" << "Find, replace" << 6 << true;
-    QTest::newRow("Performance tuning") << "Performancetuning1" << "Performance tuning" << 6 << true;
-    QTest::newRow("Hardware requirements") << "Hardwarerequirements1" << "Hardware requirements" << 6 << true;
-    QTest::newRow("Video out, case counts") << "Videoout1" << "Video out" << 6 << true;
-    QTest::newRow("Problems") << "Problems1" << "Problems" << 6 << true;
+                                                                 << "Setting up ........ further down" << 6 << false;
+    QTest::newRow("Open a script") << "Openascript1"
+                                   << "Opening a script" << 6 << true;
+    QTest::newRow("Save a script") << "HelpSearchItem"
+                                   << "Saving a script" << 6 << true;
+    QTest::newRow("Keyboard Shortcuts") << "KeyboardShortcuts1"
+                                        << "Keyboard shortcuts" << 6 << true;
+    QTest::newRow("Cut, Copy and paste") << "CutCopyandpaste1"
+                                         << "Cut, copy and paste" << 6 << true;
+    QTest::newRow("Find and replace looks for Find, replace") << "Searchandreplace1"
+                                                              << "Find, replace" << 6 << true;
+    QTest::newRow("Performance tuning") << "Performancetuning1"
+                                        << "Performance tuning" << 6 << true;
+    QTest::newRow("Hardware requirements") << "Hardwarerequirements1"
+                                           << "Hardware requirements" << 6 << true;
+    QTest::newRow("Video out, case counts") << "Videoout1"
+                                            << "Video out" << 6 << true;
+    QTest::newRow("Problems") << "Problems1"
+                              << "Problems" << 6 << true;
     QTest::newRow("Contacts: not in the document") << "Contacts1" << QString() << 6 << false;
 }
 
@@ -136,7 +142,7 @@ void tst_HelpViewer::topicsLandAtTheirHeadings()
     trigger(item.toLatin1().constData());
 
     QVERIFY(m_viewer->isVisible());
-    QVERIFY(m_dialogs->errors.isEmpty());
+    QVERIFY(m_window->dialogs.errors.isEmpty());
     const int caret = text()->SelStart();
     QCOMPARE(text()->SelLength(), 0);
     const int firstVisible = text()->GetFirstVisibleLine();
@@ -167,7 +173,7 @@ void tst_HelpViewer::escapeHidesAndTopicShowsAgain()
     QVERIFY(text()->toPlainText().contains(QStringLiteral("Filler line 1.")));
 
     // The next topic shows the viewer again and reads the document again.
-    QFile file(m_dir->file(QStringLiteral("help.rtf")));
+    QFile file(m_window->dir.file(QStringLiteral("help.rtf")));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("{\\rtf1\\ansi Fresh text\\par Problems\\par}");
     file.close();
@@ -179,24 +185,24 @@ void tst_HelpViewer::escapeHidesAndTopicShowsAgain()
 
 void tst_HelpViewer::missingFileMessage()
 {
-    const QString path = QDir::toNativeSeparators(m_dir->file(QStringLiteral("help.rtf")));
+    const QString path = QDir::toNativeSeparators(m_window->dir.file(QStringLiteral("help.rtf")));
     trigger("Videoout1");
-    QCOMPARE(m_dialogs->errors, QStringList({QStringLiteral("Cannot open file %1.").arg(path)}));
+    QCOMPARE(m_window->dialogs.errors, QStringList({QStringLiteral("Cannot open file %1.").arg(path)}));
     QVERIFY(text()->toPlainText().isEmpty());
 
     // The viewer keeps what it showed when the file goes away.
     useDocument(TopicsFixture);
     trigger("Videoout1");
-    QFile::remove(m_dir->file(QStringLiteral("help.rtf")));
+    QFile::remove(m_window->dir.file(QStringLiteral("help.rtf")));
     trigger("Problems1");
-    QCOMPARE(m_dialogs->errors.size(), 2);
-    QCOMPARE(m_dialogs->errors.constLast(), QStringLiteral("Cannot open file %1.").arg(path));
+    QCOMPARE(m_window->dialogs.errors.size(), 2);
+    QCOMPARE(m_window->dialogs.errors.constLast(), QStringLiteral("Cannot open file %1.").arg(path));
     QVERIFY(text()->toPlainText().contains(QStringLiteral("Filler line 1.")));
 
     // Activations do not repeat the message while nothing has changed.
     QEvent activate(QEvent::WindowActivate);
     QCoreApplication::sendEvent(m_viewer.get(), &activate);
-    QCOMPARE(m_dialogs->errors.size(), 2);
+    QCOMPARE(m_window->dialogs.errors.size(), 2);
 }
 
 void tst_HelpViewer::documentLookedForHereThenInstalled_data()
@@ -221,16 +227,16 @@ void tst_HelpViewer::documentLookedForHereThenInstalled()
         file.write("{\\rtf1\\ansi " + word + "\\par Problems\\par}");
     };
     if (here)
-        write(m_dir->file(QStringLiteral("help.rtf")), "Here");
+        write(m_window->dir.file(QStringLiteral("help.rtf")), "Here");
     if (installed)
         write(m_data->filePath(QStringLiteral("system/corvanta/help.rtf")), "Installed");
     trigger("Problems1");
     if (shown.isNull()) {
-        const QString path = QDir::toNativeSeparators(m_dir->file(QStringLiteral("help.rtf")));
-        QCOMPARE(m_dialogs->errors, QStringList({QStringLiteral("Cannot open file %1.").arg(path)}));
+        const QString path = QDir::toNativeSeparators(m_window->dir.file(QStringLiteral("help.rtf")));
+        QCOMPARE(m_window->dialogs.errors, QStringList({QStringLiteral("Cannot open file %1.").arg(path)}));
         return;
     }
-    QVERIFY(m_dialogs->errors.isEmpty());
+    QVERIFY(m_window->dialogs.errors.isEmpty());
     QCOMPARE(text()->toPlainText(), shown);
 }
 
@@ -248,14 +254,14 @@ void tst_HelpViewer::activationReadsChangedFile()
     QVERIFY(text()->toPlainText().startsWith(QStringLiteral("Not from the file. ")));
 
     // A changed file is, and the place is kept.
-    QFile file(m_dir->file(QStringLiteral("help.rtf")));
+    QFile file(m_window->dir.file(QStringLiteral("help.rtf")));
     QVERIFY(file.open(QIODevice::Append));
     file.write(" ");
     file.close();
     QCoreApplication::sendEvent(m_viewer.get(), &activate);
     QVERIFY(!text()->toPlainText().startsWith(QStringLiteral("Not from the file. ")));
     QCOMPARE(text()->verticalScrollBar()->value(), place);
-    QVERIFY(m_dialogs->errors.isEmpty());
+    QVERIFY(m_window->dialogs.errors.isEmpty());
 }
 
 void tst_HelpViewer::aboutBoxCloses_data()
@@ -334,15 +340,15 @@ void tst_HelpViewer::shippedDocumentListsEveryKey()
     }
     QVERIFY(keys.size() > 20);
     // The keys of the editor and of prompting that are not menu items.
-    keys << QStringList{"Alt+Left", "Alt+Right", "Ctrl+Left", "Ctrl+Right", "Ctrl+Up", "Ctrl+Down",
-                        "Ctrl+1", "Ctrl+9", "Ctrl+0", "Ctrl+Home", "Enter", "Space", "Escape"};
+    keys << QStringList{"Alt+Left", "Alt+Right", "Ctrl+Left", "Ctrl+Right", "Ctrl+Up", "Ctrl+Down", "Ctrl+1",
+                        "Ctrl+9",   "Ctrl+0",    "Ctrl+Home", "Enter",      "Space",   "Escape"};
     for (const QString &key : keys) {
         static const QRegularExpression boundary(QStringLiteral("[^A-Za-z0-9+]"));
         bool found = false;
         for (qsizetype at = section.indexOf(key); at >= 0 && !found; at = section.indexOf(key, at + 1)) {
             const qsizetype end = at + key.size();
             found = (at == 0 || boundary.match(section.mid(at - 1, 1)).hasMatch())
-                    && (end == section.size() || boundary.match(section.mid(end, 1)).hasMatch());
+                && (end == section.size() || boundary.match(section.mid(end, 1)).hasMatch());
         }
         QVERIFY2(found, qPrintable(key));
     }

@@ -1,4 +1,4 @@
-#include "FakeDialogs.h"
+#include "TestWindow.h"
 
 #include "app/TMainForm.h"
 #include "controls/TPanel.h"
@@ -58,9 +58,8 @@ void tst_DisplayAids::readingTime()
 
 void tst_DisplayAids::clockTick()
 {
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     form.show();
     form.RichEdit1->SetBaseFont(QStringLiteral("Arial"), 8, 0xFFFFFF);
     // 1000 characters, trailing blanks and empty paragraphs not counted.
@@ -69,8 +68,8 @@ void tst_DisplayAids::clockTick()
     form.RichEdit1->SetSelection(0, 0);
     form.Aids->Timer1Timer();
     QCOMPARE(form.StatusBar->PanelText(1), QStringLiteral("1 Minutes 6 seconds "));
-    static const QRegularExpression caption(
-        QStringLiteral("^Corvanta \\(V1\\.1\\.0\\) :  [A-Z][a-z]+day \\d{1,2} [A-Z][a-z]+ \\d{4}    \\d\\d:\\d\\d:\\d\\d $"));
+    static const QRegularExpression caption(QStringLiteral(
+        "^Corvanta \\(V1\\.1\\.0\\) :  [A-Z][a-z]+day \\d{1,2} [A-Z][a-z]+ \\d{4}    \\d\\d:\\d\\d:\\d\\d $"));
     QVERIFY2(caption.match(form.windowTitle()).hasMatch(), qPrintable(form.windowTitle()));
 
     // The caret's line start is remembered, and the time counts from there.
@@ -82,9 +81,8 @@ void tst_DisplayAids::clockTick()
 
 void tst_DisplayAids::ratesAfterSpeedChange()
 {
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     PromptState &p = form.Prompt;
     p.CurrentSpeed = 2;
     p.TickScanLines = 300;
@@ -111,30 +109,28 @@ void tst_DisplayAids::dragArrow()
 {
     QFETCH(int, button);
     QFETCH(int, expectedTop);
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QCOMPARE(form.Label1->y(), 136);
 
     const auto b = Qt::MouseButton(button);
     QTest::mousePress(form.Panel1, b, Qt::NoModifier, QPoint(10, 150));
-    QMouseEvent move(QEvent::MouseMove, QPointF(12, 250), form.Panel1->mapToGlobal(QPointF(12, 250)), Qt::NoButton,
-                     b, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(12, 250), form.Panel1->mapToGlobal(QPointF(12, 250)), Qt::NoButton, b,
+                     Qt::NoModifier);
     QCoreApplication::sendEvent(form.Panel1, &move);
     QTest::mouseRelease(form.Panel1, b, Qt::NoModifier, QPoint(12, 250));
     QCOMPARE(form.Label1->y(), expectedTop);
     // Releasing any button stores where the arrow stands.
     QVERIFY(settingsText().contains("\r\nARROWPOS=" + QByteArray::number(expectedTop) + "\r\n"));
-    QVERIFY(dialogs.errors.isEmpty());
+    QVERIFY(window.dialogs.errors.isEmpty());
 }
 
 void tst_DisplayAids::labelsToggle()
 {
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     form.show();
     QTest::mouseDClick(form.Panel1, Qt::LeftButton, Qt::NoModifier, QPoint(10, 20));
     QCOMPARE(form.Prompt.ShowSpeedLabels, quint8(1));
@@ -159,7 +155,8 @@ void tst_DisplayAids::scrollSettingItems_data()
     // A first start writes the steady method.
     QTest::newRow("steady speed") << "SteadySpeed1" << true << QByteArray("METHOD=FRAME") << QByteArray("METHOD=WIN");
     // Not in the default file: the first choice adds it to its section.
-    QTest::newRow("mirror prompter") << "MirrorPrompter1" << false << QByteArray("MIRROR=YES") << QByteArray("MIRROR=NO");
+    QTest::newRow("mirror prompter") << "MirrorPrompter1" << false << QByteArray("MIRROR=YES")
+                                     << QByteArray("MIRROR=NO");
 }
 
 // Each check item of the scroll settings turns over and writes its key back.
@@ -169,9 +166,8 @@ void tst_DisplayAids::scrollSettingItems()
     QFETCH(bool, checkedAtStart);
     QFETCH(QByteArray, on);
     QFETCH(QByteArray, off);
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     QAction *action = form.Action(item);
     QCOMPARE(action->isChecked(), checkedAtStart);
     for (bool checked : {!checkedAtStart, checkedAtStart}) {
@@ -181,22 +177,21 @@ void tst_DisplayAids::scrollSettingItems()
     }
     // A new window reads the choice back.
     action->trigger();
-    TMainForm next(QString(), &dialogs);
+    TMainForm next(QString(), &window.dialogs);
     QCOMPARE(next.Action(item)->isChecked(), !checkedAtStart);
-    QVERIFY(dialogs.errors.isEmpty());
+    QVERIFY(window.dialogs.errors.isEmpty());
 }
 
 void tst_DisplayAids::writeBacksNeedTheFile()
 {
-    ScopedWorkDir dir;
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TestWindow window;
+    TMainForm &form = window.open();
     QVERIFY(QFile::remove(QStringLiteral("CORVANTA.INI")));
     form.Action(QStringLiteral("FontSmoothing1"))->trigger();
     form.Aids->Panel1MouseUp(Qt::LeftButton, 0, 0);
     QVERIFY(!form.Action(QStringLiteral("FontSmoothing1"))->isChecked());
     QVERIFY(!QFile::exists(QStringLiteral("CORVANTA.INI")));
-    QVERIFY(dialogs.errors.isEmpty());
+    QVERIFY(window.dialogs.errors.isEmpty());
 }
 
 QTEST_MAIN(tst_DisplayAids)

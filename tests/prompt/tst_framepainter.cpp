@@ -1,4 +1,4 @@
-#include "FakeDialogs.h"
+#include "TestWindow.h"
 #include "PromptRunner.h"
 
 #include "app/TMainForm.h"
@@ -40,43 +40,29 @@ private:
     // The parts of the prompt area that the panes cover.
     static QList<QRect> paneRects(const PromptFrame &frame);
     static QString firstDifference(const QImage &a, const QImage &b, const QRect &area, QPoint shiftB = {});
-
-    std::unique_ptr<ScopedWorkDir> m_dir;
-    std::unique_ptr<FakeDialogs> m_dialogs;
-    std::unique_ptr<TMainForm> m_form;
+    std::unique_ptr<TestWindow> m_window;
+    TMainForm *m_form = nullptr;
 };
 
 void tst_FramePainter::init()
 {
-    m_dir = std::make_unique<ScopedWorkDir>();
-    m_dialogs = std::make_unique<FakeDialogs>();
-    m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
-    m_form->resize(700, 500);
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-    m_form->Timer2->stop();
-    Settings &s = *m_form->SettingsRecord;
-    for (int k = 1; k <= 9; ++k)
-        s.KeyboardSpeedTable[k] = {k, 200000};
+    m_window = std::make_unique<TestWindow>();
+    m_form = &m_window->open();
+    QVERIFY(m_window->show({700, 500}));
+    m_window->slowKeys();
     m_form->Action(QStringLiteral("FontSmoothing1"))->setChecked(false);
-    m_form->Action(QStringLiteral("SteadySpeed1"))->setChecked(false);
 }
 
 void tst_FramePainter::cleanup()
 {
-    QVERIFY(m_dialogs->errors.isEmpty());
-    m_form.reset();
-    m_dialogs.reset();
-    m_dir.reset();
+    QVERIFY2(m_window->clean(), qPrintable(m_window->errors()));
+    m_form = nullptr;
+    m_window.reset();
 }
 
 void tst_FramePainter::loadLines(int count)
 {
-    QStringList lines;
-    for (int i = 0; i < count; ++i)
-        lines << QStringLiteral("Line %1 of the script, long enough to show its letters").arg(i);
-    m_form->RichEdit1->setPlainText(lines.join(QLatin1Char('\n')));
-    m_form->RichEdit1->SetSelection(0, 0);
+    m_window->loadLines(count, {}, QStringLiteral("Line %1 of the script, long enough to show its letters"));
 }
 
 QImage tst_FramePainter::paint(const PromptFrame &frame, QSize size, const FramePainter::Options &options,

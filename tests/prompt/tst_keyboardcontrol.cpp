@@ -1,4 +1,4 @@
-#include "FakeDialogs.h"
+#include "TestWindow.h"
 
 #include "app/TMainForm.h"
 #include "controls/TPanel.h"
@@ -26,16 +26,14 @@ private Q_SLOTS:
     void escapeTypesNormallyWhenNotPrompting();
 
 private:
-    std::unique_ptr<ScopedWorkDir> m_dir;
-    std::unique_ptr<FakeDialogs> m_dialogs;
-    std::unique_ptr<TMainForm> m_form;
+    std::unique_ptr<TestWindow> m_window;
+    TMainForm *m_form = nullptr;
 };
 
 void tst_KeyboardControl::init()
 {
-    m_dir = std::make_unique<ScopedWorkDir>();
-    m_dialogs = std::make_unique<FakeDialogs>();
-    m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
+    m_window = std::make_unique<TestWindow>();
+    m_form = &m_window->open();
     m_form->show();
     m_form->RichEdit1->setPlainText(QStringLiteral("first line\nsecond line"));
     m_form->RichEdit2->setPlainText(QStringLiteral("first line\nsecond line"));
@@ -43,10 +41,9 @@ void tst_KeyboardControl::init()
 
 void tst_KeyboardControl::cleanup()
 {
-    QVERIFY(m_dialogs->errors.isEmpty());
-    m_form.reset();
-    m_dialogs.reset();
-    m_dir.reset();
+    QVERIFY2(m_window->clean(), qPrintable(m_window->errors()));
+    m_form = nullptr;
+    m_window.reset();
 }
 
 void tst_KeyboardControl::colourKeys_data()

@@ -1,4 +1,4 @@
-#include "FakeDialogs.h"
+#include "TestWindow.h"
 #include "PromptRunner.h"
 
 #include "app/TMainForm.h"
@@ -38,55 +38,29 @@ private Q_SLOTS:
     void fullSpeedAfterASlowControllerRow();
 
 private:
-    void loadLines(int count, const QList<int> &markerLines = {});
-    int pageLines() const;
-
-    std::unique_ptr<ScopedWorkDir> m_dir;
-    std::unique_ptr<FakeDialogs> m_dialogs;
-    std::unique_ptr<TMainForm> m_form;
+    std::unique_ptr<TestWindow> m_window;
+    TMainForm *m_form = nullptr;
 };
 
 void tst_PromptCommands::init()
 {
-    m_dir = std::make_unique<ScopedWorkDir>();
-    m_dialogs = std::make_unique<FakeDialogs>();
-    m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
-    m_form->resize(600, 400);
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-    m_form->Timer2->stop();
-    m_form->Action(QStringLiteral("SteadySpeed1"))->setChecked(false);
-    for (int k = 1; k <= 9; ++k)
-        m_form->SettingsRecord->KeyboardSpeedTable[k] = {k, 200000};
+    m_window = std::make_unique<TestWindow>();
+    m_form = &m_window->open();
+    QVERIFY(m_window->show({600, 400}));
+    m_window->slowKeys();
 }
 
 void tst_PromptCommands::cleanup()
 {
-    QVERIFY(m_dialogs->errors.isEmpty());
-    m_form.reset();
-    m_dialogs.reset();
-    m_dir.reset();
-}
-
-void tst_PromptCommands::loadLines(int count, const QList<int> &markerLines)
-{
-    QStringList lines;
-    for (int i = 0; i < count; ++i)
-        lines << (markerLines.contains(i) ? QString(JumpMarker) : QString()) + QStringLiteral("Line %1").arg(i);
-    m_form->RichEdit1->setPlainText(lines.join(QLatin1Char('\n')));
-    m_form->RichEdit1->SetSelection(0, 0);
-}
-
-int tst_PromptCommands::pageLines() const
-{
-    const int lineHeight = m_form->RichEdit1->LineTop(1) - m_form->RichEdit1->LineTop(0);
-    return m_form->Controls().Client->height() / lineHeight;
+    QVERIFY2(m_window->clean(), qPrintable(m_window->errors()));
+    m_form = nullptr;
+    m_window.reset();
 }
 
 // The start returns at once, whatever handler gave it; the run starts from the event loop.
 void tst_PromptCommands::startIsQueued()
 {
-    loadLines(100);
+    m_window->loadLines(100);
     PromptCommands &commands = *m_form->Commands;
     QCOMPARE(commands.Start(), PromptControl::Outcome::Done);
     QVERIFY(!m_form->Engine->Active());
@@ -111,7 +85,7 @@ void tst_PromptCommands::startIsQueued()
 // The start items of the menu and the tool bar queue the run like every other input.
 void tst_PromptCommands::menuStartReturnsAtOnce()
 {
-    loadLines(100);
+    m_window->loadLines(100);
     // The run starts from the event loop; it is left from a timer inside it.
     bool prompted = false;
     QTimer poll;
@@ -155,7 +129,7 @@ void tst_PromptCommands::statusNamesTheControlSource()
 // Outside a run each command says so and changes nothing.
 void tst_PromptCommands::commandsNeedARun()
 {
-    loadLines(50);
+    m_window->loadLines(50);
     PromptCommands &c = *m_form->Commands;
     const PromptState before = m_form->Prompt;
     const QString text = m_form->RichEdit1->Text();
@@ -173,7 +147,7 @@ void tst_PromptCommands::commandsNeedARun()
 // The margin shows what the commands set, from the keyboard's rows and the controller's.
 void tst_PromptCommands::labelsAndArrow()
 {
-    loadLines(200);
+    m_window->loadLines(200);
     Settings &s = *m_form->SettingsRecord;
     s.KeyboardSpeedTable[4] = {4, 123456};
     s.SerialSpeedTable[40] = {7, 654321};
@@ -206,11 +180,11 @@ void tst_PromptCommands::labelsAndArrow()
 // the pane (a page above it).
 void tst_PromptCommands::flagMarksTheLineAtTheTop()
 {
-    loadLines(300);
+    m_window->loadLines(300);
     PromptRunner driver(*m_form);
     PromptCommands &c = *m_form->Commands;
     int flagged = -1;
-    const int target = 3 * pageLines() / 2;
+    const int target = 3 * m_window->pageLines() / 2;
     driver.when([] { return true; }, [&] { c.KeyboardRow(9); });
     driver.when([&] { return m_form->Engine->LineAtTop() >= target; },
                 [&] {
@@ -224,7 +198,7 @@ void tst_PromptCommands::flagMarksTheLineAtTheTop()
                 });
     QVERIFY(driver.run());
     QVERIFY(flagged >= target);
-    QVERIFY(flagged % pageLines() != 0); // not a pane's first line
+    QVERIFY(flagged % m_window->pageLines() != 0); // not a pane's first line
     const TRichEdit *editor = m_form->RichEdit1;
     QVERIFY2(editor->LineText(flagged).startsWith(ErrorMarker), qPrintable(editor->LineText(flagged)));
     QCOMPARE(editor->Text().count(ErrorMarker), 1);
@@ -232,7 +206,7 @@ void tst_PromptCommands::flagMarksTheLineAtTheTop()
 
 void tst_PromptCommands::restartFromTopMarksAndStartsAtLineZero()
 {
-    loadLines(300);
+    m_window->loadLines(300);
     PromptRunner driver(*m_form);
     PromptCommands &c = *m_form->Commands;
     const PromptState &p = m_form->Prompt;
@@ -278,13 +252,13 @@ void tst_PromptCommands::jumpShowsTheMarkerAtTheTop()
     QFETCH(Places, markers);
     QFETCH(QList<bool>, jumps);
     QFETCH(Places, tops);
-    loadLines(2);
-    const int page = pageLines();
+    m_window->loadLines(2);
+    const int page = m_window->pageLines();
     auto line = [page](QPair<int, int> at) { return at.first * page + at.second; };
     QList<int> markerLines;
     for (const auto &m : markers)
         markerLines << line(m);
-    loadLines(500, markerLines);
+    m_window->loadLines(500, markerLines);
     PromptRunner driver(*m_form);
     PromptCommands &c = *m_form->Commands;
     const qint64 runs = m_form->Engine->RunsStarted();
@@ -303,7 +277,7 @@ void tst_PromptCommands::jumpShowsTheMarkerAtTheTop()
 // After the slowest controller row, a fast row with no delay runs at its own speed at once.
 void tst_PromptCommands::fullSpeedAfterASlowControllerRow()
 {
-    loadLines(600);
+    m_window->loadLines(600);
     Settings defaults;
     WriteDefaultSettings(defaults);
     m_form->SettingsRecord->SerialSpeedTable = defaults.SerialSpeedTable;

@@ -1,4 +1,4 @@
-#include "FakeDialogs.h"
+#include "TestWindow.h"
 #include "PromptRunner.h"
 
 #include "settings/Settings.h"
@@ -64,46 +64,26 @@ private Q_SLOTS:
     void firstStartPromptsAtTheSteadySpeed();
 
 private:
-    void loadLines(int count);
-    int lineHeight() const;
     int lineOnScreen() const;
-
-    std::unique_ptr<ScopedWorkDir> m_dir;
-    std::unique_ptr<FakeDialogs> m_dialogs;
-    std::unique_ptr<TMainForm> m_form;
+    std::unique_ptr<TestWindow> m_window;
+    TMainForm *m_form = nullptr;
 };
 
 void tst_PromptLoop::init()
 {
-    m_dir = std::make_unique<ScopedWorkDir>();
-    m_dialogs = std::make_unique<FakeDialogs>();
-    m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-    m_form->Timer2->stop();
+    m_window = std::make_unique<TestWindow>();
+    m_form = &m_window->open();
+    QVERIFY(m_window->show());
     // Slow, but steady: the busy-wait keeps tests from racing through the script. A first
     // start picks the steady method; the tests of it choose it themselves.
-    m_form->Action(QStringLiteral("SteadySpeed1"))->setChecked(false);
-    Settings &s = *m_form->SettingsRecord;
-    for (int k = 1; k <= 9; ++k)
-        s.KeyboardSpeedTable[k] = {k, 200000};
+    m_window->slowKeys();
 }
 
 void tst_PromptLoop::cleanup()
 {
-    QVERIFY(m_dialogs->errors.isEmpty());
-    m_form.reset();
-    m_dialogs.reset();
-    m_dir.reset();
-}
-
-void tst_PromptLoop::loadLines(int count)
-{
-    QStringList lines;
-    for (int i = 0; i < count; ++i)
-        lines << QStringLiteral("Line %1").arg(i);
-    m_form->RichEdit1->setPlainText(lines.join(QLatin1Char('\n')));
-    m_form->RichEdit1->SetSelection(0, 0);
+    QVERIFY2(m_window->clean(), qPrintable(m_window->errors()));
+    m_form = nullptr;
+    m_window.reset();
 }
 
 // The first line of whichever pane covers the top of the window.
@@ -112,11 +92,6 @@ int tst_PromptLoop::lineOnScreen() const
     const PromptState &p = m_form->Prompt;
     const bool aOnTop = p.PaneATop <= 0 && p.PaneATop + p.PaneAHeight > 0;
     return (aOnTop ? m_form->RichEdit1 : m_form->RichEdit2)->GetFirstVisibleLine();
-}
-
-int tst_PromptLoop::lineHeight() const
-{
-    return m_form->RichEdit1->LineTop(1) - m_form->RichEdit1->LineTop(0);
 }
 
 void tst_PromptLoop::pageAlignment_data()
@@ -132,19 +107,20 @@ void tst_PromptLoop::pageAlignment()
 {
     QFETCH(int, firstVisible);
     QFETCH(int, startLine);
-    loadLines(60);
+    m_window->loadLines(60);
     // A window whose client area holds a little under five lines: PageLines is 5.
-    m_form->resize(m_form->width(), 5 * lineHeight() - 10);
+    m_form->resize(m_form->width(), 5 * m_window->lineHeight() - 10);
     m_form->RichEdit1->LineScroll(firstVisible);
     QCOMPARE(m_form->RichEdit1->GetFirstVisibleLine(), firstVisible);
 
     PromptRunner driver(*m_form);
     int top = -1, pageLines = -1, paneATop = -1;
-    driver.when([] { return true; }, [&] {
-        top = m_form->Prompt.TopLine;
-        pageLines = m_form->Prompt.PageLines;
-        paneATop = m_form->RichEdit1->GetFirstVisibleLine();
-    });
+    driver.when([] { return true; },
+                [&] {
+                    top = m_form->Prompt.TopLine;
+                    pageLines = m_form->Prompt.PageLines;
+                    paneATop = m_form->RichEdit1->GetFirstVisibleLine();
+                });
     QVERIFY(driver.run());
     QCOMPARE(pageLines, 5);
     QCOMPARE(top, startLine);
@@ -163,8 +139,8 @@ void tst_PromptLoop::pageMeasuredWithoutHook_data()
 void tst_PromptLoop::pageMeasuredWithoutHook()
 {
     QFETCH(bool, hookReportsNothing);
-    loadLines(60);
-    m_form->resize(m_form->width(), 5 * lineHeight() - 10);
+    m_window->loadLines(60);
+    m_form->resize(m_form->width(), 5 * m_window->lineHeight() - 10);
     m_form->RichEdit3->OnResizeRequest = nullptr;
     if (hookReportsNothing)
         m_form->RichEdit3->OnResizeRequest = [](const QRect &) {};
@@ -179,24 +155,26 @@ void tst_PromptLoop::pageMeasuredWithoutHook()
 
 void tst_PromptLoop::digitKeysAndKeptDelay()
 {
-    loadLines(200);
+    m_window->loadLines(200);
     Settings &s = *m_form->SettingsRecord;
     s.KeyboardSpeedTable[0] = {0, 0};
     s.KeyboardSpeedTable[1] = {1, 300000};
     PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     driver.when([] { return true; }, [&] { driver.key(Qt::Key_1); });
-    driver.when([] { return true; }, [&] {
-        QCOMPARE(p.CurrentSpeed, 1);
-        QCOMPARE(p.CurrentDelay, 300000);
-        QCOMPARE(p.ActiveDelay, 300000);
-        driver.key(Qt::Key_0);
-    });
-    driver.when([] { return true; }, [&] {
-        QCOMPARE(p.CurrentSpeed, 0);
-        QCOMPARE(p.CurrentDelay, 300000); // "0" keeps the delay
-        QCOMPARE(m_form->Label3->text(), QStringLiteral("Speed")); // labels off: untouched
-    });
+    driver.when([] { return true; },
+                [&] {
+                    QCOMPARE(p.CurrentSpeed, 1);
+                    QCOMPARE(p.CurrentDelay, 300000);
+                    QCOMPARE(p.ActiveDelay, 300000);
+                    driver.key(Qt::Key_0);
+                });
+    driver.when([] { return true; },
+                [&] {
+                    QCOMPARE(p.CurrentSpeed, 0);
+                    QCOMPARE(p.CurrentDelay, 300000); // "0" keeps the delay
+                    QCOMPARE(m_form->Label3->text(), QStringLiteral("Speed")); // labels off: untouched
+                });
     const QString before = m_form->RichEdit1->Text();
     QVERIFY(driver.run());
     QVERIFY(m_form->RichEdit1->Text().startsWith(before)); // prompt keys never reach the script
@@ -204,24 +182,27 @@ void tst_PromptLoop::digitKeysAndKeptDelay()
 
 void tst_PromptLoop::enterTogglesDirection()
 {
-    loadLines(200);
+    m_window->loadLines(200);
     PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
-    driver.when([] { return true; }, [&] {
-        QCOMPARE(p.FirstWrapPending, quint8(1));
-        driver.key(Qt::Key_Return);
-    });
-    driver.when([] { return true; }, [&] {
-        QCOMPARE(p.Reverse, 1);
-        QCOMPARE(m_form->Label1->text(), QStringLiteral("<"));
-        QCOMPARE(p.FirstWrapPending, quint8(1)); // at speed 0 Enter leaves it alone
-        driver.key(Qt::Key_Enter);
-    });
-    driver.when([] { return true; }, [&] {
-        QCOMPARE(p.Reverse, 0);
-        QCOMPARE(m_form->Label1->text(), QStringLiteral(">"));
-        driver.key(Qt::Key_Return);
-    });
+    driver.when([] { return true; },
+                [&] {
+                    QCOMPARE(p.FirstWrapPending, quint8(1));
+                    driver.key(Qt::Key_Return);
+                });
+    driver.when([] { return true; },
+                [&] {
+                    QCOMPARE(p.Reverse, 1);
+                    QCOMPARE(m_form->Label1->text(), QStringLiteral("<"));
+                    QCOMPARE(p.FirstWrapPending, quint8(1)); // at speed 0 Enter leaves it alone
+                    driver.key(Qt::Key_Enter);
+                });
+    driver.when([] { return true; },
+                [&] {
+                    QCOMPARE(p.Reverse, 0);
+                    QCOMPARE(m_form->Label1->text(), QStringLiteral(">"));
+                    driver.key(Qt::Key_Return);
+                });
     QVERIFY(driver.run());
     // Leaving a run sets the direction forward again.
     QCOMPARE(p.Reverse, 0);
@@ -230,7 +211,7 @@ void tst_PromptLoop::enterTogglesDirection()
 
 void tst_PromptLoop::forwardRunKeepsPanesContinuous()
 {
-    loadLines(400);
+    m_window->loadLines(400);
     PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     int crossings = 0, lastTop = 0, checks = 0;
@@ -258,24 +239,26 @@ void tst_PromptLoop::forwardRunKeepsPanesContinuous()
 
 void tst_PromptLoop::reverseStopsAtTheTop()
 {
-    loadLines(200);
+    m_window->loadLines(200);
     PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     driver.when([] { return true; }, [&] { driver.key(Qt::Key_9); });
     driver.when([&] { return p.TopLine >= 2 * p.PageLines; }, [&] { driver.key(Qt::Key_Return); });
     int still = 0, lastA = 0;
-    driver.when([&] {
-        // Stopped at the top: nothing moves for a while.
-        still = p.PaneATop == lastA ? still + 1 : 0;
-        lastA = p.PaneATop;
-        return still > 30;
-    }, [&] {
-        const bool aOnTop = p.PaneATop <= 0 && p.PaneATop > -p.PaneAHeight;
-        const TRichEdit *top = aOnTop ? m_form->RichEdit1 : m_form->RichEdit2;
-        QCOMPARE(top->GetFirstVisibleLine(), 0);
-        QVERIFY(p.PaneATop <= 0 && p.PaneATop >= -p.CurrentSpeed);
-        driver.key(Qt::Key_Return); // forward again
-    });
+    driver.when(
+        [&] {
+            // Stopped at the top: nothing moves for a while.
+            still = p.PaneATop == lastA ? still + 1 : 0;
+            lastA = p.PaneATop;
+            return still > 30;
+        },
+        [&] {
+            const bool aOnTop = p.PaneATop <= 0 && p.PaneATop > -p.PaneAHeight;
+            const TRichEdit *top = aOnTop ? m_form->RichEdit1 : m_form->RichEdit2;
+            QCOMPARE(top->GetFirstVisibleLine(), 0);
+            QVERIFY(p.PaneATop <= 0 && p.PaneATop >= -p.CurrentSpeed);
+            driver.key(Qt::Key_Return); // forward again
+        });
     driver.when([] { return true; }, [&] { QCOMPARE(p.Reverse, 0); });
     QVERIFY(driver.run(15000));
 }
@@ -283,22 +266,24 @@ void tst_PromptLoop::reverseStopsAtTheTop()
 // The text stops for good only at the end of the script, in the first and only run.
 void tst_PromptLoop::endOfScriptStop()
 {
-    loadLines(12);
+    m_window->loadLines(12);
     const int scriptLines = 12;
     PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     const qint64 runsBefore = m_form->Engine->RunsStarted();
     driver.when([] { return true; }, [&] { driver.key(Qt::Key_9); });
     int still = 0, lastTop = -1;
-    driver.when([&] {
-        still = p.TopLine == lastTop && p.CurrentSpeed == 0 ? still + 1 : 0;
-        lastTop = p.TopLine;
-        return still > 50;
-    }, [&] {
-        QVERIFY(p.TopLine >= p.LineCount - p.RecycleLines);
-        QVERIFY(p.TopLine >= scriptLines);
-        QCOMPARE(m_form->Engine->RunsStarted(), runsBefore + 1);
-    });
+    driver.when(
+        [&] {
+            still = p.TopLine == lastTop && p.CurrentSpeed == 0 ? still + 1 : 0;
+            lastTop = p.TopLine;
+            return still > 50;
+        },
+        [&] {
+            QVERIFY(p.TopLine >= p.LineCount - p.RecycleLines);
+            QVERIFY(p.TopLine >= scriptLines);
+            QCOMPARE(m_form->Engine->RunsStarted(), runsBefore + 1);
+        });
     QVERIFY(driver.run(20000));
     // The blank tail was appended once.
     QCOMPARE(m_form->RichEdit1->GetLineCount(), scriptLines + 50);
@@ -308,11 +293,11 @@ void tst_PromptLoop::endOfScriptStop()
 // the run goes on from where it is, with its speed and direction, to the real end.
 void tst_PromptLoop::longRunNeverStopsPartWay()
 {
-    loadLines(300);
+    m_window->loadLines(300);
     PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     const qint64 runsBefore = m_form->Engine->RunsStarted();
-    const int h = lineHeight();
+    const int h = m_window->lineHeight();
     int lastPosition = -1, backwards = 0, speedLost = 0;
     bool moving = false;
     driver.atStep([&] {
@@ -330,9 +315,8 @@ void tst_PromptLoop::longRunNeverStopsPartWay()
     });
     driver.when([] { return true; }, [&] { driver.key(Qt::Key_9); });
     driver.when([&] { return p.CurrentSpeed == 9; }, [] {});
-    driver.when([&] { return p.TopLine >= p.LineCount - p.RecycleLines; }, [&] {
-        QCOMPARE(m_form->Engine->RunsStarted(), runsBefore + 1);
-    });
+    driver.when([&] { return p.TopLine >= p.LineCount - p.RecycleLines; },
+                [&] { QCOMPARE(m_form->Engine->RunsStarted(), runsBefore + 1); });
     QVERIFY(driver.run(60000));
     QCOMPARE(backwards, 0);
     QCOMPARE(speedLost, 0);
@@ -342,7 +326,7 @@ void tst_PromptLoop::longRunNeverStopsPartWay()
 // instead of ending and being rebuilt again and again.
 void tst_PromptLoop::runAtTheEndHoldsStill()
 {
-    loadLines(60);
+    m_window->loadLines(60);
     TRichEdit *editor = m_form->RichEdit1;
     PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
@@ -352,20 +336,20 @@ void tst_PromptLoop::runAtTheEndHoldsStill()
                 [&] { driver.key(Qt::Key_F10); });
     qint64 runs = 0;
     QElapsedTimer clock;
-    driver.when([&] { return p.Prompting && p.NextLine >= p.LineCount; }, [&] {
-        runs = m_form->Engine->RunsStarted();
-        clock.start();
-    });
-    driver.when([&] { return clock.isValid() && clock.elapsed() > 700; }, [&] {
-        QCOMPARE(m_form->Engine->RunsStarted(), runs); // no rebuilds meanwhile
-        driver.key(Qt::Key_Return);
-        driver.key(Qt::Key_9);
-    });
+    driver.when([&] { return p.Prompting && p.NextLine >= p.LineCount; },
+                [&] {
+                    runs = m_form->Engine->RunsStarted();
+                    clock.start();
+                });
+    driver.when([&] { return clock.isValid() && clock.elapsed() > 700; },
+                [&] {
+                    QCOMPARE(m_form->Engine->RunsStarted(), runs); // no rebuilds meanwhile
+                    driver.key(Qt::Key_Return);
+                    driver.key(Qt::Key_9);
+                });
     int topBefore = -1;
     driver.when([&] { return p.Reverse == 1 && p.CurrentSpeed == 9; }, [&] { topBefore = p.TopLine; });
-    driver.when([&] { return p.TopLine < topBefore; }, [&] {
-        QCOMPARE(m_form->Engine->RunsStarted(), runs);
-    });
+    driver.when([&] { return p.TopLine < topBefore; }, [&] { QCOMPARE(m_form->Engine->RunsStarted(), runs); });
     QVERIFY(driver.run(30000));
     QVERIFY(editor->GetLineCount() > 60);
 }
@@ -374,7 +358,7 @@ void tst_PromptLoop::runAtTheEndHoldsStill()
 // must reach the screen, or the setting changes nothing.
 void tst_PromptLoop::smoothingDrawsEveryPosition()
 {
-    loadLines(300);
+    m_window->loadLines(300);
     struct UpdateCounter : QObject
     {
         int updates = 0;
@@ -395,13 +379,14 @@ void tst_PromptLoop::smoothingDrawsEveryPosition()
         int updates = 0;
         qint64 steps = 0;
         driver.when([] { return true; }, [&] { driver.key(Qt::Key_6); });
-        driver.when([&] { return p.CurrentSpeed == 6; }, [&] {
-            updates = counter.updates;
-            steps = m_form->Engine->StepsMade();
-        });
-        driver.when([&] { return m_form->Engine->StepsMade() > steps + 100; }, [&] {
-            perStep << double(counter.updates - updates) / double(m_form->Engine->StepsMade() - steps);
-        });
+        driver.when([&] { return p.CurrentSpeed == 6; },
+                    [&] {
+                        updates = counter.updates;
+                        steps = m_form->Engine->StepsMade();
+                    });
+        driver.when(
+            [&] { return m_form->Engine->StepsMade() > steps + 100; },
+            [&] { perStep << double(counter.updates - updates) / double(m_form->Engine->StepsMade() - steps); });
         QVERIFY(driver.run(20000));
     }
     QVERIFY2(perStep[0] >= 2.5, qPrintable(QString::number(perStep[0])));
@@ -412,45 +397,48 @@ void tst_PromptLoop::smoothingDrawsEveryPosition()
 // the client area, any layout pass would snap both to the editor's size for a step.
 void tst_PromptLoop::restartLeavesPanesFree()
 {
-    loadLines(200);
+    m_window->loadLines(200);
     PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     auto *client = m_form->findChild<ClientArea *>(QStringLiteral("Client"));
     const qint64 runs = m_form->Engine->RunsStarted();
-    driver.when([] { return true; }, [&] {
-        QVERIFY(!client->PanesAligned);
-        driver.key(Qt::Key_F10);
-    });
-    driver.when([&] { return m_form->Engine->RunsStarted() == runs + 2 && p.Prompting; }, [&] {
-        QVERIFY(!client->PanesAligned);
-    });
+    driver.when([] { return true; },
+                [&] {
+                    QVERIFY(!client->PanesAligned);
+                    driver.key(Qt::Key_F10);
+                });
+    driver.when([&] { return m_form->Engine->RunsStarted() == runs + 2 && p.Prompting; },
+                [&] { QVERIFY(!client->PanesAligned); });
     QVERIFY(driver.run());
     QVERIFY(client->PanesAligned);
 }
 
 void tst_PromptLoop::escapeInsertsMarksAndPlacesCaret()
 {
-    loadLines(200);
+    m_window->loadLines(200);
     PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     QList<int> flagged;
     driver.when([] { return true; }, [&] { driver.key(Qt::Key_9); });
-    driver.when([&] { return p.TopLine >= 10; }, [&] {
-        flagged << p.TopLine;
-        driver.key(Qt::Key_Space);
-    });
-    driver.when([&] { return p.TopLine >= flagged.last() + 2 * p.PageLines; }, [&] {
-        flagged << p.TopLine;
-        driver.key(Qt::Key_Space);
-        driver.key(Qt::Key_0);
-    });
+    driver.when([&] { return p.TopLine >= 10; },
+                [&] {
+                    flagged << p.TopLine;
+                    driver.key(Qt::Key_Space);
+                });
+    driver.when([&] { return p.TopLine >= flagged.last() + 2 * p.PageLines; },
+                [&] {
+                    flagged << p.TopLine;
+                    driver.key(Qt::Key_Space);
+                    driver.key(Qt::Key_0);
+                });
     int onScreen = -1;
-    driver.when([] { return true; }, [&] {
-        onScreen = p.PaneATop < p.PaneBTop && p.PaneATop + p.PaneAHeight > 0
-                       ? m_form->RichEdit1->GetFirstVisibleLine()
-                       : m_form->RichEdit2->GetFirstVisibleLine();
-        driver.key(Qt::Key_Escape);
-    });
+    driver.when([] { return true; },
+                [&] {
+                    onScreen = p.PaneATop < p.PaneBTop && p.PaneATop + p.PaneAHeight > 0
+                        ? m_form->RichEdit1->GetFirstVisibleLine()
+                        : m_form->RichEdit2->GetFirstVisibleLine();
+                    driver.key(Qt::Key_Escape);
+                });
     QVERIFY(driver.run(15000));
 
     TRichEdit *editor = m_form->RichEdit1;
@@ -473,12 +461,13 @@ void tst_PromptLoop::escapeInsertsMarksAndPlacesCaret()
 
 void tst_PromptLoop::hundredAndFiftyFlags()
 {
-    loadLines(100);
+    m_window->loadLines(100);
     PromptRunner driver(*m_form);
-    driver.when([] { return true; }, [&] {
-        for (int i = 0; i < 150; ++i)
-            driver.key(Qt::Key_Space);
-    });
+    driver.when([] { return true; },
+                [&] {
+                    for (int i = 0; i < 150; ++i)
+                        driver.key(Qt::Key_Space);
+                });
     driver.when([&] { return m_form->Prompt.ErrorMarkCount == 100; }, [] {});
     QVERIFY(driver.run());
     QCOMPARE(m_form->RichEdit1->Text().count(QChar(0x00A4)), 100);
@@ -488,21 +477,23 @@ void tst_PromptLoop::hundredAndFiftyFlags()
 // their marks (dropping them would lose the operator's notes).
 void tst_PromptLoop::ctrlHomeRestartsAndKeepsMarks()
 {
-    loadLines(200);
+    m_window->loadLines(200);
     PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     int restartTop = -1, flagged = -1;
     driver.when([] { return true; }, [&] { driver.key(Qt::Key_9); });
-    driver.when([&] { return p.TopLine >= 10; }, [&] {
-        flagged = p.TopLine;
-        driver.key(Qt::Key_Space);
-        driver.key(Qt::Key_Home, Qt::ControlModifier);
-    });
-    driver.when([&] { return p.TopLine == 0; }, [&] {
-        restartTop = p.TopLine;
-        QCOMPARE(p.ErrorMarkCount, 0);
-        driver.key(Qt::Key_Space); // flagged after the restart: line 0
-    });
+    driver.when([&] { return p.TopLine >= 10; },
+                [&] {
+                    flagged = p.TopLine;
+                    driver.key(Qt::Key_Space);
+                    driver.key(Qt::Key_Home, Qt::ControlModifier);
+                });
+    driver.when([&] { return p.TopLine == 0; },
+                [&] {
+                    restartTop = p.TopLine;
+                    QCOMPARE(p.ErrorMarkCount, 0);
+                    driver.key(Qt::Key_Space); // flagged after the restart: line 0
+                });
     driver.when([&] { return p.ErrorMarkCount == 1; }, [] {});
     QVERIFY(driver.run(15000));
     QCOMPARE(restartTop, 0);
@@ -524,7 +515,7 @@ void tst_PromptLoop::restartsKeepThePrompter_data()
 void tst_PromptLoop::restartsKeepThePrompter()
 {
     QFETCH(bool, byResize);
-    loadLines(200);
+    m_window->loadLines(200);
     PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     bool editorShown = false;
@@ -533,8 +524,8 @@ void tst_PromptLoop::restartsKeepThePrompter()
     QTimer watch;
     watch.setInterval(1);
     connect(&watch, &QTimer::timeout, this, [&] {
-        if (p.RepeatPrompt && (m_form->ToolBar1->isVisible() || m_form->MainMenu->isVisible()
-                               || m_form->StatusBar->isVisible()))
+        if (p.RepeatPrompt
+            && (m_form->ToolBar1->isVisible() || m_form->MainMenu->isVisible() || m_form->StatusBar->isVisible()))
             editorShown = true;
         moved = moved || m_form->y() > origin.y() + 200; // never parked off the screen
     });
@@ -542,22 +533,25 @@ void tst_PromptLoop::restartsKeepThePrompter()
     int restartsSeen = 0;
     driver.when([] { return true; }, [&] { driver.key(Qt::Key_9); });
     int lineBefore = -1;
-    driver.when([&] { return byResize ? m_form->Engine->LineAtTop() >= 100 : p.TopLine >= 2 * p.PageLines; }, [&] {
-        lineBefore = m_form->Engine->LineAtTop();
-        if (byResize)
-            m_form->resize(m_form->width() - 40, m_form->height() - 30);
-        else
-            driver.key(Qt::Key_F10);
-    });
-    driver.when([] { return true; }, [&] {
-        ++restartsSeen;
-        if (byResize) // a resize goes on from the line at the top, not from line 0
-            QVERIFY2(qAbs(m_form->Engine->LineAtTop() - lineBefore) <= 1,
-                     qPrintable(QStringLiteral("%1 after %2").arg(m_form->Engine->LineAtTop()).arg(lineBefore)));
-        else
-            QVERIFY(p.TopLine > 0); // F10 starts again from the line on screen
-        QCOMPARE(p.Reverse, 0);
-    });
+    driver.when([&] { return byResize ? m_form->Engine->LineAtTop() >= 100 : p.TopLine >= 2 * p.PageLines; },
+                [&] {
+                    lineBefore = m_form->Engine->LineAtTop();
+                    if (byResize)
+                        m_form->resize(m_form->width() - 40, m_form->height() - 30);
+                    else
+                        driver.key(Qt::Key_F10);
+                });
+    driver.when([] { return true; },
+                [&] {
+                    ++restartsSeen;
+                    if (byResize) // a resize goes on from the line at the top, not from line 0
+                        QVERIFY2(
+                            qAbs(m_form->Engine->LineAtTop() - lineBefore) <= 1,
+                            qPrintable(QStringLiteral("%1 after %2").arg(m_form->Engine->LineAtTop()).arg(lineBefore)));
+                    else
+                        QVERIFY(p.TopLine > 0); // F10 starts again from the line on screen
+                    QCOMPARE(p.Reverse, 0);
+                });
     QVERIFY(driver.run(15000));
     watch.stop();
     QCOMPARE(restartsSeen, 1);
@@ -568,32 +562,34 @@ void tst_PromptLoop::restartsKeepThePrompter()
 
 void tst_PromptLoop::ctrlRAppliesEditedTable()
 {
-    loadLines(200);
+    m_window->loadLines(200);
     PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
-    driver.when([] { return true; }, [&] {
-        QFile ini(QStringLiteral("CORVANTA.INI"));
-        QVERIFY(ini.open(QIODevice::ReadOnly));
-        QByteArray text = ini.readAll();
-        ini.close();
-        text.replace("KEY3SPEED=1", "KEY3SPEED=7");
-        QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ini.write(text);
-        ini.close();
-        driver.key(Qt::Key_R, Qt::ControlModifier);
-        driver.key(Qt::Key_3);
-    });
-    driver.when([] { return true; }, [&] {
-        QCOMPARE(p.CurrentSpeed, 7);
-        QCOMPARE(m_form->SettingsRecord->KeyboardSpeedTable[3].Delay, 500000);
-    });
+    driver.when([] { return true; },
+                [&] {
+                    QFile ini(QStringLiteral("CORVANTA.INI"));
+                    QVERIFY(ini.open(QIODevice::ReadOnly));
+                    QByteArray text = ini.readAll();
+                    ini.close();
+                    text.replace("KEY3SPEED=1", "KEY3SPEED=7");
+                    QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+                    ini.write(text);
+                    ini.close();
+                    driver.key(Qt::Key_R, Qt::ControlModifier);
+                    driver.key(Qt::Key_3);
+                });
+    driver.when([] { return true; },
+                [&] {
+                    QCOMPARE(p.CurrentSpeed, 7);
+                    QCOMPARE(m_form->SettingsRecord->KeyboardSpeedTable[3].Delay, 500000);
+                });
     QVERIFY(driver.run());
-    QCOMPARE(m_dialogs->errors, QStringList());
+    QCOMPARE(m_window->dialogs.errors, QStringList());
 }
 
 void tst_PromptLoop::keysDuringSetUpWaitForTheLoop()
 {
-    loadLines(20);
+    m_window->loadLines(20);
     // A key pressed while the window is being rebuilt waits for the loop: the digit is a
     // speed, never a character typed into the script.
     bool posted = false;
@@ -615,7 +611,7 @@ void tst_PromptLoop::keysDuringSetUpWaitForTheLoop()
 
 void tst_PromptLoop::escapeDuringSetUpEndsPrompting()
 {
-    loadLines(20);
+    m_window->loadLines(20);
     const QString before = m_form->RichEdit1->Text();
     QTimer::singleShot(0, this, [this] {
         QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QStringLiteral("\x1b"));
@@ -655,7 +651,7 @@ void tst_PromptLoop::defaultTableRowsBecomeSpeeds_data()
 void tst_PromptLoop::defaultTableRowsBecomeSpeeds()
 {
     QFETCH(int, digit);
-    loadLines(300);
+    m_window->loadLines(300);
     Settings defaults;
     WriteDefaultSettings(defaults);
     m_form->SettingsRecord->KeyboardSpeedTable = defaults.KeyboardSpeedTable;
@@ -670,14 +666,14 @@ void tst_PromptLoop::defaultTableRowsBecomeSpeeds()
     };
     driver.when([] { return true; }, [&] { driver.key(Qt::Key_1); });
     driver.when([&] { return p.ActiveDelay == 2000000; }, [&] { driver.key(Qt::Key_0 + digit); });
-    driver.when([&] { return p.CurrentSpeed == row.Speed; }, [&] {
-        QCOMPARE(p.CurrentDelay, 0);
-        QCOMPARE(p.ActiveDelay, 0);
-        moves.clear();
-    });
-    driver.when([&] { return moves.size() >= 20; }, [&] {
-        QVERIFY(std::all_of(moves.begin(), moves.end(), [&](int m) { return m == row.Speed; }));
-    });
+    driver.when([&] { return p.CurrentSpeed == row.Speed; },
+                [&] {
+                    QCOMPARE(p.CurrentDelay, 0);
+                    QCOMPARE(p.ActiveDelay, 0);
+                    moves.clear();
+                });
+    driver.when([&] { return moves.size() >= 20; },
+                [&] { QVERIFY(std::all_of(moves.begin(), moves.end(), [&](int m) { return m == row.Speed; })); });
     QVERIFY(driver.run(20000));
 }
 
@@ -685,7 +681,7 @@ void tst_PromptLoop::defaultTableRowsBecomeSpeeds()
 // state and the panes just before it, and the panes are where the state says.
 void tst_PromptLoop::everyStepFollowsTheRules()
 {
-    loadLines(200);
+    m_window->loadLines(200);
     m_form->Action(QStringLiteral("FontSmoothing1"))->setChecked(false);
     PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
@@ -718,18 +714,25 @@ void tst_PromptLoop::everyStepFollowsTheRules()
         }
         ++steps;
         ScrollRules::Step(before, fa, fb);
-        const QList<int> expected{before.PaneATop, before.PaneBTop, fa.first, fb.first, before.TopLine,
-                                  before.NextLine, before.CurrentSpeed};
-        const QList<int> got{p.PaneATop, p.PaneBTop, a->GetFirstVisibleLine(), b->GetFirstVisibleLine(),
-                             p.TopLine, p.NextLine, p.CurrentSpeed};
+        const QList<int> expected{before.PaneATop, before.PaneBTop, fa.first,           fb.first,
+                                  before.TopLine,  before.NextLine, before.CurrentSpeed};
+        const QList<int> got{p.PaneATop, p.PaneBTop,    a->GetFirstVisibleLine(), b->GetFirstVisibleLine(), p.TopLine,
+                             p.NextLine, p.CurrentSpeed};
         if (expected != got && faults.size() < 3)
-            faults << QStringLiteral("step %1: expected %2, got %3").arg(steps).arg(QDebug::toString(expected), QDebug::toString(got));
+            faults << QStringLiteral("step %1: expected %2, got %3")
+                          .arg(steps)
+                          .arg(QDebug::toString(expected), QDebug::toString(got));
         // The panes were shown where the state had them before the step; a recycled pane
         // goes at once where its new text continues the other pane's.
         const int shownA = p.PaneBWrapped ? b->y() + (p.PaneATop - p.PaneBTop) : p.PaneAPrevTop;
         const int shownB = p.PaneAWrapped ? a->y() + (p.PaneBTop - p.PaneATop) : p.PaneBPrevTop;
         if ((a->y() != shownA || b->y() != shownB) && faults.size() < 3)
-            faults << QStringLiteral("step %1: panes at %2/%3, expected %4/%5").arg(steps).arg(a->y()).arg(b->y()).arg(shownA).arg(shownB);
+            faults << QStringLiteral("step %1: panes at %2/%3, expected %4/%5")
+                          .arg(steps)
+                          .arg(a->y())
+                          .arg(b->y())
+                          .arg(shownA)
+                          .arg(shownB);
         if (p.PaneAWrapped || p.PaneBWrapped)
             ++(p.Reverse ? reverseCrossings : crossings);
     };
@@ -744,7 +747,7 @@ void tst_PromptLoop::everyStepFollowsTheRules()
 // While the labels are hidden the clock stands still during a run; it runs with them.
 void tst_PromptLoop::clockStandsStillWhileLabelsHidden()
 {
-    loadLines(100);
+    m_window->loadLines(100);
     for (bool labels : {false, true}) {
         if (labels)
             m_form->Aids->Panel1DblClick();
@@ -759,27 +762,27 @@ void tst_PromptLoop::clockStandsStillWhileLabelsHidden()
 // After any number of Ctrl+Home presses, Escape puts the caret on the line on screen.
 void tst_PromptLoop::escapeAfterCtrlHomeLandsOnScreenLine()
 {
-    loadLines(300);
+    m_window->loadLines(300);
     PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
     int presses = 0, onScreen = -1;
     driver.when([] { return true; }, [&] { driver.key(Qt::Key_9); });
     for (int i = 0; i < 3; ++i) {
-        driver.when([&] { return p.TopLine >= 3 * p.PageLines; }, [&] {
-            driver.key(Qt::Key_Space);
-            driver.key(Qt::Key_Home, Qt::ControlModifier);
-            driver.key(Qt::Key_9);
-            ++presses;
-        });
+        driver.when([&] { return p.TopLine >= 3 * p.PageLines; },
+                    [&] {
+                        driver.key(Qt::Key_Space);
+                        driver.key(Qt::Key_Home, Qt::ControlModifier);
+                        driver.key(Qt::Key_9);
+                        ++presses;
+                    });
         driver.when([&] { return p.TopLine == 0; }, [] {});
     }
-    driver.when([&] { return p.TopLine >= 5 * p.PageLines; }, [&] {
-        driver.key(Qt::Key_0);
-    });
-    driver.when([&] { return p.CurrentSpeed == 0; }, [&] {
-        onScreen = lineOnScreen();
-        driver.key(Qt::Key_Escape);
-    });
+    driver.when([&] { return p.TopLine >= 5 * p.PageLines; }, [&] { driver.key(Qt::Key_0); });
+    driver.when([&] { return p.CurrentSpeed == 0; },
+                [&] {
+                    onScreen = lineOnScreen();
+                    driver.key(Qt::Key_Escape);
+                });
     QVERIFY(driver.run(30000));
     QCOMPARE(presses, 3);
     const int caretLine = m_form->RichEdit1->LineFromChar(-1);
@@ -807,7 +810,7 @@ long residentKilobytes()
 // stack nor memory grows with them.
 void tst_PromptLoop::thousandsOfCtrlHomeStayFlat()
 {
-    loadLines(30);
+    m_window->loadLines(30);
     m_form->SettingsRecord->KeyboardSpeedTable[9] = {9, 0};
     PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;
@@ -832,10 +835,11 @@ void tst_PromptLoop::thousandsOfCtrlHomeStayFlat()
         QKeyEvent home(QEvent::KeyPress, Qt::Key_Home, Qt::ControlModifier);
         QCoreApplication::sendEvent(m_form->RichEdit1, &home);
     });
-    driver.when([] { return true; }, [&] {
-        driver.key(Qt::Key_9);
-        presser.start();
-    });
+    driver.when([] { return true; },
+                [&] {
+                    driver.key(Qt::Key_9);
+                    presser.start();
+                });
     driver.when([&] { return presses >= total; }, [&] { memoryAtEnd = residentKilobytes(); });
     QVERIFY(driver.run(240000));
     presser.stop();
@@ -850,7 +854,7 @@ void tst_PromptLoop::thousandsOfCtrlHomeStayFlat()
 // frame for each 1,000,000 of delay.
 void tst_PromptLoop::steadySpeedMovesAtTheDisplayRate()
 {
-    loadLines(400);
+    m_window->loadLines(400);
     m_form->Action(QStringLiteral("SteadySpeed1"))->setChecked(true);
     m_form->SettingsRecord->KeyboardSpeedTable[2] = {2, 500000};
     const double refresh = m_form->screen()->refreshRate() > 0 ? m_form->screen()->refreshRate() : 60.0;
@@ -889,7 +893,8 @@ void tst_PromptLoop::steadySpeedMovesAtTheDisplayRate()
         ++gaps;
     }
     QVERIFY2(odd.isEmpty(), qPrintable(odd));
-    QVERIFY2(gaps > starts.size() / 3, qPrintable(QStringLiteral("%1 of %2 steps on time").arg(gaps).arg(starts.size())));
+    QVERIFY2(gaps > starts.size() / 3,
+             qPrintable(QStringLiteral("%1 of %2 steps on time").arg(gaps).arg(starts.size())));
     // One more or fewer frame in the pattern is a third off.
     QVERIFY2(qAbs(double(frames) / gaps - 1.5) < 0.1, qPrintable(QString::number(double(frames) / gaps)));
 }
@@ -915,7 +920,7 @@ void tst_PromptLoop::seamKeepsTheLinePitch()
     QFETCH(bool, controller);
     QFETCH(int, row);
     QFETCH(bool, reverse);
-    loadLines(400);
+    m_window->loadLines(400);
     Settings defaults;
     WriteDefaultSettings(defaults);
     m_form->SettingsRecord->SerialSpeedTable = defaults.SerialSpeedTable;
@@ -940,20 +945,27 @@ void tst_PromptLoop::seamKeepsTheLinePitch()
         if (qAbs(deviation) > qAbs(worst)) {
             worst = qRound(deviation);
             where = QStringLiteral("step %1: upper %2+%3 at %4, lower %5 at %6")
-                        .arg(f.step).arg(upper.top).arg(upper.height).arg(upper.documentY).arg(lower.top).arg(lower.documentY);
+                        .arg(f.step)
+                        .arg(upper.top)
+                        .arg(upper.height)
+                        .arg(upper.documentY)
+                        .arg(lower.top)
+                        .arg(lower.documentY);
         }
     });
-    driver.when([] { return true; }, [&] {
-        if (controller)
-            m_form->Commands->ControllerValue(row);
-        else
-            driver.key(Qt::Key_0 + row);
-    });
-    driver.when([&] { return crossings >= 4; }, [&] {
-        if (reverse)
-            m_form->Commands->ToggleDirection();
-        crossings = 0;
-    });
+    driver.when([] { return true; },
+                [&] {
+                    if (controller)
+                        m_form->Commands->ControllerValue(row);
+                    else
+                        driver.key(Qt::Key_0 + row);
+                });
+    driver.when([&] { return crossings >= 4; },
+                [&] {
+                    if (reverse)
+                        m_form->Commands->ToggleDirection();
+                    crossings = 0;
+                });
     driver.when([&] { return crossings >= (reverse ? 3 : 0); }, [] {});
     QVERIFY(driver.run(30000));
     QVERIFY(seams > 5);
@@ -964,16 +976,14 @@ void tst_PromptLoop::seamKeepsTheLinePitch()
 // table moves the text 60 pixels a second on a 60 Hz display.
 void tst_PromptLoop::firstStartPromptsAtTheSteadySpeed()
 {
-    m_form.reset();
-    m_dir.reset(); // the folder of the next one is made while this one is the current one
-    m_dir = std::make_unique<ScopedWorkDir>();
-    m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-    m_form->Timer2->stop();
+    // A window of its own in a new folder, after this one's folder is gone.
+    m_window.reset();
+    m_window = std::make_unique<TestWindow>();
+    m_form = &m_window->open();
+    QVERIFY(m_window->show());
     QCOMPARE(settingsValue(QStringLiteral("SCROLLING"), QStringLiteral("METHOD")), QStringLiteral("FRAME"));
     QVERIFY(m_form->Action(QStringLiteral("SteadySpeed1"))->isChecked());
-    loadLines(400);
+    m_window->loadLines(400);
     const double refresh = m_form->screen()->refreshRate() > 0 ? m_form->screen()->refreshRate() : 60.0;
     PromptRunner driver(*m_form);
     const PromptState &p = m_form->Prompt;

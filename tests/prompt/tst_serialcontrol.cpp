@@ -1,4 +1,4 @@
-#include "FakeDialogs.h"
+#include "TestWindow.h"
 #include "PromptRunner.h"
 #include "PseudoTerminal.h"
 
@@ -40,15 +40,12 @@ private Q_SLOTS:
 private:
     void startForm(const QString &inputBuffer = QStringLiteral("2"), const QString &pollingDelay = QStringLiteral("20"),
                    const QString &devicePath = {});
-    void loadScript(int lines, const QList<int> &markerLines = {});
     void smallWindow();
     bool portOpen() const { return m_form->CommPortDriver1->IsOpen(); }
     bool send(std::initializer_list<int> values);
-
-    std::unique_ptr<ScopedWorkDir> m_dir;
     std::unique_ptr<PseudoTerminal> m_pty;
-    std::unique_ptr<FakeDialogs> m_dialogs;
-    std::unique_ptr<TMainForm> m_form;
+    std::unique_ptr<TestWindow> m_window;
+    TMainForm *m_form = nullptr;
     qint64 m_runsBefore = 0;
     // Runs started by a jump: those after the first.
     int newRuns() const { return int(m_form->Engine->RunsStarted() - m_runsBefore) - 1; }
@@ -62,23 +59,20 @@ static SpeedEntry row(int v)
 
 void tst_SerialControl::init()
 {
-    m_dir = std::make_unique<ScopedWorkDir>();
+    m_window = std::make_unique<TestWindow>();
     m_pty = std::make_unique<PseudoTerminal>();
     QVERIFY(m_pty->isValid());
 }
 
 void tst_SerialControl::startForm(const QString &inputBuffer, const QString &pollingDelay, const QString &devicePath)
 {
-    QVERIFY(writeSettingsFile({{"SCROLLING", "CONTROL", "COM1"},
-                               {"SCROLLING", "INPUT BUFFER", inputBuffer},
-                               {"SCROLLING", "POLLING DELAY", pollingDelay},
-                               {"PORTS", "COM1", devicePath.isEmpty() ? m_pty->slavePath() : devicePath}}));
-    m_dialogs = std::make_unique<FakeDialogs>();
-    m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-    m_form->Timer2->stop();
-    QVERIFY(m_dialogs->errors.isEmpty());
+    QVERIFY(m_window->settings({{"SCROLLING", "CONTROL", "COM1"},
+                                {"SCROLLING", "INPUT BUFFER", inputBuffer},
+                                {"SCROLLING", "POLLING DELAY", pollingDelay},
+                                {"PORTS", "COM1", devicePath.isEmpty() ? m_pty->slavePath() : devicePath}}));
+    m_form = &m_window->open();
+    QVERIFY(m_window->show());
+    QVERIFY(m_window->clean());
     for (int v = 0; v <= 64; ++v)
         m_form->SettingsRecord->SerialSpeedTable[v] = row(v);
 
@@ -88,34 +82,21 @@ void tst_SerialControl::startForm(const QString &inputBuffer, const QString &pol
 
 void tst_SerialControl::cleanup()
 {
-    if (m_dialogs) {
-        QVERIFY(m_dialogs->errors.isEmpty());
-        QVERIFY(m_dialogs->messages.isEmpty());
-    }
+    QVERIFY2(m_window->clean(), qPrintable(m_window->errors()));
+    QVERIFY(m_window->dialogs.messages.isEmpty());
     if (m_form) {
         QVERIFY(!m_form->CommPortDriver1->IsOpen());
         QVERIFY(!m_form->CommPortDriver1->PollingTimer().isActive());
     }
-    m_form.reset();
-    m_dialogs.reset();
+    m_form = nullptr;
+    m_window.reset();
     m_pty.reset();
-    m_dir.reset();
-}
-
-void tst_SerialControl::loadScript(int lines, const QList<int> &markerLines)
-{
-    QStringList text;
-    for (int i = 0; i < lines; ++i)
-        text << (markerLines.contains(i) ? QString(JumpMarker) : QString()) + QStringLiteral("Line %1").arg(i);
-    m_form->RichEdit1->setPlainText(text.join(QLatin1Char('\n')));
-    m_form->RichEdit1->SetSelection(0, 0);
 }
 
 // A window whose client area holds a little under five lines.
 void tst_SerialControl::smallWindow()
 {
-    const int lineHeight = m_form->RichEdit1->LineTop(1) - m_form->RichEdit1->LineTop(0);
-    m_form->resize(m_form->width(), 5 * lineHeight - 10);
+    m_form->resize(m_form->width(), 5 * m_window->lineHeight() - 10);
 }
 
 bool tst_SerialControl::send(std::initializer_list<int> values)
@@ -129,25 +110,27 @@ bool tst_SerialControl::send(std::initializer_list<int> values)
 void tst_SerialControl::speedValues()
 {
     startForm();
-    loadScript(200);
+    m_window->loadLines(200);
     const PromptState &p = m_form->Prompt;
     PromptRunner runner(*m_form);
     runner.when([this] { return portOpen(); }, [this] { QVERIFY(send({10, 20, 30})); });
-    runner.when([&] { return p.CurrentDelay == row(30).Delay; }, [&] {
-        QCOMPARE(p.CurrentSpeed, row(30).Speed);
-        QCOMPARE(m_form->Label2->text(), QString::number(row(30).Delay));
-        QCOMPARE(m_form->Label3->text(), QString::number(row(30).Speed));
-        m_form->Label2->setText(QStringLiteral("x"));
-        m_form->Label3->setText(QStringLiteral("x"));
-        QVERIFY(send({127}));
-    });
+    runner.when([&] { return p.CurrentDelay == row(30).Delay; },
+                [&] {
+                    QCOMPARE(p.CurrentSpeed, row(30).Speed);
+                    QCOMPARE(m_form->Label2->text(), QString::number(row(30).Delay));
+                    QCOMPARE(m_form->Label3->text(), QString::number(row(30).Speed));
+                    m_form->Label2->setText(QStringLiteral("x"));
+                    m_form->Label3->setText(QStringLiteral("x"));
+                    QVERIFY(send({127}));
+                });
     // 127 changes nothing, but the labels are written again.
-    runner.when([this] { return m_form->Label3->text() != u"x"; }, [&] {
-        QCOMPARE(m_form->Label2->text(), QString::number(row(30).Delay));
-        QCOMPARE(p.CurrentDelay, row(30).Delay);
-        QCOMPARE(p.Reverse, 0);
-        QVERIFY(send({12}));
-    });
+    runner.when([this] { return m_form->Label3->text() != u"x"; },
+                [&] {
+                    QCOMPARE(m_form->Label2->text(), QString::number(row(30).Delay));
+                    QCOMPARE(p.CurrentDelay, row(30).Delay);
+                    QCOMPARE(p.Reverse, 0);
+                    QVERIFY(send({12}));
+                });
     runner.when([&] { return p.CurrentDelay == row(12).Delay; }, [] {});
     QVERIFY(runner.run());
     QCOMPARE(newRuns(), 0);
@@ -156,21 +139,20 @@ void tst_SerialControl::speedValues()
 void tst_SerialControl::toggleWithLockOut()
 {
     startForm();
-    loadScript(200);
+    m_window->loadLines(200);
     const PromptState &p = m_form->Prompt;
     PromptRunner runner(*m_form);
     // The speed value last, to tell when the two commands before it have been read.
     runner.when([this] { return portOpen(); }, [this] { QVERIFY(send({200, 150, 20})); });
-    runner.when([&] { return p.CurrentDelay == row(20).Delay; }, [&] {
-        QCOMPARE(p.Reverse, 1);
-        QCOMPARE(m_form->Label1->text(), QStringLiteral("<"));
-        QVERIFY(m_form->Timer3->isActive());
-    });
+    runner.when([&] { return p.CurrentDelay == row(20).Delay; },
+                [&] {
+                    QCOMPARE(p.Reverse, 1);
+                    QCOMPARE(m_form->Label1->text(), QStringLiteral("<"));
+                    QVERIFY(m_form->Timer3->isActive());
+                });
     // Once the lock-out is over the next command acts again.
     runner.when([this] { return !m_form->Timer3->isActive(); }, [this] { QVERIFY(send({150})); });
-    runner.when([&] { return p.Reverse == 0; }, [&] {
-        QCOMPARE(m_form->Label1->text(), QStringLiteral(">"));
-    });
+    runner.when([&] { return p.Reverse == 0; }, [&] { QCOMPARE(m_form->Label1->text(), QStringLiteral(">")); });
     QVERIFY(runner.run());
     QCOMPARE(newRuns(), 0);
 }
@@ -178,20 +160,21 @@ void tst_SerialControl::toggleWithLockOut()
 void tst_SerialControl::jump64ThenSpeed64()
 {
     startForm();
-    loadScript(200);
+    m_window->loadLines(200);
     const PromptState &p = m_form->Prompt;
     PromptRunner runner(*m_form);
     runner.when([this] { return portOpen(); }, [this] { QVERIFY(send({30})); });
     runner.when([&] { return p.CurrentDelay == row(30).Delay; }, [this] { QVERIFY(send({64})); });
     // The new run: the port opened again, running at the speed of value 64 that came
     // with the jump.
-    runner.when([this] { return newRuns() == 1 && portOpen(); }, [&] {
-        QCOMPARE(p.CurrentSpeed, row(64).Speed);
-        QCOMPARE(p.CurrentDelay, row(64).Delay);
-        QCOMPARE(m_form->Label2->text(), QString::number(row(64).Delay));
-        QCOMPARE(m_form->Label3->text(), QString::number(row(64).Speed));
-        QVERIFY(m_form->Timer3->isActive());
-    });
+    runner.when([this] { return newRuns() == 1 && portOpen(); },
+                [&] {
+                    QCOMPARE(p.CurrentSpeed, row(64).Speed);
+                    QCOMPARE(p.CurrentDelay, row(64).Delay);
+                    QCOMPARE(m_form->Label2->text(), QString::number(row(64).Delay));
+                    QCOMPARE(m_form->Label3->text(), QString::number(row(64).Speed));
+                    QVERIFY(m_form->Timer3->isActive());
+                });
     QVERIFY(runner.run());
     QCOMPARE(newRuns(), 1);
     QVERIFY(!m_form->Engine->Active());
@@ -200,22 +183,24 @@ void tst_SerialControl::jump64ThenSpeed64()
 void tst_SerialControl::jumpForwardToNextMarker()
 {
     startForm();
-    loadScript(200, {3, 60, 120});
+    m_window->loadLines(200, {3, 60, 120});
     smallWindow();
     const PromptState &p = m_form->Prompt;
     PromptRunner runner(*m_form);
     int firstTop = -1;
-    runner.when([this] { return portOpen(); }, [&] {
-        firstTop = p.TopLine;
-        QVERIFY(send({65}));
-    });
-    runner.when([this] { return newRuns() == 1 && portOpen(); }, [&] {
-        // The new run shows the first marker after the line at the top, within the first
-        // page, at the top of the window.
-        QCOMPARE(p.TopLine, 3);
-        QCOMPARE(m_form->Engine->LineAtTop(), 3);
-        QCOMPARE(m_form->MarkerSearch.MarkerPos, m_form->RichEdit1->LineIndex(3) + 1);
-    });
+    runner.when([this] { return portOpen(); },
+                [&] {
+                    firstTop = p.TopLine;
+                    QVERIFY(send({65}));
+                });
+    runner.when([this] { return newRuns() == 1 && portOpen(); },
+                [&] {
+                    // The new run shows the first marker after the line at the top, within the first
+                    // page, at the top of the window.
+                    QCOMPARE(p.TopLine, 3);
+                    QCOMPARE(m_form->Engine->LineAtTop(), 3);
+                    QCOMPARE(m_form->MarkerSearch.MarkerPos, m_form->RichEdit1->LineIndex(3) + 1);
+                });
     QVERIFY(runner.run());
     QCOMPARE(firstTop, 0);
     QCOMPARE(newRuns(), 1);
@@ -224,23 +209,25 @@ void tst_SerialControl::jumpForwardToNextMarker()
 void tst_SerialControl::jumpForwardWithNoMarkerAhead()
 {
     startForm();
-    loadScript(200, {1});
+    m_window->loadLines(200, {1});
     smallWindow();
     m_form->RichEdit1->LineScroll(50);
     const PromptState &p = m_form->Prompt;
     PromptRunner runner(*m_form);
     int firstTop = -1;
-    runner.when([this] { return portOpen(); }, [&] {
-        firstTop = p.TopLine;
-        runner.key(Qt::Key_Space); // flags the top line
-    });
+    runner.when([this] { return portOpen(); },
+                [&] {
+                    firstTop = p.TopLine;
+                    runner.key(Qt::Key_Space); // flags the top line
+                });
     runner.when([&] { return p.ErrorMarkCount == 1; }, [this] { QVERIFY(send({100})); });
-    runner.when([this] { return newRuns() == 1 && portOpen(); }, [&] {
-        QCOMPARE(p.TopLine, firstTop);
-        // The flagged line got its mark before the new run started.
-        QVERIFY(m_form->RichEdit1->LineText(firstTop).startsWith(ErrorMarker));
-        QCOMPARE(m_form->MarkerSearch.MarkerPos, 0);
-    });
+    runner.when([this] { return newRuns() == 1 && portOpen(); },
+                [&] {
+                    QCOMPARE(p.TopLine, firstTop);
+                    // The flagged line got its mark before the new run started.
+                    QVERIFY(m_form->RichEdit1->LineText(firstTop).startsWith(ErrorMarker));
+                    QCOMPARE(m_form->MarkerSearch.MarkerPos, 0);
+                });
     QVERIFY(runner.run());
     QCOMPARE(firstTop, 50);
     QCOMPARE(m_form->RichEdit1->Text().count(ErrorMarker), 1);
@@ -249,21 +236,23 @@ void tst_SerialControl::jumpForwardWithNoMarkerAhead()
 void tst_SerialControl::jumpBackToPreviousMarker()
 {
     startForm();
-    loadScript(200, {20, 60});
+    m_window->loadLines(200, {20, 60});
     smallWindow();
     m_form->RichEdit1->LineScroll(100);
     const PromptState &p = m_form->Prompt;
     PromptRunner runner(*m_form);
     int firstTop = -1;
-    runner.when([this] { return portOpen(); }, [&] {
-        firstTop = p.TopLine;
-        QVERIFY(send({200}));
-    });
+    runner.when([this] { return portOpen(); },
+                [&] {
+                    firstTop = p.TopLine;
+                    QVERIFY(send({200}));
+                });
     runner.when([&] { return p.Reverse == 1 && !m_form->Timer3->isActive(); }, [this] { QVERIFY(send({65})); });
-    runner.when([this] { return newRuns() == 1 && portOpen(); }, [&] {
-        QCOMPARE(p.TopLine, 60);
-        QCOMPARE(m_form->Engine->LineAtTop(), 60);
-    });
+    runner.when([this] { return newRuns() == 1 && portOpen(); },
+                [&] {
+                    QCOMPARE(p.TopLine, 60);
+                    QCOMPARE(m_form->Engine->LineAtTop(), 60);
+                });
     QVERIFY(runner.run());
     QCOMPARE(firstTop, 100);
     // The caret stands just after the marker; the marker commands' position is left alone.
@@ -286,7 +275,7 @@ void tst_SerialControl::troubleOnTheLine()
     QFETCH(QString, trouble);
     const bool burst = trouble == u"burst";
     startForm(burst ? QStringLiteral("2048") : QStringLiteral("2"), QStringLiteral("10"));
-    loadScript(300, {40, 80, 120, 160, 200, 240});
+    m_window->loadLines(300, {40, 80, 120, 160, 200, 240});
     QSerialPort other;
     if (trouble == u"missing") {
         m_pty.reset();
@@ -311,22 +300,23 @@ void tst_SerialControl::troubleOnTheLine()
     const PromptState &p = m_form->Prompt;
     PromptRunner runner(*m_form);
     qint64 steps = 0;
-    runner.when([] { return true; }, [&] {
-        steps = m_form->Engine->StepsMade();
-        if (trouble == u"missing" || trouble == u"held") {
-            QVERIFY(!portOpen());
-        } else if (trouble == u"unplugged") {
-            QVERIFY(portOpen());
-            QVERIFY(send({20}));
-        } else {
-            QRandomGenerator random(7);
-            burstBytes = QByteArray(10000, '\0');
-            for (char &c : burstBytes)
-                c = char(random.bounded(256));
-            // Fed as the line takes it, while the runs go on (jumps among them).
-            feeder.start();
-        }
-    });
+    runner.when([] { return true; },
+                [&] {
+                    steps = m_form->Engine->StepsMade();
+                    if (trouble == u"missing" || trouble == u"held") {
+                        QVERIFY(!portOpen());
+                    } else if (trouble == u"unplugged") {
+                        QVERIFY(portOpen());
+                        QVERIFY(send({20}));
+                    } else {
+                        QRandomGenerator random(7);
+                        burstBytes = QByteArray(10000, '\0');
+                        for (char &c : burstBytes)
+                            c = char(random.bounded(256));
+                        // Fed as the line takes it, while the runs go on (jumps among them).
+                        feeder.start();
+                    }
+                });
     if (trouble == u"unplugged")
         runner.when([&] { return p.CurrentDelay == row(20).Delay; }, [this] { m_pty->closeMaster(); });
     if (burst)
@@ -361,10 +351,10 @@ void tst_SerialControl::controllerComesBack()
 {
     QFETCH(bool, missingAtStart);
     QFETCH(bool, pluggedBack);
-    const QString link = m_dir->file(QStringLiteral("controller"));
+    const QString link = m_window->dir.file(QStringLiteral("controller"));
     QVERIFY(QFile::link(m_pty->slavePath(), link));
     startForm(QStringLiteral("2"), QStringLiteral("20"), link);
-    loadScript(300);
+    m_window->loadLines(300);
     const QString plain = QStringLiteral(" Control: Serial COM 1");
     const QString notConnected = QStringLiteral(" Control: Serial COM 1 (not connected)");
     auto unplug = [&] {
@@ -427,7 +417,7 @@ void tst_SerialControl::controllerComesBack()
 void tst_SerialControl::streamingControllerLastValueCounts()
 {
     startForm(QStringLiteral("2"), QStringLiteral("100"));
-    loadScript(300);
+    m_window->loadLines(300);
     const PromptState &p = m_form->Prompt;
     PromptRunner runner(*m_form);
     QElapsedTimer sinceSent;

@@ -1,4 +1,4 @@
-#include "FakeDialogs.h"
+#include "TestWindow.h"
 #include "PromptRunner.h"
 
 #include "app/TMainForm.h"
@@ -198,6 +198,7 @@ class tst_RemoteWindow : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void init();
     void cleanup();
     void settingsOpenTheRemote_data();
     void settingsOpenTheRemote();
@@ -206,39 +207,27 @@ private Q_SLOTS:
 
 private:
     void makeForm();
-    int pageLines() const;
-
-    std::unique_ptr<ScopedWorkDir> m_dir;
-    std::unique_ptr<FakeDialogs> m_dialogs;
-    std::unique_ptr<TMainForm> m_form;
+    std::unique_ptr<TestWindow> m_window;
+    TMainForm *m_form = nullptr;
 };
+
+void tst_RemoteWindow::init()
+{
+    m_window = std::make_unique<TestWindow>();
+}
 
 void tst_RemoteWindow::makeForm()
 {
-    m_dialogs = std::make_unique<FakeDialogs>();
-    m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
-    m_form->resize(600, 400);
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-    m_form->Timer2->stop();
-    m_form->Action(QStringLiteral("SteadySpeed1"))->setChecked(false);
-    for (int k = 1; k <= 9; ++k)
-        m_form->SettingsRecord->KeyboardSpeedTable[k] = {k, 200000};
+    m_form = &m_window->open();
+    QVERIFY(m_window->show({600, 400}));
+    m_window->slowKeys();
 }
 
 void tst_RemoteWindow::cleanup()
 {
-    if (m_dialogs)
-        QVERIFY2(m_dialogs->errors.isEmpty(), qPrintable(m_dialogs->errors.join('\n')));
-    m_form.reset();
-    m_dialogs.reset();
-    m_dir.reset();
-}
-
-int tst_RemoteWindow::pageLines() const
-{
-    const int lineHeight = m_form->RichEdit1->LineTop(1) - m_form->RichEdit1->LineTop(0);
-    return m_form->Controls().Client->height() / lineHeight;
+    QVERIFY2(m_window->clean(), qPrintable(m_window->errors()));
+    m_form = nullptr;
+    m_window.reset();
 }
 
 void tst_RemoteWindow::settingsOpenTheRemote_data()
@@ -257,13 +246,12 @@ void tst_RemoteWindow::settingsOpenTheRemote()
 {
     QFETCH(QString, enabled);
     QFETCH(bool, listening);
-    m_dir = std::make_unique<ScopedWorkDir>();
     const quint16 port = freePort();
     QVERIFY(port != 0);
     QList<SettingsKey> keys{{"REMOTE", "PORT", QString::number(port)}};
     if (!enabled.isEmpty())
         keys.append({"REMOTE", "ENABLED", enabled});
-    QVERIFY(writeSettingsFile(keys));
+    QVERIFY(m_window->settings(keys));
     makeForm();
     RemoteServer &server = m_form->Remote->Server();
     QCOMPARE(server.isRunning(), listening);
@@ -296,15 +284,14 @@ void tst_RemoteWindow::runDrivenOverLoopback_data()
 void tst_RemoteWindow::runDrivenOverLoopback()
 {
     QFETCH(bool, webSocket);
-    m_dir = std::make_unique<ScopedWorkDir>();
     const quint16 port = freePort();
     QVERIFY(port != 0);
-    QVERIFY(writeSettingsFile({{"REMOTE", "ENABLED", "YES"}, {"REMOTE", "PORT", QString::number(port)}}));
+    QVERIFY(m_window->settings({{"REMOTE", "ENABLED", "YES"}, {"REMOTE", "PORT", QString::number(port)}}));
     makeForm();
     QVERIFY(m_form->Remote->Server().isRunning());
 
     m_form->RichEdit1->setPlainText(QStringLiteral("a\nb"));
-    const int page = pageLines();
+    const int page = m_window->pageLines();
     QVERIFY(page > 2);
     const int marker = 30 * page + 1;
     QStringList lines;

@@ -1,4 +1,4 @@
-#include "FakeDialogs.h"
+#include "TestWindow.h"
 
 #include "app/TMainForm.h"
 #include "controls/TRichEdit.h"
@@ -40,10 +40,8 @@ private:
     // Runs a command that opens a dialog, and the steps while the dialog is up.
     void whileOpen(const QString &command, QDialog *dialog, const std::function<void()> &steps);
     QString selected() const { return edit()->SelText(); }
-
-    std::unique_ptr<ScopedWorkDir> m_dir;
-    std::unique_ptr<FakeDialogs> m_dialogs;
-    std::unique_ptr<TMainForm> m_form;
+    std::unique_ptr<TestWindow> m_window;
+    TMainForm *m_form = nullptr;
     std::unique_ptr<Tfinddialogbox> m_find;
     std::unique_ptr<Treplacedialogbox> m_replace;
     TRichEdit *edit() const { return m_form->RichEdit1; }
@@ -51,9 +49,8 @@ private:
 
 void tst_FindDialogs::init()
 {
-    m_dir = std::make_unique<ScopedWorkDir>();
-    m_dialogs = std::make_unique<FakeDialogs>();
-    m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
+    m_window = std::make_unique<TestWindow>();
+    m_form = &m_window->open();
     m_find = std::make_unique<Tfinddialogbox>();
     m_replace = std::make_unique<Treplacedialogbox>();
     m_form->FindAndReplace->FindDialog = m_find.get();
@@ -63,11 +60,10 @@ void tst_FindDialogs::init()
 
 void tst_FindDialogs::cleanup()
 {
-    m_form.reset();
+    m_form = nullptr;
+    m_window.reset();
     m_find.reset();
     m_replace.reset();
-    m_dialogs.reset();
-    m_dir.reset();
 }
 
 void tst_FindDialogs::whileOpen(const QString &command, QDialog *dialog, const std::function<void()> &steps)
@@ -151,10 +147,10 @@ void tst_FindDialogs::openingCommands()
             QTest::mouseClick(findNext, Qt::LeftButton);
             QCOMPARE(edit()->SelStart(), 10);
             QTest::mouseClick(findNext, Qt::LeftButton);
-            QCOMPARE(m_dialogs->messages, QStringList{QStringLiteral("No more text to search")});
+            QCOMPARE(m_window->dialogs.messages, QStringList{QStringLiteral("No more text to search")});
             QCOMPARE(edit()->SelStart(), 10);
             QCOMPARE(selected(), QStringLiteral("word"));
-            m_dialogs->messages.clear();
+            m_window->dialogs.messages.clear();
         });
         QCOMPARE(m_form->focusWidget(), edit());
     }
@@ -173,12 +169,12 @@ void tst_FindDialogs::findKeys()
         QTest::keyClick(m_find->BitBtn1, Qt::Key_Enter);
         QCOMPARE(edit()->SelStart(), 1);
         QCOMPARE(edit()->SelLength(), 2);
-        QVERIFY(m_dialogs->messages.isEmpty());
+        QVERIFY(m_window->dialogs.messages.isEmpty());
         QTest::keyClick(m_find->Edit1, Qt::Key_Return);
-        QCOMPARE(m_dialogs->messages, QStringList{QStringLiteral("No more text to search")});
+        QCOMPARE(m_window->dialogs.messages, QStringList{QStringLiteral("No more text to search")});
         // Enter on the other buttons does not search.
         QTest::keyClick(m_find->Button1, Qt::Key_Return);
-        QCOMPARE(m_dialogs->messages.size(), 1);
+        QCOMPARE(m_window->dialogs.messages.size(), 1);
         QTest::keyClick(m_find->Edit1, Qt::Key_Escape);
         QVERIFY(!m_find->isVisible());
     });
@@ -218,7 +214,7 @@ void tst_FindDialogs::errorMarkerButton()
         QTest::mouseClick(m_find->BitBtn1, Qt::LeftButton);
         QCOMPARE(edit()->SelStart(), 16);
         QTest::mouseClick(m_find->Button1, Qt::LeftButton);
-        QCOMPARE(m_dialogs->messages, QStringList{QStringLiteral("No more text to search")});
+        QCOMPARE(m_window->dialogs.messages, QStringList{QStringLiteral("No more text to search")});
     });
 }
 
@@ -232,7 +228,7 @@ void tst_FindDialogs::replaceAllAndFinished()
         QTest::mouseClick(m_replace->BitBtn3, Qt::LeftButton);
         QCOMPARE(edit()->Text(), QStringLiteral("Xyz Xyz cXyz"));
         QCOMPARE(m_replace->Edit1->text(), QStringLiteral("ab"));
-        QCOMPARE(m_dialogs->messages, QStringList{QStringLiteral("Finished!")});
+        QCOMPARE(m_window->dialogs.messages, QStringList{QStringLiteral("Finished!")});
         QCOMPARE(m_form->MarkerSearch.FoundPos, 0);
         // The dialog stays open; a Replace now has no hit to act on.
         QVERIFY(m_replace->isVisible());
@@ -240,8 +236,8 @@ void tst_FindDialogs::replaceAllAndFinished()
         QCOMPARE(edit()->Text(), QStringLiteral("Xyz Xyz cXyz"));
         // Nothing left: only "Finished!" again.
         QTest::mouseClick(m_replace->BitBtn3, Qt::LeftButton);
-        QCOMPARE(m_dialogs->messages.size(), 2);
-        QCOMPARE(m_dialogs->messages.last(), QStringLiteral("Finished!"));
+        QCOMPARE(m_window->dialogs.messages.size(), 2);
+        QCOMPARE(m_window->dialogs.messages.last(), QStringLiteral("Finished!"));
         QTest::mouseClick(m_replace->BitBtn4, Qt::LeftButton);
     });
     QVERIFY(edit()->Modified());
@@ -263,7 +259,7 @@ void tst_FindDialogs::replaceKeysMeanNothing()
         QVERIFY(m_replace->isVisible());
         QCOMPARE(edit()->Text(), QStringLiteral("one two"));
         QCOMPARE(edit()->SelLength(), 0);
-        QVERIFY(m_dialogs->messages.isEmpty());
+        QVERIFY(m_window->dialogs.messages.isEmpty());
         // Find Next, then Replace twice: the second puts the text in again at the caret.
         QTest::mouseClick(m_replace->BitBtn1, Qt::LeftButton);
         QCOMPARE(selected(), QStringLiteral("two"));

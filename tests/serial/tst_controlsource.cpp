@@ -1,4 +1,4 @@
-#include "FakeDialogs.h"
+#include "TestWindow.h"
 #include "PromptRunner.h"
 #include "PseudoTerminal.h"
 
@@ -41,19 +41,17 @@ private:
     QString checkedItems() const;
     // Which of the two controllers' devices another program could open now.
     QString freeDevices() const;
-
-    std::unique_ptr<ScopedWorkDir> m_dir;
     std::unique_ptr<PseudoTerminal> m_com1;
     std::unique_ptr<PseudoTerminal> m_com2;
-    std::unique_ptr<FakeDialogs> m_dialogs;
-    std::unique_ptr<TMainForm> m_form;
+    std::unique_ptr<TestWindow> m_window;
+    TMainForm *m_form = nullptr;
 };
 
 static const char *const Items[] = {"ScrollControls1", "COM11", "Com21"};
 
 void tst_ControlSource::init()
 {
-    m_dir = std::make_unique<ScopedWorkDir>();
+    m_window = std::make_unique<TestWindow>();
     m_com1 = std::make_unique<PseudoTerminal>();
     m_com2 = std::make_unique<PseudoTerminal>();
     QVERIFY(m_com1->isValid() && m_com2->isValid());
@@ -61,25 +59,22 @@ void tst_ControlSource::init()
 
 void tst_ControlSource::cleanup()
 {
-    if (m_dialogs) {
-        QVERIFY(m_dialogs->errors.isEmpty());
-        QVERIFY(m_dialogs->messages.isEmpty());
-    }
-    m_form.reset();
-    m_dialogs.reset();
+    QVERIFY2(m_window->clean(), qPrintable(m_window->errors()));
+    QVERIFY(m_window->dialogs.messages.isEmpty());
+    m_form = nullptr;
+    m_window.reset();
     m_com1.reset();
     m_com2.reset();
-    m_dir.reset();
 }
 
 // Starts the main window on a settings file with both controllers' devices named.
 void tst_ControlSource::startForm(const QList<SettingsKey> &keys)
 {
-    QList<SettingsKey> all = {{"PORTS", "COM1", m_com1->slavePath()}, {"PORTS", "COM2", m_com2->slavePath()},
+    QList<SettingsKey> all = {{"PORTS", "COM1", m_com1->slavePath()},
+                              {"PORTS", "COM2", m_com2->slavePath()},
                               {"SCROLLING", "POLLING DELAY", "20"}};
-    QVERIFY(writeSettingsFile(all + keys));
-    m_dialogs = std::make_unique<FakeDialogs>();
-    m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
+    QVERIFY(m_window->settings(all + keys));
+    m_form = &m_window->open();
     m_form->Timer2->stop();
 }
 
@@ -109,9 +104,15 @@ void tst_ControlSource::menuChoice_data()
     QTest::addColumn<QString>("item");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("value");
-    QTest::newRow("Keyboard") << "ScrollControls1" << " Control: Keyboard" << "KEYBOARD";
-    QTest::newRow("Serial Port 1") << "COM11" << " Control: Serial COM 1" << "COM1";
-    QTest::newRow("Serial Port 2") << "Com21" << " Control: Serial COM 2" << "COM2";
+    QTest::newRow("Keyboard") << "ScrollControls1"
+                              << " Control: Keyboard"
+                              << "KEYBOARD";
+    QTest::newRow("Serial Port 1") << "COM11"
+                                   << " Control: Serial COM 1"
+                                   << "COM1";
+    QTest::newRow("Serial Port 2") << "Com21"
+                                   << " Control: Serial COM 2"
+                                   << "COM2";
 }
 
 void tst_ControlSource::menuChoice()
@@ -148,36 +149,42 @@ void tst_ControlSource::menuChoice()
 void tst_ControlSource::choiceGoesToTheCurrentDirectory()
 {
     startForm();
-    const QString first = m_dir->file(QStringLiteral("CORVANTA.INI"));
+    const QString first = m_window->dir.file(QStringLiteral("CORVANTA.INI"));
     QTemporaryDir other;
     QDir::setCurrent(other.path());
     QVERIFY(writeSettingsFile({}));
     m_form->Action(QStringLiteral("Com21"))->trigger();
     QCOMPARE(settingsValue("SCROLLING", "CONTROL"), QStringLiteral("COM2"));
-    QDir::setCurrent(m_dir->path());
+    QDir::setCurrent(m_window->dir.path());
     QCOMPARE(settingsValue("SCROLLING", "CONTROL"), QStringLiteral("KEYBOARD"));
 }
 
 void tst_ControlSource::choiceWithoutSettingsFile()
 {
     startForm();
-    QVERIFY(QFile::remove(m_dir->file(QStringLiteral("CORVANTA.INI"))));
+    QVERIFY(QFile::remove(m_window->dir.file(QStringLiteral("CORVANTA.INI"))));
     m_form->Action(QStringLiteral("Com21"))->trigger();
     QCOMPARE(checkedItems(), QStringLiteral("Com21"));
     QCOMPARE(m_form->StatusBar->PanelText(2), QStringLiteral(" Control: Serial COM 2"));
-    QVERIFY(!QFile::exists(m_dir->file(QStringLiteral("CORVANTA.INI"))));
+    QVERIFY(!QFile::exists(m_window->dir.file(QStringLiteral("CORVANTA.INI"))));
 }
 
 void tst_ControlSource::restoredAtStartUp_data()
 {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("checked");
-    QTest::newRow("KEYBOARD") << "KEYBOARD" << "ScrollControls1";
-    QTest::newRow("COM1") << "COM1" << "COM11";
-    QTest::newRow("COM2") << "COM2" << "Com21";
-    QTest::newRow("com1 in lower case") << "com1" << "";
-    QTest::newRow("Keyboard in mixed case") << "Keyboard" << "";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("KEYBOARD") << "KEYBOARD"
+                              << "ScrollControls1";
+    QTest::newRow("COM1") << "COM1"
+                          << "COM11";
+    QTest::newRow("COM2") << "COM2"
+                          << "Com21";
+    QTest::newRow("com1 in lower case") << "com1"
+                                        << "";
+    QTest::newRow("Keyboard in mixed case") << "Keyboard"
+                                            << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void tst_ControlSource::restoredAtStartUp()
@@ -194,8 +201,7 @@ void tst_ControlSource::restoredAtStartUp()
 // from the next start on the file's values rule.
 void tst_ControlSource::firstAndSecondStart()
 {
-    m_dialogs = std::make_unique<FakeDialogs>();
-    m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
+    m_form = &m_window->open();
     const TCommPortDriver *port = m_form->CommPortDriver1;
     QCOMPARE(port->ComPortInBufSize(), quint16(2048));
     QCOMPARE(port->ComPortPollingDelay(), quint16(110));
@@ -206,7 +212,7 @@ void tst_ControlSource::firstAndSecondStart()
     QVERIFY(port->EnableDTROnOpen());
     QVERIFY(!port->IsOpen());
 
-    m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
+    m_form = &m_window->open();
     QCOMPARE(m_form->CommPortDriver1->ComPortInBufSize(), quint16(2));
     QCOMPARE(m_form->CommPortDriver1->ComPortPollingDelay(), quint16(100));
 }
@@ -249,7 +255,7 @@ void tst_ControlSource::appliedAtPromptStart()
     QFETCH(QString, free);
     startForm({{"SCROLLING", "CONTROL", "none"}});
     m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
     m_form->RichEdit1->setPlainText(QStringLiteral("One\nTwo\nThree"));
     // As a re-read would leave them: only ever added.
     for (const QString &item : checked.split(u' ', Qt::SkipEmptyParts))
@@ -261,13 +267,14 @@ void tst_ControlSource::appliedAtPromptStart()
     bool wasOpen = false;
     QString freeWhilePrompting;
     TComPortNumber port = pnCOM4;
-    runner.when([] { return true; }, [&] {
-        wasOpen = m_form->CommPortDriver1->IsOpen();
-        port = m_form->CommPortDriver1->ComPort();
-        if (!com1Present)
-            m_com1 = std::make_unique<PseudoTerminal>(); // a device that exists, but not as COM1
-        freeWhilePrompting = freeDevices();
-    });
+    runner.when([] { return true; },
+                [&] {
+                    wasOpen = m_form->CommPortDriver1->IsOpen();
+                    port = m_form->CommPortDriver1->ComPort();
+                    if (!com1Present)
+                        m_com1 = std::make_unique<PseudoTerminal>(); // a device that exists, but not as COM1
+                    freeWhilePrompting = freeDevices();
+                });
     QVERIFY(runner.run());
     QCOMPARE(wasOpen, open);
     QCOMPARE(freeWhilePrompting, free);
@@ -285,34 +292,37 @@ void tst_ControlSource::rereadWhilePromptingAddsCheckMarks()
 {
     startForm({{"SCROLLING", "CONTROL", "COM1"}});
     m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
     m_form->RichEdit1->setPlainText(QStringLiteral("One\nTwo\nThree"));
     TCommPortDriver *port = m_form->CommPortDriver1;
 
     PromptRunner runner(*m_form);
-    runner.when([&] { return port->IsOpen(); }, [&] {
-        QVERIFY(writeSettingsFile({{"SCROLLING", "CONTROL", "KEYBOARD"},
-                                   {"SCROLLING", "INPUT BUFFER", "7"},
-                                   {"SCROLLING", "POLLING DELAY", "33"},
-                                   {"PORTS", "COM1", m_com1->slavePath()}}));
-        runner.key(Qt::Key_R, Qt::ControlModifier);
-    });
-    runner.when([&] { return port->ComPortPollingDelay() == 33; }, [&] {
-        QCOMPARE(checkedItems(), QStringLiteral("ScrollControls1 COM11"));
-        QVERIFY(port->IsOpen());
-        QCOMPARE(port->PollingTimer().interval(), 33);
-        QCOMPARE(port->ComPortInBufSize(), quint16(2));
-    });
+    runner.when([&] { return port->IsOpen(); },
+                [&] {
+                    QVERIFY(writeSettingsFile({{"SCROLLING", "CONTROL", "KEYBOARD"},
+                                               {"SCROLLING", "INPUT BUFFER", "7"},
+                                               {"SCROLLING", "POLLING DELAY", "33"},
+                                               {"PORTS", "COM1", m_com1->slavePath()}}));
+                    runner.key(Qt::Key_R, Qt::ControlModifier);
+                });
+    runner.when([&] { return port->ComPortPollingDelay() == 33; },
+                [&] {
+                    QCOMPARE(checkedItems(), QStringLiteral("ScrollControls1 COM11"));
+                    QVERIFY(port->IsOpen());
+                    QCOMPARE(port->PollingTimer().interval(), 33);
+                    QCOMPARE(port->ComPortInBufSize(), quint16(2));
+                });
     QVERIFY(runner.run());
     QCOMPARE(port->ComPortInBufSize(), quint16(2)); // given while open: not taken
 
     // Keyboard and Serial Port 1: the port is opened and closed again at once.
     PromptRunner second(*m_form);
     bool openWhilePrompting = true;
-    second.when([] { return true; }, [&] {
-        openWhilePrompting = port->IsOpen();
-        QCOMPARE(freeDevices(), QStringLiteral("COM1 COM2"));
-    });
+    second.when([] { return true; },
+                [&] {
+                    openWhilePrompting = port->IsOpen();
+                    QCOMPARE(freeDevices(), QStringLiteral("COM1 COM2"));
+                });
     QVERIFY(second.run());
     QVERIFY(!openWhilePrompting);
 }

@@ -5,6 +5,8 @@
 #include "spelling/SpellCheckRun.h"
 #include "spelling/SpellEngineOptions.h"
 
+#include "SpecialFiles.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -35,6 +37,7 @@ private Q_SLOTS:
     void resetForgetsSessionDecisions();
     void lexiconFileParse();
     void appendWordKeepsFileAndEncoding();
+    void wordListThatIsAPipe();
     void addWritesUserListAndCountsAtOnce();
     void addToUnwritableFolderThrowsAndGoesOn();
     void listsMissingHereAreLookedForElsewhere_data();
@@ -48,8 +51,8 @@ private:
 
 namespace {
 
-const QStringList Known = {"this", "is", "a", "test", "of", "the", "spelling", "check", "word", "words",
-                           "wrong", "right", "don't", "Paris", "red", "and", "blue", "it", "here"};
+const QStringList Known = {"this",  "is",    "a",     "test",  "of",  "the", "spelling", "check", "word", "words",
+                           "wrong", "right", "don't", "Paris", "red", "and", "blue",     "it",    "here"};
 
 // Runs a check that ignores every stop and returns the words it stopped at.
 QStringList stops(SpellCheckRun &run)
@@ -96,7 +99,8 @@ void tst_SpellCheckRun::wordsOf_data()
     QTest::newRow("plain") << "Ths is  a tset." << QStringList{"Ths", "is", "a", "tset"};
     QTest::newRow("apostrophes inside") << "don't, it\u2019s dogs'" << QStringList{"don't", "it\u2019s", "dogs"};
     QTest::newRow("digits are not words") << "route 66 and 3rd B2B" << QStringList{"route", "and"};
-    QTest::newRow("markers and hyphens") << "\u00a4Helo \u00bbthere e-mail" << QStringList{"Helo", "there", "e", "mail"};
+    QTest::newRow("markers and hyphens") << "\u00a4Helo \u00bbthere e-mail"
+                                         << QStringList{"Helo", "there", "e", "mail"};
     QTest::newRow("accented") << "caf\u00e9 na\u00efve" << QStringList{"caf\u00e9", "na\u00efve"};
     QTest::newRow("nothing") << " , 42 ... " << QStringList{};
 }
@@ -114,13 +118,14 @@ void tst_SpellCheckRun::sentenceAround_data()
     QTest::addColumn<QString>("word");
     QTest::addColumn<int>("maxLength");
     QTest::addColumn<QString>("sentence");
-    QTest::newRow("middle sentence") << "First one. The wrnog word here. Last one." << "wrnog" << 240
-                                     << "The wrnog word here.";
-    QTest::newRow("first sentence") << "Wrnog start. Then more." << "Wrnog" << 240 << "Wrnog start.";
-    QTest::newRow("line breaks read as blanks") << "A line\u2028with wrnog in it." << "wrnog" << 240
-                                                << "A line with wrnog in it.";
-    QTest::newRow("long sentence is cut around the word") << "aaaa bbbb cccc wrnog dddd eeee ffff" << "wrnog"
-                                                          << 15 << "cccc wrnog dddd";
+    QTest::newRow("middle sentence") << "First one. The wrnog word here. Last one."
+                                     << "wrnog" << 240 << "The wrnog word here.";
+    QTest::newRow("first sentence") << "Wrnog start. Then more."
+                                    << "Wrnog" << 240 << "Wrnog start.";
+    QTest::newRow("line breaks read as blanks") << "A line\u2028with wrnog in it."
+                                                << "wrnog" << 240 << "A line with wrnog in it.";
+    QTest::newRow("long sentence is cut around the word") << "aaaa bbbb cccc wrnog dddd eeee ffff"
+                                                          << "wrnog" << 15 << "cccc wrnog dddd";
 }
 
 void tst_SpellCheckRun::sentenceAround()
@@ -140,14 +145,22 @@ void tst_SpellCheckRun::editDistance_data()
     QTest::addColumn<QString>("a");
     QTest::addColumn<QString>("b");
     QTest::addColumn<int>("distance");
-    QTest::newRow("same") << "word" << "word" << 0;
-    QTest::newRow("substitution") << "word" << "ward" << 1;
-    QTest::newRow("insertion") << "wrd" << "word" << 1;
-    QTest::newRow("deletion") << "worrd" << "word" << 1;
-    QTest::newRow("swap of neighbours") << "wrod" << "word" << 1;
-    QTest::newRow("two edits") << "wrodd" << "word" << 2;
-    QTest::newRow("over the limit") << "xyzw" << "word" << 3;
-    QTest::newRow("lengths too far apart") << "a" << "abcdef" << 3;
+    QTest::newRow("same") << "word"
+                          << "word" << 0;
+    QTest::newRow("substitution") << "word"
+                                  << "ward" << 1;
+    QTest::newRow("insertion") << "wrd"
+                               << "word" << 1;
+    QTest::newRow("deletion") << "worrd"
+                              << "word" << 1;
+    QTest::newRow("swap of neighbours") << "wrod"
+                                        << "word" << 1;
+    QTest::newRow("two edits") << "wrodd"
+                               << "word" << 2;
+    QTest::newRow("over the limit") << "xyzw"
+                                    << "word" << 3;
+    QTest::newRow("lengths too far apart") << "a"
+                                           << "abcdef" << 3;
 }
 
 void tst_SpellCheckRun::editDistance()
@@ -281,9 +294,12 @@ void tst_SpellCheckRun::automaticCorrections_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("result");
     QTest::addColumn<QStringList>("stoppedAt");
-    QTest::newRow("on, in every case") << true << "teh Teh TEH tEh" << "the The THE tEh" << QStringList{"tEh"};
-    QTest::newRow("on, replacement of two words") << true << "alot here" << "a lot here" << QStringList{};
-    QTest::newRow("off: asked, correction first") << false << "teh" << "teh" << QStringList{"teh"};
+    QTest::newRow("on, in every case") << true << "teh Teh TEH tEh"
+                                       << "the The THE tEh" << QStringList{"tEh"};
+    QTest::newRow("on, replacement of two words") << true << "alot here"
+                                                  << "a lot here" << QStringList{};
+    QTest::newRow("off: asked, correction first") << false << "teh"
+                                                  << "teh" << QStringList{"teh"};
 }
 
 void tst_SpellCheckRun::automaticCorrections()
@@ -357,6 +373,26 @@ void tst_SpellCheckRun::appendWordKeepsFileAndEncoding()
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("first\r\nsecond\r\ncaf\xe9\r\nthird\r\n"));
     QCOMPARE(LexiconFile::read(path).words, QStringList({"first", "second", "caf\u00e9", "third"}));
+}
+
+// A word list that is a pipe with no writer neither holds the check nor takes a word.
+void tst_SpellCheckRun::wordListThatIsAPipe()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("userdic.tlx"));
+    QVERIFY(MakeFifo(path));
+    const LateWriter writer(path);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(LexiconFile::read(path).words.isEmpty());
+    QVERIFY2(clock.elapsed() < 1000, "the read waited on the pipe");
+    try {
+        LexiconFile::appendWord(path, QStringLiteral("Corvanta"));
+        QFAIL("a word was added to a pipe");
+    } catch (const CorvantaError &e) {
+        QCOMPARE(e.text(), QStringLiteral("%1 is not a regular file").arg(path));
+    }
+    QVERIFY2(clock.elapsed() < 1000, "adding waited on the pipe");
 }
 
 void tst_SpellCheckRun::addWritesUserListAndCountsAtOnce()
@@ -454,7 +490,8 @@ void tst_SpellCheckRun::hunspellDictionary()
         QSKIP("The en_US Hunspell dictionary is not installed");
     QCOMPARE(dictionary->IsCorrect(word), correct);
     if (!suggested.isEmpty())
-        QVERIFY2(dictionary->Suggestions(word).contains(suggested), qPrintable(dictionary->Suggestions(word).join(',')));
+        QVERIFY2(dictionary->Suggestions(word).contains(suggested),
+                 qPrintable(dictionary->Suggestions(word).join(',')));
 }
 
 QTEST_GUILESS_MAIN(tst_SpellCheckRun)

@@ -1,4 +1,4 @@
-#include "FakeDialogs.h"
+#include "TestWindow.h"
 
 #include "app/TMainForm.h"
 #include "controls/TRichEdit.h"
@@ -71,10 +71,8 @@ private:
     // returns the words the dialog showed.
     QStringList check(const std::vector<Answer> &answers, const char *command = "Spell1");
     void setScript(const QString &text);
-
-    std::unique_ptr<ScopedWorkDir> m_dir;
-    std::unique_ptr<FakeDialogs> m_dialogs;
-    std::unique_ptr<TMainForm> m_form;
+    std::unique_ptr<TestWindow> m_window;
+    TMainForm *m_form = nullptr;
     TRichEdit *edit() const { return m_form->RichEdit1; }
     TSsceSpellDlg *component() const { return m_form->Spell->SsceSpellDlg1.get(); }
 };
@@ -113,19 +111,17 @@ public:
 
 void tst_Spelling::init()
 {
-    m_dir = std::make_unique<ScopedWorkDir>();
-    m_dialogs = std::make_unique<FakeDialogs>();
-    m_form = std::make_unique<TMainForm>(QString(), m_dialogs.get());
+    m_window = std::make_unique<TestWindow>();
+    m_form = &m_window->open();
     m_form->show();
     // Words added go to a folder of the test's own.
-    m_form->Spell->ConfigureLexicons(m_dir->path());
+    m_form->Spell->ConfigureLexicons(m_window->dir.path());
 }
 
 void tst_Spelling::cleanup()
 {
-    m_form.reset();
-    m_dialogs.reset();
-    m_dir.reset();
+    m_form = nullptr;
+    m_window.reset();
 }
 
 void tst_Spelling::setScript(const QString &text)
@@ -215,10 +211,9 @@ void tst_Spelling::correctsMisspellingsInPlace()
     edit()->SetModified(false);
     edit()->SetSelection(10, 3);
 
-    const QStringList shown = check({{"Thiss", "Change", "This", {}},
-                                     {"tset", "Change", {}, "test"},
-                                     {"speling", "Change", "spelling", {}}},
-                                    command.toLatin1().constData());
+    const QStringList shown = check(
+        {{"Thiss", "Change", "This", {}}, {"tset", "Change", {}, "test"}, {"speling", "Change", "spelling", {}}},
+        command.toLatin1().constData());
     QCOMPARE(shown, QStringList({"Thiss", "tset", "speling"}));
     QCOMPARE(edit()->toPlainText(), QStringLiteral("This is a test of the spelling check."));
     QTextCursor probe(edit()->document());
@@ -234,34 +229,32 @@ void tst_Spelling::correctsMisspellingsInPlace()
     QCOMPARE(component()->Status(), 0);
     QCOMPARE(component()->WordsChanged(), 3);
     QCOMPARE(component()->ErrorsDetected(), 3);
-    QCOMPARE(m_dialogs->messages, QStringList({"The spelling check is complete."}));
+    QCOMPARE(m_window->dialogs.messages, QStringList({"The spelling check is complete."}));
 }
 
 void tst_Spelling::addWritesUserDictionary()
 {
     setScript(QStringLiteral("Corvantaa prompts. Corvantaa scrolls."));
-    const QString log = m_dir->file(QStringLiteral("spelling.log"));
+    const QString log = m_window->dir.file(QStringLiteral("spelling.log"));
     component()->SetDebugFile(log);
     QCOMPARE(check({{"Corvantaa", "Add", {}, {}}}), QStringList({"Corvantaa"}));
     QFile debug(log);
     QVERIFY(debug.open(QIODevice::ReadOnly));
     QVERIFY(debug.readAll().startsWith("added \"Corvantaa\"\n"));
-    QFile file(m_dir->file(QStringLiteral("userdic.tlx")));
+    QFile file(m_window->dir.file(QStringLiteral("userdic.tlx")));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("Corvantaa\r\n"));
     // The next check reads the list again and asks nothing.
     QCOMPARE(check({}), QStringList());
-    QCOMPARE(m_dialogs->messages.size(), 2);
+    QCOMPARE(m_window->dialogs.messages.size(), 2);
 }
 
 void tst_Spelling::addFailureIsReported()
 {
     m_form->Spell->ConfigureLexicons(QStringLiteral("/nonexistent/folder"));
     setScript(QStringLiteral("Corvantaa and Corvantaa and wrnog."));
-    QCOMPARE(check({{"Corvantaa", "Add", {}, {}}, {"wrnog", "Ignore", {}, {}}}),
-             QStringList({"Corvantaa", "wrnog"}));
-    QCOMPARE(m_dialogs->errors,
-             QStringList({"Cannot create file /nonexistent/folder/userdic.tlx."}));
+    QCOMPARE(check({{"Corvantaa", "Add", {}, {}}, {"wrnog", "Ignore", {}, {}}}), QStringList({"Corvantaa", "wrnog"}));
+    QCOMPARE(m_window->dialogs.errors, QStringList({"Cannot create file /nonexistent/folder/userdic.tlx."}));
     QCOMPARE(component()->Status(), 0);
 }
 
@@ -278,7 +271,7 @@ void tst_Spelling::anyErrorInTheDialogIsStopped()
         QVERIFY(dialog);
         dialog->OnShowWord = [](const Misspelling &) -> QRect { throw std::bad_alloc(); };
         dialog->IgnoreButton->click();
-        QCOMPARE(m_dialogs->errors, QStringList({"Out of memory."}));
+        QCOMPARE(m_window->dialogs.errors, QStringList({"Out of memory."}));
         QVERIFY(dialog->isVisible());
         QCOMPARE(dialog->NotInDictionary->text(), QStringLiteral("wrnog"));
         dialog->CancelButton->click();
@@ -287,7 +280,7 @@ void tst_Spelling::anyErrorInTheDialogIsStopped()
     answerer.start(0);
     m_form->Action(QStringLiteral("Spell1"))->trigger();
     QVERIFY(answered);
-    m_dialogs->errors.clear();
+    m_window->dialogs.errors.clear();
 }
 
 void tst_Spelling::cancelKeepsChangesMade()
@@ -296,7 +289,7 @@ void tst_Spelling::cancelKeepsChangesMade()
     QCOMPARE(check({{"Onee", "Change", "One", {}}, {"twoo", "Cancel", {}, {}}}), QStringList({"Onee", "twoo"}));
     QCOMPARE(edit()->toPlainText(), QStringLiteral("One twoo three."));
     QVERIFY(component()->Status() > 0);
-    QVERIFY(m_dialogs->messages.isEmpty());
+    QVERIFY(m_window->dialogs.messages.isEmpty());
     QCOMPARE(edit()->SelStart(), 0);
     QCOMPARE(edit()->SelLength(), 0);
 }
@@ -313,7 +306,7 @@ void tst_Spelling::ignoreAllLastsUntilTheReset()
 void tst_Spelling::noTargetNoCheck()
 {
     FakeEngine engine;
-    TSsceSpellDlg fresh(m_form.get(), &engine);
+    TSsceSpellDlg fresh(m_form, &engine);
     QVERIFY(!fresh.RunCheck());
     QCOMPARE(engine.checks, 0);
     QCOMPARE(fresh.Status(), 0);
@@ -344,14 +337,14 @@ void tst_Spelling::caretAndResetWhateverTheStatus()
         QCOMPARE(engine.resetsBeforeLastCheck, round - 1);
         QCOMPARE(engine.resets, round);
         QCOMPARE(engine.control, static_cast<QTextEdit *>(edit()));
-        QCOMPARE(engine.parent, static_cast<QWidget *>(m_form.get()));
+        QCOMPARE(engine.parent, static_cast<QWidget *>(m_form));
         QCOMPARE(edit()->SelStart(), 0);
         QCOMPARE(edit()->SelLength(), 0);
         QCOMPARE(component()->Status(), status);
     }
     QCOMPARE(component()->RunCheck(), result);
-    QVERIFY(m_dialogs->errors.isEmpty());
-    QVERIFY(m_dialogs->messages.isEmpty());
+    QVERIFY(m_window->dialogs.errors.isEmpty());
+    QVERIFY(m_window->dialogs.messages.isEmpty());
 }
 
 void tst_Spelling::spellingHelpWithoutHelpFile()
@@ -386,7 +379,7 @@ void tst_Spelling::spellingHelpOpensOnlyTheProgramsOwn()
     TMainForm::PrepareApplication();
     const QString installedCopy = data.filePath(QStringLiteral("corvanta/SSCE.HLP"));
     for (const auto &[wanted, path] :
-         {std::pair{here, m_dir->file(QStringLiteral("SSCE.HLP"))}, std::pair{installed, installedCopy}}) {
+         {std::pair{here, m_window->dir.file(QStringLiteral("SSCE.HLP"))}, std::pair{installed, installedCopy}}) {
         QFile file(path);
         QVERIFY(!wanted || file.open(QIODevice::WriteOnly));
     }

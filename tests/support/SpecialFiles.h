@@ -4,7 +4,10 @@
 #include <QFileInfo>
 #include <QString>
 
+#include <atomic>
 #include <cstring>
+#include <fcntl.h>
+#include <thread>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -40,3 +43,31 @@ inline bool MakeSocket(const QString &path)
         ::close(fd);
     return bound;
 }
+
+// Opens a named pipe for writing after a while and closes it again, so that code which
+// wrongly waits on the pipe comes back (with nothing read) and its test fails instead of
+// hanging.
+class LateWriter
+{
+public:
+    explicit LateWriter(const QString &fifo, int afterMs = 1500)
+        : m_thread([path = QFile::encodeName(fifo), afterMs, this] {
+              for (int waited = 0; waited < afterMs && !m_stop; waited += 10)
+                  ::usleep(10000);
+              const int fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK);
+              if (fd >= 0)
+                  ::close(fd);
+          })
+    { }
+    ~LateWriter()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    LateWriter(const LateWriter &) = delete;
+    LateWriter &operator=(const LateWriter &) = delete;
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};

@@ -1,6 +1,6 @@
 // A studio rig on a virtual X display (tests/talent/two_screens.sh): the operator's
 // monitor and the talent's beside it, the talent's unplugged and plugged back with xrandr.
-#include "FakeDialogs.h"
+#include "TestWindow.h"
 #include "PromptRunner.h"
 
 #include "app/TMainForm.h"
@@ -140,10 +140,9 @@ void tst_TalentRig::cleanup()
 
 void tst_TalentRig::landsFullScreenOnTalent()
 {
-    ScopedWorkDir dir;
+    TestWindow window;
     QVERIFY(writeSettingsFile({{"TALENT", "SCREEN", "TALENT"}, {"TALENT", "MIRROR", "H"}}));
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TMainForm &form = window.open();
     form.move(100, 100);
     form.show();
     form.activateWindow();
@@ -157,18 +156,17 @@ void tst_TalentRig::landsFullScreenOnTalent()
     QTest::qWait(300);
     QCOMPARE(QApplication::activeWindow(), &form);
     QCOMPARE(QApplication::focusWidget(), form.RichEdit1);
-    QVERIFY(dialogs.errors.isEmpty());
+    QVERIFY(window.dialogs.errors.isEmpty());
 }
 
 // Unplugged in the middle of a run, the window goes and the run goes on; plugged back, it
 // is there again at once, and the run has not stopped.
 void tst_TalentRig::unplugAndReplugMidRun()
 {
-    ScopedWorkDir dir;
+    TestWindow window;
     QVERIFY(writeSettingsFile(
         {{"TALENT", "SCREEN", "TALENT"}, {"TALENT", "MIRROR", "H"}, {"SCROLLING", "METHOD", "FRAME"}}));
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TMainForm &form = window.open();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     fillScript(form, 300);
@@ -196,7 +194,7 @@ void tst_TalentRig::unplugAndReplugMidRun()
                     picture = showsItsFrame(talent, *form.RichEdit1->document());
                 });
     QVERIFY(runner.run(30000));
-    QVERIFY(dialogs.errors.isEmpty());
+    QVERIFY(window.dialogs.errors.isEmpty());
     QCOMPARE(picture, QString());
     QCOMPARE(form.Engine->RunsStarted(), runsAtUnplug);
     QVERIFY(stepsAtReplug > stepsAtUnplug);
@@ -209,10 +207,9 @@ void tst_TalentRig::waitsForASavedScreen()
 {
     QVERIFY(unplugTalent());
     QTRY_VERIFY(!screenNamed(QStringLiteral("TALENT")));
-    ScopedWorkDir dir;
+    TestWindow window;
     QVERIFY(writeSettingsFile({{"TALENT", "SCREEN", "TALENT"}}));
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TMainForm &form = window.open();
     form.show();
     form.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&form));
@@ -225,18 +222,17 @@ void tst_TalentRig::waitsForASavedScreen()
     QTest::qWait(300);
     QCOMPARE(QApplication::activeWindow(), &form);
     QCOMPARE(QApplication::focusWidget(), form.RichEdit1);
-    QVERIFY(dialogs.errors.isEmpty());
+    QVERIFY(window.dialogs.errors.isEmpty());
 }
 
 // While prompting the talent's screen shows the operator's frame of the same step, the line at
 // the arrow the operator's panes show there, and moves at the steady speed of its own screen.
 void tst_TalentRig::lockedToTheOperatorsView()
 {
-    ScopedWorkDir dir;
+    TestWindow window;
     QVERIFY(writeSettingsFile(
         {{"TALENT", "SCREEN", "TALENT"}, {"TALENT", "MIRROR", "H"}, {"SCROLLING", "METHOD", "FRAME"}}));
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TMainForm &form = window.open();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     fillScript(form, 400);
@@ -270,7 +266,7 @@ void tst_TalentRig::lockedToTheOperatorsView()
     runner.when([&] { return phase.elapsed() > 6000; }, [&] { measuring = false; });
     QVERIFY(runner.run(30000));
     talent->OnPainted = nullptr;
-    QVERIFY(dialogs.errors.isEmpty());
+    QVERIFY(window.dialogs.errors.isEmpty());
 
     QVERIFY2(frames > 100, qPrintable(QString::number(frames)));
     // Each picture is of the step just made, or at the worst of the one before it.

@@ -1,4 +1,4 @@
-#include "FakeDialogs.h"
+#include "TestWindow.h"
 #include "PromptRunner.h"
 
 #include "app/TMainForm.h"
@@ -125,11 +125,10 @@ private Q_SLOTS:
 // Each choice writes its key; every other line of the file stays as it was.
 void tst_TalentScreen::choiceIsWrittenBack()
 {
-    ScopedWorkDir dir;
+    TestWindow window;
     QVERIFY(writeSettingsFile({}));
     const QByteArray before = iniBytes();
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TMainForm &form = window.open();
 
     struct Step
     {
@@ -146,7 +145,7 @@ void tst_TalentScreen::choiceIsWrittenBack()
         form.findChild<QAction *>(QString::fromLatin1(step.item))->trigger();
         QCOMPARE(settingsValue(step.section, step.key), step.value);
     }
-    QVERIFY(dialogs.errors.isEmpty());
+    QVERIFY(window.dialogs.errors.isEmpty());
     QCOMPARE(form.Action(QStringLiteral("MirrorPrompter1"))->isChecked(), false);
     QCOMPARE(menuCaptions(form).first(), QStringLiteral("[x] None"));
 
@@ -193,11 +192,10 @@ void tst_TalentScreen::savedChoice()
     QFETCH(int, turn);
     QFETCH(QStringList, menu);
 
-    ScopedWorkDir dir;
-    QVERIFY(writeSettingsFile({{"TALENT", "SCREEN", screen}, {"TALENT", "MIRROR", mirror}}));
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
-    QVERIFY(dialogs.errors.isEmpty());
+    TestWindow main;
+    QVERIFY(main.settings({{"TALENT", "SCREEN", screen}, {"TALENT", "MIRROR", mirror}}));
+    TMainForm &form = main.open();
+    QVERIFY(main.clean());
     QCOMPARE(menuCaptions(form), menu);
     QCOMPARE(int(form.Talent->TalentMirror()), turn);
     FrameView *talent = form.Talent->Window();
@@ -215,10 +213,9 @@ void tst_TalentScreen::savedChoice()
 // The talent's window shows and comes and goes without ever taking the keys or the pointer.
 void tst_TalentScreen::windowNeverTakesTheKeys()
 {
-    ScopedWorkDir dir;
+    TestWindow window;
     QVERIFY(writeSettingsFile({}));
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TMainForm &form = window.open();
     form.show();
     QVERIFY(QTest::qWaitForWindowActive(&form));
     form.RichEdit1->setFocus();
@@ -241,10 +238,9 @@ void tst_TalentScreen::windowNeverTakesTheKeys()
 // While not prompting the talent sees the line the next run starts with, at the top.
 void tst_TalentScreen::standingScriptFollowsTheEditor()
 {
-    ScopedWorkDir dir;
+    TestWindow window;
     QVERIFY(writeSettingsFile({{"TALENT", "SCREEN", screenName()}}));
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TMainForm &form = window.open();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     for (int i = 0; i < 60; ++i)
@@ -270,10 +266,9 @@ void tst_TalentScreen::standingScriptFollowsTheEditor()
 // A talent screen that is not there does not stop a run; afterwards the status bar says so.
 void tst_TalentScreen::missingScreenIsReportedAfterPrompting()
 {
-    ScopedWorkDir dir;
+    TestWindow window;
     QVERIFY(writeSettingsFile({{"TALENT", "SCREEN", "STUDIO B"}, {"SCROLLING", "METHOD", "FRAME"}}));
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TMainForm &form = window.open();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     for (int i = 0; i < 40; ++i)
@@ -283,7 +278,7 @@ void tst_TalentScreen::missingScreenIsReportedAfterPrompting()
     runner.atStep([&] { ++steps; });
     runner.when([&] { return steps > 5; }, [] {});
     QVERIFY(runner.run());
-    QVERIFY(dialogs.errors.isEmpty());
+    QVERIFY(window.dialogs.errors.isEmpty());
     QCOMPARE(form.StatusBar->PanelText(2), QStringLiteral(" Talent: STUDIO B (not connected)"));
     // Whole, not clipped.
     const QLabel *panel = form.StatusBar->findChild<QLabel *>(QStringLiteral("StatusPanel2"));
@@ -295,10 +290,9 @@ void tst_TalentScreen::missingScreenIsReportedAfterPrompting()
 // that picture turned.
 void tst_TalentScreen::talentPictureIsThePaintersPicture()
 {
-    ScopedWorkDir dir;
+    TestWindow window;
     QVERIFY(writeSettingsFile({{"TALENT", "SCREEN", screenName()}, {"SCROLLING", "METHOD", "FRAME"}}));
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TMainForm &form = window.open();
     form.resize(700, 500);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -354,10 +348,9 @@ void tst_TalentScreen::talentPictureIsThePaintersPicture()
 // margin and all; the editor is never turned.
 void tst_TalentScreen::mirrorPrompterTurnsTheOperatorView()
 {
-    ScopedWorkDir dir;
+    TestWindow window;
     QVERIFY(writeSettingsFile({{"SCROLLING", "MIRROR", "YES"}, {"SCROLLING", "METHOD", "FRAME"}}));
-    FakeDialogs dialogs;
-    TMainForm form(QString(), &dialogs);
+    TMainForm &form = window.open();
     form.resize(700, 500);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -394,7 +387,7 @@ void tst_TalentScreen::mirrorPrompterTurnsTheOperatorView()
     QVERIFY(runner.run(60000));
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
     QVERIFY(form.Talent->MirroredView()->isHidden());
-    QVERIFY(dialogs.errors.isEmpty());
+    QVERIFY(window.dialogs.errors.isEmpty());
 }
 
 QTEST_MAIN(tst_TalentScreen)
