@@ -172,6 +172,7 @@ protected:
 
 private Q_SLOTS:
     void scrollToCaretInPieces(const QRectF &requested);
+    void repaintCaretInPieces();
 
 private:
     const ScriptLayout &layout() const;
@@ -205,4 +206,5 @@ private:
     // Set when the view's own answer to the text control's requests to be seen could not
     // be taken over (it then answers before scrollToCaretInPieces).
     bool m_viewAnswersFirst = true;
+    bool m_caretWasInPieces = false;
 };

@@ -27,6 +27,7 @@ private Q_SLOTS:
     void typingAndUndo();
     void pointerLandsOnItsCharacter();
     void drawsLikeTheWhole();
+    void repaintsWhereTheCaretWas();
     void caretStaysInViewWhileTyping();
 };
 
@@ -451,6 +452,46 @@ void tst_LongParagraphs::drawsLikeTheWhole()
         QCOMPARE(pieced.size(), whole.size());
         QVERIFY2(pieced == whole, qPrintable(QStringLiteral("at %1").arg(place)));
     }
+}
+
+namespace {
+
+// The union of what a widget was asked to paint.
+class PaintedRegion : public QObject
+{
+public:
+    QRegion region;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            region += static_cast<QPaintEvent *>(event)->region();
+        return false;
+    }
+};
+
+}
+
+void tst_LongParagraphs::repaintsWhereTheCaretWas()
+{
+    Pair pair(400, 250);
+    pair.fill([](QTextDocument *doc) { QTextCursor(doc).insertText(words(20000)); });
+    pair.show();
+    TRichEdit &edit = pair.pieced;
+    edit.activateWindow();
+    edit.setFocus();
+    edit.SetSelection(firstSeam(edit, 0, 3) + 20, 0);
+    QTest::qWait(50);
+    PaintedRegion painted;
+    edit.viewport()->installEventFilter(&painted);
+    const QRect before = edit.inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    QTest::keyClick(&edit, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(&edit, Qt::Key_Down, Qt::ShiftModifier);
+    const QRect after = edit.inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    QVERIFY(after.top() > before.top());
+    // The old caret is wiped and the new caret and the selection are drawn.
+    QTRY_VERIFY(painted.region.contains(before.center()));
+    QVERIFY(painted.region.contains(after.center()));
+    QVERIFY(painted.region.contains(QPoint(200, (before.center().y() + after.center().y()) / 2)));
 }
 
 void tst_LongParagraphs::caretStaysInViewWhileTyping()
