@@ -58,6 +58,8 @@ TRichEdit::TRichEdit(QWidget *parent) : QTextEdit(parent)
             m_viewAnswersFirst
                 = !disconnect(child, SIGNAL(visibilityRequest(QRectF)), this, SLOT(_q_ensureVisible(QRectF)));
             connect(child, SIGNAL(visibilityRequest(QRectF)), this, SLOT(scrollToCaretInPieces(QRectF)));
+            // Its repaints of the caret and the selection are placed the same way.
+            connect(child, SIGNAL(updateRequest(QRectF)), this, SLOT(repaintCaretInPieces()));
             break;
         }
     }
@@ -880,6 +882,20 @@ void TRichEdit::scrollToCaretInPieces(const QRectF &requested)
     }
     if (!m_viewAnswersFirst)
         QMetaObject::invokeMethod(this, "_q_ensureVisible", Qt::DirectConnection, Q_ARG(QRectF, requested));
+}
+
+void TRichEdit::repaintCaretInPieces()
+{
+    const ScriptLayout &map = layout();
+    if (!map.HasPieces()) {
+        m_caretWasInPieces = false;
+        return;
+    }
+    const QTextCursor c = textCursor();
+    const bool inPieces = map.InPieces(c.position()) || map.InPieces(c.anchor());
+    if (inPieces || m_caretWasInPieces)
+        viewport()->update();
+    m_caretWasInPieces = inPieces;
 }
 
 void TRichEdit::keepCaretInView()
