@@ -893,9 +893,21 @@ void TRichEdit::repaintCaretInPieces()
     }
     const QTextCursor c = textCursor();
     const bool inPieces = map.InPieces(c.position()) || map.InPieces(c.anchor());
-    if (inPieces || m_caretWasInPieces)
+    const QRect caret = inPieces ? map.LineOfPosition(c.position())
+                                       .caretRect(c.position())
+                                       .adjusted(-2, 0, 2, 0)
+                                       .translated(-horizontalScrollBar()->value(), -verticalScrollBar()->value())
+                                       .toAlignedRect()
+                                 : QRect();
+    // A blink repaints the caret alone; a move repaints the view, the old place with it.
+    if (inPieces && m_caretWasInPieces && c.position() == m_paintedPosition && c.anchor() == m_paintedAnchor)
+        viewport()->update(caret.united(m_paintedCaret));
+    else if (inPieces || m_caretWasInPieces)
         viewport()->update();
     m_caretWasInPieces = inPieces;
+    m_paintedPosition = c.position();
+    m_paintedAnchor = c.anchor();
+    m_paintedCaret = caret;
 }
 
 void TRichEdit::keepCaretInView()

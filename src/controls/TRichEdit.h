@@ -207,4 +207,7 @@ private:
     // be taken over (it then answers before scrollToCaretInPieces).
     bool m_viewAnswersFirst = true;
     bool m_caretWasInPieces = false;
+    int m_paintedPosition = -1;
+    int m_paintedAnchor = -1;
+    QRect m_paintedCaret; // in viewport coordinates
 };
