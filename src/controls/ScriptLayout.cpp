@@ -8,6 +8,7 @@
 #include <QTextFrame>
 #include <QTextLayout>
 #include <QTextList>
+#include <QTimer>
 #include <QtMath>
 
 #include <algorithm>
@@ -58,9 +59,11 @@ constexpr int LongParagraph = 4096;
 
 }
 
-ScriptLayout::ScriptLayout(QTextDocument *document)
-    : QAbstractTextDocumentLayout(document)
+ScriptLayout::ScriptLayout(QTextDocument *document) : QAbstractTextDocumentLayout(document), m_settle(new QTimer(this))
 {
+    m_settle->setSingleShot(true);
+    m_settle->setInterval(0);
+    connect(m_settle, &QTimer::timeout, this, &ScriptLayout::settlePieces);
 }
 
 // ---- Laying out ----
@@ -101,17 +104,18 @@ qreal ScriptLayout::indentOf(const QTextBlock &block) const
         // Room for the marker and a space on either side of it, at the text's size.
         const QFontMetricsF metrics(markerFont(block));
         const int style = listStyleOf(block);
-        const qreal marker = isBullet(style) ? metrics.lineSpacing() / 3
-                                             : metrics.horizontalAdvance(list->itemText(block));
+        const qreal marker
+            = isBullet(style) ? metrics.lineSpacing() / 3 : metrics.horizontalAdvance(list->itemText(block));
         unit = std::max(unit, marker + 2 * metrics.horizontalAdvance(u' '));
     }
     return levels * unit;
 }
 
-ScriptLayout::Extent ScriptLayout::layOutBlock(const QTextBlock &block)
+ScriptLayout::Setup ScriptLayout::setupOf(const QTextBlock &block) const
 {
-    const QTextBlockFormat format = block.blockFormat();
-    QTextLayout *layout = block.layout();
+    Setup setup;
+    setup.format = block.blockFormat();
+    const QTextBlockFormat &format = setup.format;
     const Qt::LayoutDirection direction = block.textDirection();
 
     QTextOption option = document()->defaultTextOption();
@@ -124,23 +128,29 @@ ScriptLayout::Extent ScriptLayout::layOutBlock(const QTextBlock &block)
     const qreal width = availableWidth();
     if (format.nonBreakableLines() || width < 0)
         option.setWrapMode(QTextOption::ManualWrap);
-    layout->setTextOption(option);
-    layout->setCacheEnabled(block.length() > LongParagraph);
+    setup.option = option;
 
     const qreal indent = indentOf(block);
-    const qreal left = format.leftMargin() + (direction == Qt::RightToLeft ? 0 : indent);
-    const qreal right = width < 0 ? -1 : width - format.rightMargin() - (direction == Qt::RightToLeft ? indent : 0);
+    setup.left = format.leftMargin() + (direction == Qt::RightToLeft ? 0 : indent);
+    setup.right = width < 0 ? -1 : width - format.rightMargin() - (direction == Qt::RightToLeft ? indent : 0);
+    return setup;
+}
+
+qreal ScriptLayout::setLines(QTextLayout *layout, const Setup &setup, bool firstOfParagraph)
+{
+    const QTextBlockFormat &format = setup.format;
+    const bool rightToLeft = setup.option.textDirection() == Qt::RightToLeft;
     qreal y = 0;
     layout->beginLayout();
-    for (bool first = true;; first = false) {
+    for (bool first = firstOfParagraph;; first = false) {
         QTextLine line = layout->createLine();
         if (!line.isValid())
             break;
         line.setLeadingIncluded(true);
-        qreal lineLeft = left;
-        qreal lineRight = right < 0 ? left + UnboundedWidth : right;
+        qreal lineLeft = setup.left;
+        qreal lineRight = setup.right < 0 ? setup.left + UnboundedWidth : setup.right;
         if (first) {
-            if (direction == Qt::RightToLeft)
+            if (rightToLeft)
                 lineRight -= format.textIndent();
             else
                 lineLeft += format.textIndent();
@@ -154,21 +164,300 @@ ScriptLayout::Extent ScriptLayout::layOutBlock(const QTextBlock &block)
     }
     layout->endLayout();
     layout->setPosition(QPointF(0, 0));
+    return y;
+}
 
+bool ScriptLayout::wantsPieces(const QTextBlock &block) const
+{
+    // An unwrapped paragraph is one line, which pieces cannot split.
+    return block.length() > m_piecedParagraph && availableWidth() >= 0 && !block.blockFormat().nonBreakableLines()
+        && document()->defaultTextOption().wrapMode() != QTextOption::NoWrap
+        && document()->defaultTextOption().wrapMode() != QTextOption::ManualWrap;
+}
+
+ScriptLayout::Extent ScriptLayout::layOutBlock(const QTextBlock &block, const Extent *old, int from, int removed,
+                                               int added)
+{
+    const Setup setup = setupOf(block);
     Extent extent;
-    extent.top = format.topMargin();
-    extent.height = y;
-    extent.bottom = format.bottomMargin();
+    extent.top = setup.format.topMargin();
+    extent.bottom = setup.format.bottomMargin();
+    if (wantsPieces(block)) {
+        // Qt's own cursor code reads the block's layout: no lines there is better than
+        // lines of an older text.
+        block.layout()->clearLayout();
+        extent.pieces
+            = layOutPieces(block, setup, old && old->pieces ? old->pieces.get() : nullptr, from, removed, added);
+        const Piece &last = extent.pieces->pieces.back();
+        extent.height = last.top + last.height;
+        extent.lines = std::max(1, extent.pieces->firstLines.back() + last.lines);
+        return extent;
+    }
+    QTextLayout *layout = block.layout();
+    layout->setTextOption(setup.option);
+    layout->setCacheEnabled(block.length() > LongParagraph);
+    extent.height = setLines(layout, setup, true);
     extent.lines = std::max(1, layout->lineCount());
     return extent;
+}
+
+std::shared_ptr<QTextLayout> ScriptLayout::layOutSlice(const QTextBlock &block, const Setup &setup, int from, int to,
+                                                       qreal *height)
+{
+    // Not through a cursor: placing one works out the paragraph's own layout, all of it.
+    QString text;
+    text.reserve(to - from);
+    QList<QTextLayout::FormatRange> formats;
+    for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        const int start = fragment.position() - block.position();
+        const int end = start + fragment.length();
+        if (end <= from)
+            continue;
+        if (start >= to)
+            break;
+        const int first = std::max(start, from);
+        const int last = std::min(end, to);
+        if (fragment.length() <= 2 * (last - first)) {
+            text += QStringView(fragment.text()).mid(first - start, last - first);
+        } else {
+            // A fragment much longer than the slice is read a character at a time.
+            const QTextDocument *doc = document();
+            for (int i = first; i < last; ++i)
+                text += doc->characterAt(block.position() + i);
+        }
+        QTextLayout::FormatRange range;
+        range.start = first - from;
+        range.length = last - first;
+        range.format = fragment.charFormat();
+        formats << range;
+    }
+    QFont font = document()->defaultFont();
+    if (paintDevice())
+        font = QFont(font, paintDevice());
+    auto layout = std::make_shared<QTextLayout>(text, font, paintDevice());
+    layout->setFormats(formats);
+    layout->setTextOption(setup.option);
+    layout->setCacheEnabled(false);
+    *height = setLines(layout.get(), setup, from == 0);
+    return layout;
+}
+
+namespace {
+
+// The last line of the first `count` of a layout that starts at or before a position.
+int lineAtOffset(const QTextLayout &layout, int count, int offset)
+{
+    int lo = 0;
+    int hi = std::min(count, layout.lineCount()) - 1;
+    while (lo < hi) {
+        const int mid = lo + (hi - lo + 1) / 2;
+        if (layout.lineAt(mid).textStart() <= offset)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    return std::max(0, lo);
+}
+
+}
+
+std::shared_ptr<ScriptLayout::Pieces> ScriptLayout::layOutPieces(const QTextBlock &block, const Setup &setup,
+                                                                 const Pieces *old, int from, int removed, int added)
+{
+    const int length = block.length() - 1;
+    const int delta = added - removed;
+    auto result = std::make_shared<Pieces>();
+    std::vector<Piece> &out = result->pieces;
+    int pos = 0;
+    std::size_t next = 0; // the old piece whose start may come back in step
+    if (old && !old->pieces.empty()) {
+        // Lines before the edited one stay; the one before it may take up a shortened word,
+        // so laying out starts at the piece holding that line.
+        const int k = old->pieceOf(from);
+        const Piece &piece = old->pieces[k];
+        const int line = lineAtOffset(*piece.layout, piece.lines, from - piece.start);
+        const int restart = line == 0 && k > 0 ? k - 1 : k;
+        out.assign(old->pieces.begin(), old->pieces.begin() + restart);
+        pos = old->pieces[restart].start;
+        next = restart + 1;
+    } else {
+        old = nullptr;
+    }
+    // An edit lays out this much at most before it cuts at an old piece's start.
+    const int budget = old ? pos + 3 * m_pieceCharacters + std::max(added, 0) + (from - pos) : length;
+    for (int size = m_pieceCharacters;;) {
+        int target = -1;
+        if (old) {
+            while (next < old->pieces.size()
+                   && (old->pieces[next].start < from + removed || old->pieces[next].start + delta <= pos))
+                ++next;
+            if (next < old->pieces.size())
+                target = old->pieces[next].start + delta;
+        }
+        int end = pos + size;
+        const bool near = target > pos && target - pos <= 2 * size;
+        const bool forced = near && pos >= budget;
+        if (forced)
+            end = target;
+        else if (near)
+            end = target + size / 4;
+        end = std::min(end, length);
+        qreal height = 0;
+        Piece piece;
+        piece.start = pos;
+        piece.layout = layOutSlice(block, setup, pos, end, &height);
+        const QTextLayout &layout = *piece.layout;
+        piece.lines = layout.lineCount();
+        piece.height = height;
+        if (end >= length) {
+            out.push_back(piece);
+            break;
+        }
+        if (forced) {
+            piece.forcedEnd = true;
+            out.push_back(piece);
+            for (std::size_t i = next; i < old->pieces.size(); ++i) {
+                out.push_back(old->pieces[i]);
+                out.back().start += delta;
+            }
+            break;
+        }
+        // A line is kept only when the slice runs on well past its end: the last lines of
+        // a slice were broken without the text that follows them.
+        int longest = 0;
+        for (int i = 0; i < layout.lineCount(); ++i)
+            longest = std::max(longest, layout.lineAt(i).textLength());
+        const int margin = std::max(size / 8, 2 * longest);
+        int cut = -1;
+        bool inStep = false;
+        if (target > pos && target <= end - margin) {
+            const int i = lineAtOffset(layout, layout.lineCount(), target - pos);
+            if (i > 0 && pos + layout.lineAt(i).textStart() == target) {
+                cut = i;
+                inStep = true;
+            }
+        }
+        if (cut < 0) {
+            const int i = lineAtOffset(layout, layout.lineCount(), end - margin - pos);
+            if (i > 0)
+                cut = i;
+        }
+        if (cut < 0) {
+            // Not one line ends well inside the slice: take a longer one.
+            size *= 2;
+            continue;
+        }
+        piece.lines = cut;
+        piece.height = layout.lineAt(cut).y();
+        out.push_back(piece);
+        if (inStep) {
+            for (std::size_t i = next; i < old->pieces.size(); ++i) {
+                out.push_back(old->pieces[i]);
+                out.back().start += delta;
+            }
+            break;
+        }
+        pos += layout.lineAt(cut).textStart();
+        size = m_pieceCharacters;
+    }
+    result->firstLines.resize(out.size());
+    qreal top = 0;
+    int lines = 0;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        out[i].top = top;
+        result->firstLines[i] = lines;
+        top += out[i].height;
+        lines += out[i].lines;
+    }
+    return result;
+}
+
+int ScriptLayout::Pieces::pieceOf(int offset) const
+{
+    const auto it = std::upper_bound(pieces.begin(), pieces.end(), offset,
+                                     [](int value, const Piece &piece) { return value < piece.start; });
+    return std::max(0, int(it - pieces.begin()) - 1);
+}
+
+int ScriptLayout::Pieces::firstForced() const
+{
+    for (std::size_t i = 0; i < pieces.size(); ++i)
+        if (pieces[i].forcedEnd)
+            return int(i);
+    return -1;
+}
+
+std::vector<int> ScriptLayout::PieceStarts(int blockNumber) const
+{
+    std::vector<int> starts;
+    if (blockNumber >= 0 && blockNumber < int(m_extents.size()) && m_extents[blockNumber].pieces)
+        for (const Piece &piece : m_extents[blockNumber].pieces->pieces)
+            starts.push_back(piece.start);
+    return starts;
+}
+
+bool ScriptLayout::Settled() const
+{
+    return !m_settle->isActive();
+}
+
+void ScriptLayout::settlePieces()
+{
+    if (m_suspended || m_pending)
+        return;
+    for (int n = 0; n < int(m_extents.size()); ++n) {
+        const Pieces *pieces = m_extents[n].pieces.get();
+        const int forced = pieces ? pieces->firstForced() : -1;
+        if (forced < 0)
+            continue;
+        const QSizeF oldSize = documentSize();
+        const QTextBlock block = document()->findBlockByNumber(n);
+        const Extent old = m_extents[n];
+        const Extent fresh = layOutBlock(block, &old, pieces->pieces[forced + 1].start, 0, 0);
+        m_totalLines += fresh.lines - old.lines;
+        m_totalHeight += fresh.height - old.height;
+        m_piecedCount += (fresh.pieces != nullptr) - 1;
+        m_extents[n] = fresh;
+        m_validPrefix = std::min(m_validPrefix, n + 1);
+        if (fresh.pieces && fresh.pieces->firstForced() >= 0)
+            m_settle->start();
+        Q_EMIT update(QRectF(0, BlockTop(n) + old.pieces->pieces[forced].top, qreal(1e9), qreal(1e18)));
+        if (documentSize() != oldSize)
+            Q_EMIT documentSizeChanged(documentSize());
+        return;
+    }
+}
+
+int ScriptLayout::Pieces::pieceOfLine(int line) const
+{
+    const auto it = std::upper_bound(firstLines.begin(), firstLines.end(), line);
+    return std::max(0, int(it - firstLines.begin()) - 1);
+}
+
+int ScriptLayout::Pieces::pieceAt(qreal y) const
+{
+    const auto it = std::upper_bound(pieces.begin(), pieces.end(), y,
+                                     [](qreal value, const Piece &piece) { return value < piece.top + piece.height; });
+    return std::min(int(it - pieces.begin()), int(pieces.size()) - 1);
+}
+
+void ScriptLayout::SetPieceSizes(int piecedParagraph, int pieceCharacters)
+{
+    m_piecedParagraph = piecedParagraph;
+    m_pieceCharacters = std::max(pieceCharacters, 16);
+    relayoutAll();
+    Q_EMIT update();
+    Q_EMIT documentSizeChanged(documentSize());
 }
 
 bool ScriptLayout::Inputs::operator==(const Inputs &other) const
 {
     return characters == other.characters && font == other.font && option.alignment() == other.option.alignment()
         && option.wrapMode() == other.option.wrapMode() && option.flags() == other.option.flags()
-        && option.textDirection() == other.option.textDirection() && option.tabStopDistance() == other.option.tabStopDistance()
-        && indentWidth == other.indentWidth && margin == other.margin;
+        && option.textDirection() == other.option.textDirection()
+        && option.tabStopDistance() == other.option.tabStopDistance() && indentWidth == other.indentWidth
+        && margin == other.margin;
 }
 
 ScriptLayout::Inputs ScriptLayout::currentInputs() const
@@ -203,8 +492,10 @@ void ScriptLayout::relayoutAll()
     m_extents.clear();
     m_extents.reserve(doc->blockCount());
     m_widest = 0;
+    m_piecedCount = 0;
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
         m_extents.push_back(layOutBlock(b));
+        m_piecedCount += m_extents.back().pieces != nullptr;
     }
     m_validPrefix = 0;
     m_totalLines = 0;
@@ -227,6 +518,7 @@ qreal ScriptLayout::advanceBefore(int blockNumber) const
 
 void ScriptLayout::documentChanged(int from, int charsRemoved, int charsAdded)
 {
+
     QTextDocument *doc = document();
     if (m_suspended) {
         m_pending = true;
@@ -247,8 +539,9 @@ void ScriptLayout::documentChanged(int from, int charsRemoved, int charsAdded)
     const int changed = last.blockNumber() - firstNumber + 1;
     const int replaced = changed - (newCount - oldCount);
 
+    const bool inOnePieced = changed == 1 && replaced == 1 && oldCount == newCount && m_extents[firstNumber].pieces;
     if (oldCount == 0 || availableWidth() != m_layoutWidth || replaced < 1 || firstNumber + replaced > oldCount
-        || changed == newCount) {
+        || (changed == newCount && !inOnePieced)) {
         relayoutAll();
         Q_EMIT update();
     } else {
@@ -267,9 +560,16 @@ void ScriptLayout::documentChanged(int from, int charsRemoved, int charsAdded)
 
         std::vector<Extent> fresh;
         fresh.reserve(changed);
+        // An edit inside one paragraph laid out in pieces lays out again only around it.
+        const Extent *old = changed == 1 && replaced == 1 ? &m_extents[firstNumber] : nullptr;
         for (QTextBlock b = first; fresh.size() < std::size_t(changed); b = b.next()) {
-            fresh.push_back(layOutBlock(b));
+            fresh.push_back(layOutBlock(b, old, from - b.position(), charsRemoved, charsAdded));
+            m_piecedCount += fresh.back().pieces != nullptr;
+            if (fresh.back().pieces && fresh.back().pieces->firstForced() >= 0)
+                m_settle->start();
         }
+        for (int i = firstNumber; i < firstNumber + replaced; ++i)
+            m_piecedCount -= m_extents[i].pieces != nullptr;
         m_extents.erase(m_extents.begin() + firstNumber, m_extents.begin() + firstNumber + replaced);
         m_extents.insert(m_extents.begin() + firstNumber, fresh.begin(), fresh.end());
 
@@ -392,11 +692,10 @@ qreal ScriptLayout::LineTop(int line) const
 {
     int inBlock = 0;
     const int blockNumber = BlockOfLine(line, &inBlock);
-    const QTextLayout *layout = layoutOf(blockNumber);
-    if (!layout)
+    const PlacedLine placedLine = placed(blockNumber, inBlock);
+    if (!placedLine.layout)
         return 0;
-    const qreal top = m_tops[blockNumber];
-    return inBlock < layout->lineCount() ? top + layout->lineAt(inBlock).y() : top;
+    return placedLine.isValid() ? placedLine.origin.y() + placedLine.line.y() : placedLine.origin.y();
 }
 
 int ScriptLayout::LineBelow(qreal y) const
@@ -405,13 +704,128 @@ int ScriptLayout::LineBelow(qreal y) const
     const QTextLayout *layout = layoutOf(blockNumber);
     if (!layout)
         return 0;
-    const qreal top = m_tops[blockNumber];
-    for (int i = 0; i < layout->lineCount(); ++i) {
+    qreal top = m_tops[blockNumber];
+    int first = m_firstLines[blockNumber];
+    int count = layout->lineCount();
+    if (const Pieces *pieces = m_extents[blockNumber].pieces.get()) {
+        const int k = pieces->pieceAt(y - top);
+        layout = pieces->pieces[k].layout.get();
+        top += pieces->pieces[k].top;
+        first += pieces->firstLines[k];
+        count = pieces->pieces[k].lines;
+    }
+    for (int i = 0; i < count; ++i) {
         const QTextLine line = layout->lineAt(i);
         if (top + line.y() + line.height() > y)
-            return m_firstLines[blockNumber] + i;
+            return first + i;
     }
     return m_firstLines[blockNumber] + std::max(0, m_extents[blockNumber].lines - 1);
+}
+
+ScriptLayout::PlacedLine ScriptLayout::placed(int blockNumber, int lineInBlock) const
+{
+    PlacedLine result;
+    const QTextLayout *layout = layoutOf(blockNumber);
+    if (!layout)
+        return result;
+    result.blockNumber = blockNumber;
+    result.blockPosition = document()->findBlockByNumber(blockNumber).position();
+    result.origin = QPointF(document()->documentMargin(), BlockTop(blockNumber));
+    result.displayLine = FirstLineOf(blockNumber) + lineInBlock;
+    int count = layout->lineCount();
+    if (const Pieces *pieces = m_extents[blockNumber].pieces.get()) {
+        const int k = pieces->pieceOfLine(lineInBlock);
+        const Piece &piece = pieces->pieces[k];
+        layout = piece.layout.get();
+        result.offset = piece.start;
+        result.origin.ry() += piece.top;
+        lineInBlock -= pieces->firstLines[k];
+        count = piece.lines;
+        result.lastOfBlock = std::size_t(k) + 1 == pieces->pieces.size() && lineInBlock + 1 >= count;
+    } else {
+        result.lastOfBlock = lineInBlock + 1 >= count;
+    }
+    result.layout = layout;
+    if (lineInBlock >= 0 && lineInBlock < count)
+        result.line = layout->lineAt(lineInBlock);
+    return result;
+}
+
+ScriptLayout::PlacedLine ScriptLayout::DisplayLine(int line) const
+{
+    int inBlock = 0;
+    const int blockNumber = BlockOfLine(line, &inBlock);
+    return placed(blockNumber, inBlock);
+}
+
+ScriptLayout::PlacedLine ScriptLayout::LineOfPosition(int position) const
+{
+    if (m_pending || m_extents.empty())
+        return {};
+    const QTextBlock block = document()->findBlock(std::clamp(position, 0, document()->characterCount() - 1));
+    if (!block.isValid() || block.blockNumber() >= int(m_extents.size()))
+        return {};
+    const int offset = position - block.position();
+    int line = 0;
+    if (const Pieces *pieces = m_extents[block.blockNumber()].pieces.get()) {
+        const int k = pieces->pieceOf(offset);
+        const Piece &piece = pieces->pieces[k];
+        line = pieces->firstLines[k] + lineAtOffset(*piece.layout, piece.lines, offset - piece.start);
+    } else {
+        // By halving: the stock search walks every line.
+        line = lineAtOffset(*block.layout(), block.layout()->lineCount(), offset);
+    }
+    return placed(block.blockNumber(), line);
+}
+
+bool ScriptLayout::InPieces(int position) const
+{
+    if (m_piecedCount == 0 || m_pending)
+        return false;
+    const int number = document()->findBlock(position).blockNumber();
+    return number >= 0 && number < int(m_extents.size()) && m_extents[number].pieces;
+}
+
+int ScriptLayout::NextCursorPosition(int position, QTextLayout::CursorMode mode) const
+{
+    const QTextBlock block = document()->findBlock(position);
+    const Pieces *pieces = block.isValid() && block.blockNumber() < int(m_extents.size())
+        ? m_extents[block.blockNumber()].pieces.get()
+        : nullptr;
+    const int offset = position - block.position();
+    if (!pieces || offset >= block.length() - 1)
+        return std::min(position + 1, document()->characterCount() - 1);
+    const Piece &piece = pieces->pieces[pieces->pieceOf(offset)];
+    return block.position() + piece.start + piece.layout->nextCursorPosition(offset - piece.start, mode);
+}
+
+int ScriptLayout::PreviousCursorPosition(int position, QTextLayout::CursorMode mode) const
+{
+    const QTextBlock block = document()->findBlock(position);
+    const Pieces *pieces = block.isValid() && block.blockNumber() < int(m_extents.size())
+        ? m_extents[block.blockNumber()].pieces.get()
+        : nullptr;
+    const int offset = position - block.position();
+    if (!pieces || offset <= 0)
+        return std::max(position - 1, 0);
+    // The piece before a piece's start holds the characters before it.
+    const Piece &piece = pieces->pieces[pieces->pieceOf(offset - 1)];
+    return block.position() + piece.start + piece.layout->previousCursorPosition(offset - piece.start, mode);
+}
+
+QRectF ScriptLayout::PlacedLine::caretRect(int position, int width) const
+{
+    if (!isValid())
+        return QRectF(origin, QSizeF(width, 10));
+    const qreal x = line.cursorToX(position - blockPosition - offset);
+    return QRectF(origin.x() + x, origin.y() + line.y(), width, line.height());
+}
+
+int ScriptLayout::PlacedLine::positionAt(qreal documentX) const
+{
+    if (!isValid())
+        return blockPosition + offset;
+    return blockPosition + offset + line.xToCursor(documentX - origin.x());
 }
 
 QSizeF ScriptLayout::documentSize() const
@@ -446,12 +860,21 @@ int ScriptLayout::hitTest(const QPointF &point, Qt::HitTestAccuracy accuracy) co
     if (!layout)
         return -1;
     const QTextBlock block = document()->findBlockByNumber(blockNumber);
-    const qreal y = point.y() - m_tops[blockNumber];
+    qreal y = point.y() - m_tops[blockNumber];
     const qreal x = point.x() - document()->documentMargin();
-    if (layout->lineCount() == 0)
+    int position = block.position();
+    int count = layout->lineCount();
+    if (const Pieces *pieces = m_extents[blockNumber].pieces.get()) {
+        const Piece &piece = pieces->pieces[pieces->pieceAt(y)];
+        layout = piece.layout.get();
+        y -= piece.top;
+        position += piece.start;
+        count = piece.lines;
+    }
+    if (count == 0)
         return accuracy == Qt::ExactHit ? -1 : block.position();
     int i = 0;
-    while (i + 1 < layout->lineCount() && layout->lineAt(i).y() + layout->lineAt(i).height() <= y)
+    while (i + 1 < count && layout->lineAt(i).y() + layout->lineAt(i).height() <= y)
         ++i;
     const QTextLine line = layout->lineAt(i);
     if (accuracy == Qt::ExactHit) {
@@ -459,7 +882,7 @@ int ScriptLayout::hitTest(const QPointF &point, Qt::HitTestAccuracy accuracy) co
         if (y < line.y() || y >= line.y() + line.height() || x < text.left() || x > text.right())
             return -1;
     }
-    return block.position() + line.xToCursor(x);
+    return position + line.xToCursor(x);
 }
 
 // ---- Drawing ----
@@ -480,8 +903,7 @@ void ScriptLayout::draw(QPainter *painter, const PaintContext &context)
     }
 }
 
-void ScriptLayout::drawBlock(QPainter *painter, const PaintContext &context, const QTextBlock &block,
-                             qreal top) const
+void ScriptLayout::drawBlock(QPainter *painter, const PaintContext &context, const QTextBlock &block, qreal top) const
 {
     QTextLayout *layout = block.layout();
     const qreal margin = document()->documentMargin();
@@ -512,6 +934,13 @@ void ScriptLayout::drawBlock(QPainter *painter, const PaintContext &context, con
     painter->save();
     painter->translate(margin, top);
     painter->setPen(context.palette.color(QPalette::Text));
+    if (const Pieces *pieces = m_extents[block.blockNumber()].pieces.get()) {
+        drawPieces(painter, context, block, selections, *pieces);
+        if (block.textList())
+            drawListMarker(painter, context, block);
+        painter->restore();
+        return;
+    }
     const QRectF localClip = context.clip.isValid() ? context.clip.translated(-margin, -top) : QRectF();
     layout->draw(painter, QPointF(0, 0), selections, localClip);
     if (block.textList())
@@ -526,10 +955,55 @@ void ScriptLayout::drawBlock(QPainter *painter, const PaintContext &context, con
     painter->restore();
 }
 
+// The painter stands at the paragraph's place.
+void ScriptLayout::drawPieces(QPainter *painter, const PaintContext &context, const QTextBlock &block,
+                              const QList<QTextLayout::FormatRange> &selections, const Pieces &pieces) const
+{
+    const qreal margin = document()->documentMargin();
+    const qreal top = BlockTop(block.blockNumber());
+    const QRectF clip = context.clip.isValid() ? context.clip.translated(-margin, -top)
+                                               : QRectF(0, 0, qreal(1e9), m_extents[block.blockNumber()].height);
+    const int cursor = context.cursorPosition - block.position();
+    for (std::size_t k = pieces.pieceAt(clip.top()); k < pieces.pieces.size(); ++k) {
+        const Piece &piece = pieces.pieces[k];
+        if (piece.top > clip.bottom())
+            break;
+        const int end = k + 1 < pieces.pieces.size() ? pieces.pieces[k + 1].start : block.length();
+        QList<QTextLayout::FormatRange> local;
+        // A selection running on past either end of the piece is given as running past
+        // the piece's text too: the text layout fills a line whole only when the selection
+        // neither starts nor ends on it.
+        const int textLength = int(piece.layout->text().size());
+        for (const QTextLayout::FormatRange &range : selections) {
+            if (range.start >= end || range.start + range.length <= piece.start)
+                continue;
+            const int from = std::max(range.start - piece.start, -1);
+            const int to = std::min(range.start + range.length - piece.start, textLength + 1);
+            local << QTextLayout::FormatRange{from, to - from, range.format};
+        }
+        painter->save();
+        painter->translate(0, piece.top);
+        // The piece's layout runs on into the next piece: draw only its own lines.
+        const QRectF own
+            = clip.translated(0, -piece.top).intersected(QRectF(clip.left(), 0, clip.width(), piece.height));
+        painter->setClipRect(own, Qt::IntersectClip);
+        piece.layout->draw(painter, QPointF(0, 0), local, own.adjusted(0, 0, 0, -0.5));
+        if (cursor >= piece.start && cursor < end) {
+            bool ok = false;
+            int cursorWidth = property("cursorWidth").toInt(&ok);
+            if (!ok)
+                cursorWidth = 1;
+            piece.layout->drawCursor(painter, QPointF(0, 0), cursor - piece.start, cursorWidth);
+        }
+        painter->restore();
+    }
+}
+
 void ScriptLayout::drawListMarker(QPainter *painter, const PaintContext &context, const QTextBlock &block) const
 {
     const int style = listStyleOf(block);
-    const QTextLayout *layout = block.layout();
+    const Pieces *pieces = m_extents[block.blockNumber()].pieces.get();
+    const QTextLayout *layout = pieces ? pieces->pieces.front().layout.get() : block.layout();
     if (style == QTextListFormat::ListStyleUndefined || layout->lineCount() == 0)
         return;
     const QFont font = markerFont(block);

@@ -24,8 +24,7 @@
 #include <QtMath>
 #include <QTextList>
 
-TRichEdit::TRichEdit(QWidget *parent)
-    : QTextEdit(parent)
+TRichEdit::TRichEdit(QWidget *parent) : QTextEdit(parent)
 {
     document()->setDocumentLayout(new ScriptLayout(document()));
     // Whole-pixel line positions: no document margin, no frame.
@@ -51,6 +50,19 @@ TRichEdit::TRichEdit(QWidget *parent)
         if (OnResizeRequest)
             OnResizeRequest(QRect(QPoint(0, 0), ContentSize()));
     });
+    // The text control asks to see the caret at the rectangle the paragraph's own layout
+    // gives; for a paragraph laid out in pieces that is the paragraph's top. The request
+    // comes here first; the view answers the others as before.
+    for (QObject *child : children()) {
+        if (child->inherits("QWidgetTextControl")) {
+            m_viewAnswersFirst
+                = !disconnect(child, SIGNAL(visibilityRequest(QRectF)), this, SLOT(_q_ensureVisible(QRectF)));
+            connect(child, SIGNAL(visibilityRequest(QRectF)), this, SLOT(scrollToCaretInPieces(QRectF)));
+            // Its repaints of the caret and the selection are placed the same way.
+            connect(child, SIGNAL(updateRequest(QRectF)), this, SLOT(repaintCaretInPieces()));
+            break;
+        }
+    }
     connect(this, &QTextEdit::selectionChanged, this, [this] {
         if (OnSelectionChange)
             OnSelectionChange();
@@ -96,24 +108,23 @@ QString TRichEdit::Text() const
 
 QString TRichEdit::LineText(int line) const
 {
-    int inBlock = 0;
-    const QTextBlock block = blockOfLine(line, &inBlock);
-    if (!block.isValid())
+    const ScriptLayout::PlacedLine placed = layout().DisplayLine(line);
+    if (!placed.isValid())
         return {};
-    const QTextLine tl = block.layout()->lineAt(inBlock);
-    return block.text().mid(tl.textStart(), tl.textLength());
+    const QTextLine tl = placed.line;
+    if (placed.offset > 0 || layout().InPieces(placed.blockPosition))
+        return placed.layout->text().mid(tl.textStart(), tl.textLength());
+    return document()->findBlockByNumber(placed.blockNumber).text().mid(tl.textStart(), tl.textLength());
 }
 
 void TRichEdit::SetLineText(int line, const QString &text)
 {
-    int inBlock = 0;
-    const QTextBlock block = blockOfLine(line, &inBlock);
-    if (!block.isValid())
+    const ScriptLayout::PlacedLine placed = layout().DisplayLine(line);
+    if (!placed.isValid())
         return;
-    const QTextLine tl = block.layout()->lineAt(inBlock);
     QTextCursor cursor(document());
-    cursor.setPosition(block.position() + tl.textStart());
-    cursor.setPosition(block.position() + tl.textStart() + tl.textLength(), QTextCursor::KeepAnchor);
+    cursor.setPosition(placed.start());
+    cursor.setPosition(placed.end(), QTextCursor::KeepAnchor);
     cursor.insertText(text);
 }
 
@@ -235,12 +246,18 @@ TextAttributes attributesOf(const QTextCharFormat &format, const QFont &base)
 unsigned sameAs(const TextAttributes &a, const TextAttributes &b)
 {
     unsigned c = 0;
-    if (a.Name == b.Name) c |= TextAttributes::caFace;
-    if (qFuzzyCompare(a.Size, b.Size)) c |= TextAttributes::caSize;
-    if (a.Color == b.Color) c |= TextAttributes::caColor;
-    if (a.Bold == b.Bold) c |= TextAttributes::caBold;
-    if (a.Italic == b.Italic) c |= TextAttributes::caItalic;
-    if (a.Underline == b.Underline) c |= TextAttributes::caUnderline;
+    if (a.Name == b.Name)
+        c |= TextAttributes::caFace;
+    if (qFuzzyCompare(a.Size, b.Size))
+        c |= TextAttributes::caSize;
+    if (a.Color == b.Color)
+        c |= TextAttributes::caColor;
+    if (a.Bold == b.Bold)
+        c |= TextAttributes::caBold;
+    if (a.Italic == b.Italic)
+        c |= TextAttributes::caItalic;
+    if (a.Underline == b.Underline)
+        c |= TextAttributes::caUnderline;
     return c;
 }
 
@@ -274,8 +291,7 @@ TextAttributes TRichEdit::SelAttributes() const
     first.movePosition(QTextCursor::NextCharacter);
     TextAttributes result = attributesOf(first.charFormat(), base);
     unsigned consistent = TextAttributes::caAll;
-    for (QTextBlock b = document()->findBlock(start); b.isValid() && b.position() < end && consistent;
-         b = b.next()) {
+    for (QTextBlock b = document()->findBlock(start); b.isValid() && b.position() < end && consistent; b = b.next()) {
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment f = it.fragment();
             if (f.position() + f.length() <= start || f.position() >= end)
@@ -379,7 +395,8 @@ void TRichEdit::mergeBlockFormat(const QTextBlockFormat &format)
 
 Qt::Alignment TRichEdit::ParagraphAlignment() const
 {
-    return textCursor().blockFormat().alignment() & (Qt::AlignLeft | Qt::AlignRight | Qt::AlignHCenter | Qt::AlignJustify);
+    return textCursor().blockFormat().alignment()
+        & (Qt::AlignLeft | Qt::AlignRight | Qt::AlignHCenter | Qt::AlignJustify);
 }
 
 void TRichEdit::SetParagraphAlignment(Qt::Alignment alignment)
@@ -465,12 +482,6 @@ void TRichEdit::ensureLayout() const
         doc->setTextWidth(width);
 }
 
-QTextBlock TRichEdit::blockOfLine(int line, int *lineInBlock) const
-{
-    const int number = layout().BlockOfLine(line, lineInBlock);
-    return number < 0 ? QTextBlock() : document()->findBlockByNumber(number);
-}
-
 int TRichEdit::GetLineCount() const
 {
     return layout().LineCount();
@@ -480,37 +491,18 @@ int TRichEdit::LineIndex(int line) const
 {
     if (line < 0)
         line = LineFromChar(-1);
-    int inBlock = 0;
-    const QTextBlock block = blockOfLine(line, &inBlock);
-    if (!block.isValid())
+    const ScriptLayout::PlacedLine placed = layout().DisplayLine(line);
+    if (!placed.layout)
         return -1;
-    const QTextLayout *tl = block.layout();
-    return block.position() + (inBlock < tl->lineCount() ? tl->lineAt(inBlock).textStart() : 0);
+    return placed.isValid() ? placed.start() : placed.blockPosition + placed.offset;
 }
 
 int TRichEdit::LineFromChar(int position) const
 {
     if (position < 0)
         position = textCursor().selectionStart();
-    const ScriptLayout &map = layout();
-    position = std::clamp(position, 0, document()->characterCount() - 1);
-    const QTextBlock block = document()->findBlock(position);
-    if (!block.isValid())
-        return 0;
-    // The last line starting at or before the position, found by halving: the stock search
-    // walks every line, and the clock asks for the caret's line each second.
-    const QTextLayout *tl = block.layout();
-    const int offset = position - block.position();
-    int lo = 0;
-    int hi = tl->lineCount() - 1;
-    while (lo < hi) {
-        const int mid = lo + (hi - lo + 1) / 2;
-        if (tl->lineAt(mid).textStart() <= offset)
-            lo = mid;
-        else
-            hi = mid - 1;
-    }
-    return map.FirstLineOf(block.blockNumber()) + std::max(0, lo);
+    const ScriptLayout::PlacedLine placed = layout().LineOfPosition(position);
+    return std::max(0, placed.displayLine);
 }
 
 int TRichEdit::LineTop(int line) const
@@ -622,21 +614,19 @@ void TRichEdit::renderLines(const QRect &area)
     int top = area.top() + scroll;
     int bottom = area.bottom() + 1 + scroll;
     QAbstractTextDocumentLayout *layout = document()->documentLayout();
-    const QTextBlock first = document()->findBlock(layout->hitTest(QPointF(0, top), Qt::FuzzyHit));
-    const QTextBlock last = document()->findBlock(layout->hitTest(QPointF(0, bottom), Qt::FuzzyHit));
-    for (const QTextBlock &b : {first, last}) {
-        if (!b.isValid() || !b.layout())
+    const ScriptLayout &lines = this->layout();
+    const int firstLine = lines.LineBelow(top);
+    const int lastLine = lines.LineBelow(bottom);
+    for (int n : {firstLine - 1, firstLine, firstLine + 1, lastLine - 1, lastLine, lastLine + 1}) {
+        const ScriptLayout::PlacedLine placed = lines.DisplayLine(n);
+        if (!placed.isValid())
             continue;
-        const qreal blockTop = layout->blockBoundingRect(b).top();
-        for (int i = 0; i < b.layout()->lineCount(); ++i) {
-            const QTextLine line = b.layout()->lineAt(i);
-            const int lt = qFloor(blockTop + line.y());
-            const int lb = qCeil(blockTop + line.y() + line.height());
-            if (lt <= top && lb > top)
-                top = lt;
-            if (lt < bottom && lb >= bottom)
-                bottom = lb;
-        }
+        const int lt = qFloor(placed.origin.y() + placed.line.y());
+        const int lb = qCeil(placed.origin.y() + placed.line.y() + placed.line.height());
+        if (lt <= top && lb > top)
+            top = lt;
+        if (lt < bottom && lb >= bottom)
+            bottom = lb;
     }
     const QRect band(0, top - scroll, viewport()->width(), bottom - top);
     QPainter painter(&m_cache);
@@ -657,8 +647,6 @@ void TRichEdit::changeEvent(QEvent *event)
     QTextEdit::changeEvent(event);
 }
 
-
-
 // ---- Keys ----
 
 namespace {
@@ -666,12 +654,17 @@ namespace {
 QChar characterOf(const QKeyEvent *event)
 {
     switch (event->key()) {
-    case Qt::Key_Escape: return QChar(27);
+    case Qt::Key_Escape:
+        return QChar(27);
     case Qt::Key_Return:
-    case Qt::Key_Enter: return QChar(13);
-    case Qt::Key_Backspace: return QChar(8);
-    case Qt::Key_Tab: return QChar(9);
-    default: break;
+    case Qt::Key_Enter:
+        return QChar(13);
+    case Qt::Key_Backspace:
+        return QChar(8);
+    case Qt::Key_Tab:
+        return QChar(9);
+    default:
+        break;
     }
     const QString text = event->text();
     return text.isEmpty() ? QChar() : text.at(0);
@@ -714,7 +707,274 @@ void TRichEdit::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    if (typeInPieces(event) || moveInPieces(event)) {
+        event->accept();
+        return;
+    }
     QTextEdit::keyPressEvent(event);
+}
+
+bool TRichEdit::typeInPieces(QKeyEvent *event)
+{
+    if (isReadOnly() || !layout().HasPieces())
+        return false;
+    QTextCursor c = textCursor();
+    if (!layout().InPieces(c.position()))
+        return false;
+    const QString text = event->text();
+    const bool backspace = event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier);
+    const bool typed = !text.isEmpty() && (text.at(0).isPrint() || text.at(0) == u'\t')
+        && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    // Backspace at the paragraph's start joins paragraphs: Qt's own handling is kept.
+    if (!typed && !(backspace && (c.hasSelection() || !c.atBlockStart())))
+        return false;
+    const bool join = !c.hasSelection() && c.position() == m_typedAt && m_typedBackspace == backspace
+        && document()->availableUndoSteps() == m_typedSteps;
+    // Inside an edit block the cursor does not measure its line afterwards.
+    if (join)
+        c.joinPreviousEditBlock();
+    else
+        c.beginEditBlock();
+    if (backspace)
+        c.deletePreviousChar();
+    else
+        c.insertText(text);
+    c.endEditBlock();
+    m_typedAt = c.position();
+    m_typedSteps = document()->availableUndoSteps();
+    m_typedBackspace = backspace;
+    keepCaretInView();
+    return true;
+}
+
+bool TRichEdit::moveInPieces(QKeyEvent *event)
+{
+    const ScriptLayout &map = layout();
+    if (!map.HasPieces())
+        return false;
+    enum Move { Up, Down, PageUp, PageDown, Home, End, NextChar, PreviousChar, NextWord, PreviousWord };
+    struct Binding
+    {
+        QKeySequence::StandardKey move;
+        QKeySequence::StandardKey select;
+        Move what;
+    };
+    static const Binding bindings[] = {
+        {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, Up},
+        {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, Down},
+        {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage, PageUp},
+        {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, PageDown},
+        {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, Home},
+        {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, End},
+        {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, NextChar},
+        {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, PreviousChar},
+        {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, NextWord},
+        {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord, PreviousWord},
+    };
+    QTextCursor c = textCursor();
+    const int position = c.position();
+    const bool inPieces = map.InPieces(position);
+    const bool editable = !isReadOnly();
+
+    // Deletions that Qt would measure over the whole paragraph.
+    if (inPieces && editable
+        && (event->matches(QKeySequence::Delete) || event->matches(QKeySequence::DeleteEndOfWord)
+            || event->matches(QKeySequence::DeleteStartOfWord))) {
+        if (!c.hasSelection()) {
+            const int to = event->matches(QKeySequence::Delete)
+                ? map.NextCursorPosition(position, QTextLayout::SkipCharacters)
+                : event->matches(QKeySequence::DeleteEndOfWord)
+                ? map.NextCursorPosition(position, QTextLayout::SkipWords)
+                : map.PreviousCursorPosition(position, QTextLayout::SkipWords);
+            c.setPosition(to, QTextCursor::KeepAnchor);
+        }
+        c.removeSelectedText();
+        setTextCursor(c);
+        return true;
+    }
+
+    const Binding *binding = nullptr;
+    bool select = false;
+    for (const Binding &b : bindings) {
+        if (event->matches(b.move) || event->matches(b.select)) {
+            binding = &b;
+            select = event->matches(b.select);
+            break;
+        }
+    }
+    if (!binding)
+        return false;
+    const ScriptLayout::PlacedLine line = map.LineOfPosition(position);
+    const bool vertical = binding->what == Up || binding->what == Down;
+    const int step = binding->what == Up ? -1 : 1;
+    // Qt moves the caret well within and between ordinary paragraphs.
+    if (vertical ? !inPieces && !map.InPieces(map.DisplayLine(line.displayLine + step).start())
+                 : !inPieces && binding->what != PageUp && binding->what != PageDown)
+        return false;
+    const QTextCursor::MoveMode mode = select ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor;
+    const bool rightToLeft = document()->findBlock(position).textDirection() == Qt::RightToLeft;
+    const qreal x = m_stickyPosition == position ? m_stickyX : line.caretRect(position).left();
+    int target = position;
+    switch (binding->what) {
+    case Up:
+    case Down: {
+        const ScriptLayout::PlacedLine next = map.DisplayLine(line.displayLine + step);
+        if (next.isValid())
+            target = next.positionAt(x);
+        break;
+    }
+    case PageUp:
+    case PageDown: {
+        QScrollBar *bar = verticalScrollBar();
+        const int page = viewport()->height() * (binding->what == PageUp ? -1 : 1);
+        const QRectF caret = line.caretRect(position);
+        const ScriptLayout::PlacedLine next = map.DisplayLine(map.LineBelow(caret.center().y() + page));
+        target = next.positionAt(x);
+        bar->setValue(bar->value() + page);
+        break;
+    }
+    case Home:
+        target = line.start();
+        break;
+    case End:
+        target = line.end();
+        // Before the space the line was broken at, so that the caret stays on this line.
+        if (!line.lastOfBlock && line.line.textLength() > 0
+            && line.layout->text().at(line.line.textStart() + line.line.textLength() - 1).isSpace())
+            --target;
+        break;
+    case NextChar:
+    case PreviousChar: {
+        const bool forward = (binding->what == NextChar) != rightToLeft;
+        if (!select && c.hasSelection())
+            target = forward ? c.selectionEnd() : c.selectionStart();
+        else
+            target = forward ? map.NextCursorPosition(position, QTextLayout::SkipCharacters)
+                             : map.PreviousCursorPosition(position, QTextLayout::SkipCharacters);
+        break;
+    }
+    case NextWord:
+    case PreviousWord: {
+        const bool forward = (binding->what == NextWord) != rightToLeft;
+        target = forward ? map.NextCursorPosition(position, QTextLayout::SkipWords)
+                         : map.PreviousCursorPosition(position, QTextLayout::SkipWords);
+        break;
+    }
+    }
+    c.setPosition(std::clamp(target, 0, document()->characterCount() - 1), mode);
+    setTextCursor(c);
+    if (vertical || binding->what == PageUp || binding->what == PageDown) {
+        m_stickyX = x;
+        m_stickyPosition = c.position();
+    }
+    return true;
+}
+
+void TRichEdit::scrollToCaretInPieces(const QRectF &requested)
+{
+    const ScriptLayout &map = layout();
+    const int position = textCursor().position();
+    // Only the request for the caret, which the paragraph's own layout could not place.
+    if (map.InPieces(position) && qFuzzyCompare(requested.height(), 10)
+        && qAbs(requested.top() - map.BlockTop(map.LineOfPosition(position).blockNumber)) <= 0.5) {
+        keepCaretInView();
+        return;
+    }
+    if (!m_viewAnswersFirst)
+        QMetaObject::invokeMethod(this, "_q_ensureVisible", Qt::DirectConnection, Q_ARG(QRectF, requested));
+}
+
+void TRichEdit::repaintCaretInPieces()
+{
+    const ScriptLayout &map = layout();
+    if (!map.HasPieces()) {
+        m_caretWasInPieces = false;
+        return;
+    }
+    const QTextCursor c = textCursor();
+    const bool inPieces = map.InPieces(c.position()) || map.InPieces(c.anchor());
+    const QRect caret = inPieces ? map.LineOfPosition(c.position())
+                                       .caretRect(c.position())
+                                       .adjusted(-2, 0, 2, 0)
+                                       .translated(-horizontalScrollBar()->value(), -verticalScrollBar()->value())
+                                       .toAlignedRect()
+                                 : QRect();
+    // A blink repaints the caret alone; a move repaints the view, the old place with it.
+    if (inPieces && m_caretWasInPieces && c.position() == m_paintedPosition && c.anchor() == m_paintedAnchor)
+        viewport()->update(caret.united(m_paintedCaret));
+    else if (inPieces || m_caretWasInPieces)
+        viewport()->update();
+    m_caretWasInPieces = inPieces;
+    m_paintedPosition = c.position();
+    m_paintedAnchor = c.anchor();
+    m_paintedCaret = caret;
+}
+
+void TRichEdit::keepCaretInView()
+{
+    const ScriptLayout &map = layout();
+    const int position = textCursor().position();
+    const QRectF caret = map.LineOfPosition(position).caretRect(position).adjusted(-5, 0, 5, 0);
+    QScrollBar *bar = verticalScrollBar();
+    if (bar->maximum() < caret.bottom() - viewport()->height())
+        bar->setRange(0, qCeil(document()->size().height()) - viewport()->height());
+    if (caret.top() < bar->value())
+        bar->setValue(qFloor(caret.top()));
+    else if (caret.bottom() > bar->value() + viewport()->height())
+        bar->setValue(qCeil(caret.bottom()) - viewport()->height());
+    QScrollBar *across = horizontalScrollBar();
+    if (caret.left() < across->value())
+        across->setValue(qFloor(caret.left()));
+    else if (caret.right() > across->value() + viewport()->width())
+        across->setValue(qCeil(caret.right()) - viewport()->width());
+}
+
+void TRichEdit::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    QTextEdit::mouseDoubleClickEvent(event);
+    // Qt selects the word only on a line of the paragraph's own layout, which a paragraph
+    // laid out in pieces does not have. The word is found among the lines about the caret.
+    QTextCursor c = textCursor();
+    const ScriptLayout &map = layout();
+    if (event->button() != Qt::LeftButton || c.hasSelection() || !map.InPieces(c.position()))
+        return;
+    const ScriptLayout::PlacedLine line = map.LineOfPosition(c.position());
+    if (!line.isValid() || line.line.textLength() == 0)
+        return;
+    QString text;
+    int from = -1;
+    for (int n = line.displayLine - 1; n <= line.displayLine + 1; ++n) {
+        const ScriptLayout::PlacedLine near = map.DisplayLine(n);
+        if (!near.isValid() || near.blockNumber != line.blockNumber)
+            continue;
+        if (from < 0)
+            from = near.start();
+        text += near.layout->text().mid(near.line.textStart(), near.line.textLength());
+    }
+    QTextDocument words;
+    QTextCursor word(&words);
+    word.insertText(text);
+    word.setPosition(c.position() - from);
+    word.select(QTextCursor::WordUnderCursor);
+    if (!word.hasSelection())
+        return;
+    c.setPosition(from + word.selectionStart());
+    c.setPosition(from + word.selectionEnd(), QTextCursor::KeepAnchor);
+    setTextCursor(c);
+}
+
+QVariant TRichEdit::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    if (query == Qt::ImCursorRectangle || query == Qt::ImAnchorRectangle) {
+        const ScriptLayout &map = layout();
+        const QTextCursor c = textCursor();
+        const int position = query == Qt::ImCursorRectangle ? c.position() : c.anchor();
+        if (map.InPieces(position)) {
+            const QRectF caret = map.LineOfPosition(position).caretRect(position);
+            return caret.translated(-horizontalScrollBar()->value(), -verticalScrollBar()->value()).toRect();
+        }
+    }
+    return QTextEdit::inputMethodQuery(query);
 }
 
 // ---- Dropped files ----

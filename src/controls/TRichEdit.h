@@ -18,7 +18,12 @@ class ScriptLayout;
 struct TextAttributes
 {
     enum Consistent : unsigned {
-        caFace = 1, caSize = 2, caColor = 4, caBold = 8, caItalic = 16, caUnderline = 32,
+        caFace = 1,
+        caSize = 2,
+        caColor = 4,
+        caBold = 8,
+        caItalic = 16,
+        caUnderline = 32,
         caAll = caFace | caSize | caColor | caBold | caItalic | caUnderline
     };
 
@@ -148,11 +153,16 @@ public:
     // so window shortcuts do not act (used while prompting).
     std::function<bool()> KeepAllKeys;
 
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    using QTextEdit::inputMethodQuery;
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -160,10 +170,20 @@ protected:
     bool canInsertFromMimeData(const QMimeData *source) const override;
     void insertFromMimeData(const QMimeData *source) override;
 
+private Q_SLOTS:
+    void scrollToCaretInPieces(const QRectF &requested);
+    void repaintCaretInPieces();
+
 private:
     const ScriptLayout &layout() const;
     void ensureLayout() const;
-    QTextBlock blockOfLine(int line, int *lineInBlock) const;
+    // Caret moves and deletions in a paragraph laid out in pieces, whose own block layout
+    // holds no lines for Qt's cursor code to move over; false for keys left to Qt.
+    bool moveInPieces(QKeyEvent *event);
+    // Typing and Backspace in such a paragraph, done so that Qt's text control does not
+    // measure the whole paragraph for the caret afterwards.
+    bool typeInPieces(QKeyEvent *event);
+    void keepCaretInView();
     void mergeSelFormat(const QTextCharFormat &format);
     void mergeBlockFormat(const QTextBlockFormat &format);
     void enforceMaxLength();
@@ -174,4 +194,20 @@ private:
     QPixmap m_cache;
     QRegion m_cached; // the part of m_cache that holds text, in viewport coordinates
     int m_cacheScroll = -1;
+    // The column Up and Down keep in a paragraph laid out in pieces, while the caret
+    // stays where they put it.
+    qreal m_stickyX = 0;
+    int m_stickyPosition = -1;
+    // Where the last run of typing (or of Backspace) in such a paragraph ended, so that a
+    // run is undone as one step, as Qt's own typing is.
+    int m_typedAt = -1;
+    int m_typedSteps = -1;
+    bool m_typedBackspace = false;
+    // Set when the view's own answer to the text control's requests to be seen could not
+    // be taken over (it then answers before scrollToCaretInPieces).
+    bool m_viewAnswersFirst = true;
+    bool m_caretWasInPieces = false;
+    int m_paintedPosition = -1;
+    int m_paintedAnchor = -1;
+    QRect m_paintedCaret; // in viewport coordinates
 };

@@ -1,4 +1,6 @@
 #include "TestWindow.h"
+
+#include "controls/ScriptLayout.h"
 #include "PromptRunner.h"
 
 #include "settings/Settings.h"
@@ -41,6 +43,7 @@ private Q_SLOTS:
     void clockStandsStillWhileLabelsHidden();
     void enterTogglesDirection();
     void forwardRunKeepsPanesContinuous();
+    void longParagraphPrompts();
     void reverseStopsAtTheTop();
     void endOfScriptStop();
     void longRunNeverStopsPartWay();
@@ -235,6 +238,51 @@ void tst_PromptLoop::forwardRunKeepsPanesContinuous()
     QVERIFY(driver.run(15000));
     QVERIFY2(broken.isEmpty(), qPrintable(broken));
     QVERIFY(checks > 10);
+}
+
+void tst_PromptLoop::longParagraphPrompts()
+{
+    // A paragraph long enough to be laid out in pieces, between short ones.
+    QString paragraph;
+    while (paragraph.size() < 300000)
+        paragraph += QStringLiteral("The harbour volunteers rebuilt the pier at night. ");
+    m_form->RichEdit1->setPlainText(QStringLiteral("Opening line\n") + paragraph + QStringLiteral("\nClosing line"));
+    m_form->RichEdit1->SetSelection(0, 0);
+    // Small pieces, so that the few lines a run goes through cross several.
+    for (TRichEdit *pane : {m_form->RichEdit1, m_form->RichEdit2})
+        static_cast<ScriptLayout *>(pane->document()->documentLayout())
+            ->SetPieceSizes(ScriptLayout::PiecedParagraph, 150);
+    PromptRunner driver(*m_form);
+    const PromptState &p = m_form->Prompt;
+    int crossings = 0, lastTop = 0;
+    bool pieced = true;
+    QString broken;
+    driver.atStep([&] {
+        const TRichEdit *a = m_form->RichEdit1;
+        const TRichEdit *b = m_form->RichEdit2;
+        const bool aAbove = p.PaneATop < p.PaneBTop;
+        const TRichEdit *upperPane = aAbove ? a : b;
+        const TRichEdit *lowerPane = aAbove ? b : a;
+        const int upper = upperPane->GetFirstVisibleLine();
+        const int lower = lowerPane->GetFirstVisibleLine();
+        if (broken.isEmpty() && lower != upper + p.PageLines)
+            broken = QStringLiteral("upper pane at %1, lower at %2, page %3").arg(upper).arg(lower).arg(p.PageLines);
+        // Both panes hold the same lines.
+        if (broken.isEmpty() && upperPane->LineText(lower) != lowerPane->LineText(lower))
+            broken = QStringLiteral("line %1 differs between the panes").arg(lower);
+        if (p.TopLine != lastTop) {
+            ++crossings;
+            lastTop = p.TopLine;
+        }
+        for (const TRichEdit *pane : {a, b})
+            pieced = pieced && static_cast<const ScriptLayout *>(pane->document()->documentLayout())->HasPieces();
+    });
+    driver.when([] { return true; }, [&] { driver.key(Qt::Key_9); });
+    driver.when([&] { return crossings >= 5; }, [] {});
+    QVERIFY(driver.run(30000));
+    QVERIFY(pieced);
+    QVERIFY2(broken.isEmpty(), qPrintable(broken));
+    QVERIFY(p.TopLine > 1); // inside the long paragraph
 }
 
 void tst_PromptLoop::reverseStopsAtTheTop()
