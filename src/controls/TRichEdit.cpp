@@ -707,11 +707,33 @@ void TRichEdit::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    if (typeInPieces(event) || moveInPieces(event)) {
+    if (modifierInPieces(event) || typeInPieces(event) || moveInPieces(event)) {
         event->accept();
         return;
     }
     QTextEdit::keyPressEvent(event);
+}
+
+// A modifier pressed on its own changes nothing, but Qt's control measures the caret's
+// whole paragraph for it: in a pieced paragraph every capital letter would cost that.
+bool TRichEdit::modifierInPieces(const QKeyEvent *event) const
+{
+    switch (event->key()) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_Hyper_L:
+    case Qt::Key_Hyper_R:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+        return layout().HasPieces() && layout().InPieces(textCursor().position());
+    default:
+        return false;
+    }
 }
 
 bool TRichEdit::typeInPieces(QKeyEvent *event)

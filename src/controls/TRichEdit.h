@@ -182,6 +182,7 @@ private:
     bool moveInPieces(QKeyEvent *event);
     // Typing and Backspace in such a paragraph, done so that Qt's text control does not
     // measure the whole paragraph for the caret afterwards.
+    bool modifierInPieces(const QKeyEvent *event) const;
     bool typeInPieces(QKeyEvent *event);
     void keepCaretInView();
     void mergeSelFormat(const QTextCharFormat &format);
