@@ -388,11 +388,16 @@ int ScriptLayout::Pieces::firstForced() const
     return -1;
 }
 
+const ScriptLayout::Pieces *ScriptLayout::piecesOf(int blockNumber) const
+{
+    return blockNumber >= 0 && blockNumber < int(m_extents.size()) ? m_extents[blockNumber].pieces.get() : nullptr;
+}
+
 std::vector<int> ScriptLayout::PieceStarts(int blockNumber) const
 {
     std::vector<int> starts;
-    if (blockNumber >= 0 && blockNumber < int(m_extents.size()) && m_extents[blockNumber].pieces)
-        for (const Piece &piece : m_extents[blockNumber].pieces->pieces)
+    if (const Pieces *pieces = piecesOf(blockNumber))
+        for (const Piece &piece : pieces->pieces)
             starts.push_back(piece.start);
     return starts;
 }
@@ -782,16 +787,13 @@ bool ScriptLayout::InPieces(int position) const
 {
     if (m_piecedCount == 0 || m_pending)
         return false;
-    const int number = document()->findBlock(position).blockNumber();
-    return number >= 0 && number < int(m_extents.size()) && m_extents[number].pieces;
+    return piecesOf(document()->findBlock(position).blockNumber()) != nullptr;
 }
 
 int ScriptLayout::NextCursorPosition(int position, QTextLayout::CursorMode mode) const
 {
     const QTextBlock block = document()->findBlock(position);
-    const Pieces *pieces = block.isValid() && block.blockNumber() < int(m_extents.size())
-        ? m_extents[block.blockNumber()].pieces.get()
-        : nullptr;
+    const Pieces *pieces = piecesOf(block.blockNumber());
     const int offset = position - block.position();
     if (!pieces || offset >= block.length() - 1)
         return std::min(position + 1, document()->characterCount() - 1);
@@ -802,9 +804,7 @@ int ScriptLayout::NextCursorPosition(int position, QTextLayout::CursorMode mode)
 int ScriptLayout::PreviousCursorPosition(int position, QTextLayout::CursorMode mode) const
 {
     const QTextBlock block = document()->findBlock(position);
-    const Pieces *pieces = block.isValid() && block.blockNumber() < int(m_extents.size())
-        ? m_extents[block.blockNumber()].pieces.get()
-        : nullptr;
+    const Pieces *pieces = piecesOf(block.blockNumber());
     const int offset = position - block.position();
     if (!pieces || offset <= 0)
         return std::max(position - 1, 0);

@@ -150,6 +150,8 @@ private:
     bool wantsPieces(const QTextBlock &block) const;
     std::shared_ptr<QTextLayout> layOutSlice(const QTextBlock &block, const Setup &setup, int from, int to,
                                              qreal *height);
+    // The pieces of a paragraph, or null for one laid out whole or out of range.
+    const Pieces *piecesOf(int blockNumber) const;
     std::shared_ptr<Pieces> layOutPieces(const QTextBlock &block, const Setup &setup, const Pieces *old, int from,
                                          int removed, int added);
     void settlePieces();

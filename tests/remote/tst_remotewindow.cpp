@@ -4,7 +4,6 @@
 #include "app/TMainForm.h"
 #include "controls/ClientArea.h"
 #include "controls/TRichEdit.h"
-#include "formats/MarkerChars.h"
 #include "prompt/PromptCommands.h"
 #include "prompt/PromptEngine.h"
 #include "remote/RemoteCommand.h"
@@ -294,11 +293,7 @@ void tst_RemoteWindow::runDrivenOverLoopback()
     const int page = m_window->pageLines();
     QVERIFY(page > 2);
     const int marker = 30 * page + 1;
-    QStringList lines;
-    for (int i = 0; i < 60 * page; ++i)
-        lines << (i == marker ? QString(JumpMarker) : QString()) + QStringLiteral("Line %1").arg(i);
-    m_form->RichEdit1->setPlainText(lines.join(u'\n'));
-    m_form->RichEdit1->SetSelection(0, 0);
+    m_window->loadLines(60 * page, {marker});
 
     std::unique_ptr<RemoteClient> client;
     if (webSocket)
